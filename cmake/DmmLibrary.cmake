@@ -1,0 +1,31 @@
+# dmm_library(<name> <folder> [LIBS ...]): a static library of the .cpp files directly in
+# <folder>, exporting the folder as its include directory. A folder without sources yet gives an
+# interface library, so the tree configures while a part is being written.
+function(dmm_library name folder)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${folder}/*.cpp)
+  if(srcs)
+    add_library(${name} STATIC ${srcs})
+    target_include_directories(${name} PUBLIC ${folder})
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${folder})
+    target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+  endif()
+endfunction()
+
+# dmm_test(<name> <folder> [LIBS ...]): one GoogleTest program of the .cpp files in <folder>,
+# registered with CTest test by test.
+function(dmm_test name folder)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${folder}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  add_executable(${name} ${srcs})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DMM_SOURCE_DIR=${PROJECT_SOURCE_DIR};DMM_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Installs what is needed, builds everything and runs every test:
+#   1. the program, tools and tests with g++ (-Wall -Wextra -Wpedantic), all CTest tests;
+#   2. the Qt-free core with clang-14 under AddressSanitizer and UndefinedBehaviorSanitizer:
+#      its tests, then each fuzz target for a bounded time;
+#   3. the HID read thread's tests under ThreadSanitizer.
+# Any failure stops the run with a non-zero exit.
+set -euo pipefail
+here="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$here"
+FUZZ_SECONDS="${DMM_FUZZ_SECONDS:-30}"
+
+step() { printf '\n=== %s ===\n' "$*"; }
+
+step "dependencies"
+bash scripts/install-deps.sh
+
+step "build (g++)"
+DMM_BUILD_DIR="$here/build" bash scripts/build.sh -DCMAKE_CXX_COMPILER=g++
+
+step "tests (g++)"
+ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 600
+
+step "build (clang-14, address and undefined sanitizers)"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++-14 -DDMM_CORE_ONLY=ON -DDMM_BENCH=OFF -DDMM_FUZZ=ON \
+  -DDMM_SANITIZE=address,undefined >/dev/null
+cmake --build build-asan -j "$(nproc)"
+
+step "tests (sanitizers)"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --test-dir build-asan --output-on-failure -j "$(nproc)" --timeout 600
+
+step "fuzzing (${FUZZ_SECONDS} s per target)"
+shopt -s nullglob
+fuzzers=(build-asan/fuzz/fuzz_*)
+for f in "${fuzzers[@]}"; do
+  [ -x "$f" ] || continue
+  name="$(basename "$f")"
+  corpus="build-asan/fuzz-corpus/$name"
+  mkdir -p "$corpus"
+  seeds=()
+  [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
+  echo "-- $name"
+  "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" "${seeds[@]}" 2>&1 | tail -n 4
+done
+
+if [ -f link/hid/CMakeLists.txt ]; then
+  step "build (clang-14, thread sanitizer)"
+  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER=clang++-14 -DDMM_CORE_ONLY=ON -DDMM_BENCH=OFF \
+    -DDMM_SANITIZE=thread >/dev/null
+  cmake --build build-tsan -j "$(nproc)"
+  step "tests (thread sanitizer)"
+  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^hid' --timeout 600
+fi
+
+step "all tests passed"
