@@ -1,0 +1,103 @@
+// The data files of the readings table: the tab-separated text file ("Excel File(*.xls)",
+// "Txt File(*.txt)") and the XML table file (a name ending in ".xml").
+//
+// Text file, as SaveReadingsText writes it: ISO 8859-1, one byte per character (a character
+// beyond it is written as '?'), no byte order mark; every line, the last one included, ends in
+// CR LF; fields are separated by one TAB. Line 1 is "No\tTime\tDC/AC\tValue\tUnit\tAUTO", then one
+// line per row: the record number in decimal as stored, then time, dc/ac, value, unit and auto,
+// each with leading and trailing codes 0..32 trimmed and "NULL" for an empty result. `nval` is not
+// written.
+//
+// LoadReadingsFile reads lines ending in CR LF, LF or CR; drops the first line (the header);
+// splits every other line into tokens (runs of codes 1..32 separate; a token starting with '"'
+// runs to the next single '"', where "" stands for one '"'; a quote left open runs to the end
+// of the line; text right after a closing quote starts the next token); skips lines without a
+// token; and stores token k into field k (no, time, dc/ac, value, unit, auto, nval). Integer
+// tokens are an optional sign and decimal digits within 32 bits. A failure (unreadable or empty
+// file, an integer token that does not convert, more than seven tokens, the table full) stops the
+// load with "Failed to Load File!": the rows of the lines before stay, the failing line's row is
+// discarded. Memory stays bounded: a line is tokenised as it streams in and a token keeps at most
+// a few dozen characters (texts are cut to 20 anyway; an integer that long cannot convert).
+//
+// XML table file:
+//   <?xml version="1.0" encoding="UTF-8" standalone="yes"?>
+//   <DATAPACKET Version="2.0"><METADATA><FIELDS>
+//     <FIELD attrname="no" fieldtype="i4"/>
+//     <FIELD attrname="time" fieldtype="string" WIDTH="20"/> ... "dc/ac", "value", "unit",
+//     "auto" likewise ... <FIELD attrname="nval" fieldtype="i4"/>
+//   </FIELDS><PARAMS/></METADATA>
+//   <ROWDATA><ROW no="1" time="12:00:01" dc_x002F_ac="DC" value="1.2345" unit="V" nval="12345"/>
+//   ...</ROWDATA></DATAPACKET>
+// One ROW per row with one attribute per non-empty field. '/' cannot appear in an XML name, so a
+// ROW attribute name is the field name with every character that is not a letter, a digit, '.'
+// or '-' written as "_xHHHH_" (hex code): "dc/ac" is "dc_x002F_ac". Every text travels unchanged
+// (the writer escapes '<', '&', quotes, TAB, CR, LF). The loader accepts exactly these seven
+// fields with these types (names without regard to case), rejects a DTD, unknown attributes and
+// integers that do not convert; a file it rejects leaves the table as it was. A text holding a
+// character XML cannot carry at all (codes below 32 other than TAB, CR, LF) fails the save with a
+// description naming the row.
+#pragma once
+
+#include "ReadingsTable.h"
+
+#include <QIODevice>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+namespace dmm {
+
+// Called now and then during a long save or load (every few thousand rows) with the work done
+// and the whole work (rows for a save, bytes for a load; total is 0 if unknown), so that the
+// window can show progress and keep handling events.
+using ProgressFn = std::function<void(std::int64_t done, std::int64_t total)>;
+
+// The text file. Both return an error text: empty on success.
+QString SaveReadingsText(const ReadingsTable& table, QIODevice& out,
+                         const ProgressFn& progress = {});
+QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
+                         const ProgressFn& progress = {});
+
+// The XML table file. LoadReadingsXml replaces the table's whole content on success.
+QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out,
+                        const ProgressFn& progress = {});
+QString LoadReadingsXml(QIODevice& in, ReadingsTable& table, const ProgressFn& progress = {});
+
+// True when the extension (from the last '.' on) is exactly ".xml", compared with case.
+bool isXmlTableFileName(const QString& fileName);
+
+// A message box for the window to show.
+struct FileMessage {
+    enum class Icon { Information, Error };
+    QString caption;
+    QString text;
+    Icon icon;
+};
+
+struct FileResult {
+    bool ok = false;
+    std::optional<FileMessage> message; // nothing to show when empty
+};
+
+// The message texts.
+inline constexpr const char* kLoadFailedText = "Failed to Load File!";
+inline constexpr const char* kLoadFailedCaption = "Error";
+
+// Save by file name: an ".xml" name gives the XML table file, any other the text file. The file
+// is replaced atomically (a failed save leaves the old file as it was).
+//  text ok:   caption "", information, "save table to specified file: " + name + " Scuss!"
+//  text fail: caption "", error, "Could not save table to specified file: " + name
+//  XML ok:    no message
+//  XML fail:  caption "Error", error, the failure's own description
+FileResult saveTableToFile(const ReadingsTable& table, const QString& fileName,
+                           const ProgressFn& progress = {});
+
+// Load by file name (".xml": the XML table file, replacing the content; else the text file,
+// appending). Failure: caption "Error", error icon, "Failed to Load File!". Success: no message.
+// `error`, when given, receives the loader's own error text (for diagnostics).
+FileResult loadTableFromFile(const QString& fileName, ReadingsTable& table, bool emptyFirst,
+                             const ProgressFn& progress = {}, QString* error = nullptr);
+
+} // namespace dmm

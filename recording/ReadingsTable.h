@@ -1,0 +1,143 @@
+// The readings table `cds1`: every recorded or loaded reading, in the order it was appended.
+//
+// Seven fields, in this order (the text loader fills them by position):
+//   0 `no`    32-bit integer   record number
+//   1 `time`  text, <= 20      time of day "hh:mm:ss"
+//   2 `dc/ac` text, <= 20      function / coupling
+//   3 `value` text, <= 20      the reading as displayed
+//   4 `unit`  text, <= 20      unit in the annunciator character code ("k*", "#", "mV")
+//   5 `auto`  text, <= 20      judge text ("pass", "Fail" or empty)
+//   6 `nval`  32-bit integer   signed display count
+//
+// Every field can be empty. An integer field is empty when nothing was stored into it (a row
+// loaded from a text file has no `nval`); a text field is empty when its text is empty. Empty
+// fields show as empty cells, are saved as "NULL" in text files and are left out of XML rows.
+//
+// Storage: a recording repeats the same few texts over and over (the function, the unit, the
+// judge text, the time of day, and a value text that the display can only show in so many
+// ways), so every text is interned in a pool and a row holds 32-bit ids: a row costs 32 bytes
+// plus its share of the distinct texts. Rows live in fixed-size blocks, so an append never moves
+// the rows already stored and costs the same at ten million rows as at ten.
+//
+// As a Qt model it has seven columns in field order; the grid shows the first six and hides
+// column 6 (`nval`, see kNvalColumn). headerData() gives the grid's titles ("no.", "time",
+// "Function", "value", "unit", "Judge", and "nval" for the hidden column) and
+// Qt::TextAlignmentRole the grid's alignments (time, dc/ac and auto centred; value and unit
+// right-aligned; no left-aligned). Qt::DisplayRole of the unit column shows the unit as the
+// symbols a user reads (unitSymbols()); FieldTextRole gives every field's stored text (the unit
+// in its character code) or, for integers, the number (an invalid QVariant when empty).
+// Appends announce themselves with beginInsertRows/endInsertRows; only clear() and replaceAll()
+// reset the model. The model is read-only.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace dmm {
+
+enum class Field : int { No = 0, Time, DcAc, Value, Unit, Auto, Nval };
+inline constexpr int kFieldCount = 7;
+inline constexpr int kNvalColumn = 6;
+// Longer texts are cut to this many characters when stored.
+inline constexpr int kMaxFieldText = 20;
+// The table refuses rows beyond this count: twice the "limitless" record limit, so a recording
+// that reaches the limit can still take a loaded file, while a hostile file of millions of tiny
+// lines cannot take the machine's memory (at 32 bytes a row this is well under 1 GB).
+inline constexpr int kMaxTableRows = 20'000'000;
+
+// The field's name as the table spells it: "no", "time", "dc/ac", "value", "unit", "auto",
+// "nval".
+const char* fieldName(Field f);
+// Looks a field up by name without regard to case ("No", "DC/AC", "AUTO", "Nval" ...).
+std::optional<Field> fieldByName(QStringView name);
+inline bool isIntegerField(Field f) {
+    return f == Field::No || f == Field::Nval;
+}
+
+// One row as values. Texts longer than kMaxFieldText are cut when the row is stored.
+struct RowData {
+    std::optional<std::int32_t> no;
+    QString time;
+    QString dcAc;
+    QString value;
+    QString unit;
+    QString judge; // field `auto`
+    std::optional<std::int32_t> nval;
+
+    const QString& text(Field f) const; // the text fields; an empty string for no/nval
+    QString& text(Field f);
+    bool operator==(const RowData&) const = default;
+};
+
+class ReadingsTable : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The stored text (unit in its code) or the number; see the header comment.
+    static constexpr int FieldTextRole = Qt::UserRole + 1;
+
+    explicit ReadingsTable(QObject* parent = nullptr);
+    ~ReadingsTable() override;
+
+    int size() const { return static_cast<int>(rows_); }
+    bool empty() const { return rows_ == 0; }
+
+    // Appends one row at the end and posts it. False (nothing appended) once the table holds
+    // kMaxTableRows rows.
+    bool append(const RowData& row);
+    // Appends rows as one insertion; false, appending nothing, if they would pass kMaxTableRows.
+    bool append(std::span<const RowData> rows);
+    // Empties the table (a model reset).
+    void clear();
+    // Replaces the whole content (a model reset); false, leaving the table as it was, if the
+    // rows pass kMaxTableRows.
+    bool replaceAll(std::span<const RowData> rows);
+
+    RowData row(int index) const;
+    // The text of a text field (empty for an empty field); for no/nval the number in decimal
+    // or an empty string.
+    QString text(int row, Field f) const;
+    std::optional<std::int32_t> integer(int row, Field f) const; // no/nval only
+    bool isEmpty(int row, Field f) const;
+
+    // Distinct texts held by the pool (the empty text included); for the memory figures.
+    int internedTexts() const;
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    struct StoredRow {
+        std::int32_t no;
+        std::int32_t nval;
+        std::array<std::uint32_t, 5> text; // time, dc/ac, value, unit, auto: pool ids, 0 = ""
+        std::uint8_t emptyInts;            // bit 0: no empty, bit 1: nval empty
+    };
+    static constexpr int kBlockRows = 4096;
+    using Block = std::unique_ptr<StoredRow[]>;
+
+    StoredRow pack(const RowData& row);
+    const StoredRow& stored(int index) const;
+    void store(const RowData& row);
+    std::uint32_t intern(const QString& text);
+
+    std::vector<Block> blocks_;
+    std::size_t rows_ = 0;
+    std::vector<QString> pool_;             // id -> text; id 0 is the empty text
+    QHash<QString, std::uint32_t> poolIds_; // text -> id
+};
+
+} // namespace dmm

@@ -1,0 +1,123 @@
+// The recorder `INDataToTable`: offers the CurrentReading to the readings table, with the record
+// numbering, the duplicate ("Repeat") rule, the record limit and the time stamp; plus the rules
+// of the sampling-interval field and of the "Record" limit menu.
+//
+// The recorder owns no widgets. The window passes the states of its check boxes `RepeatSet`
+// and `RecallCheck` with every offer, owns `Timer1`, the menu, the confirmation box and `Bt10`,
+// and implements ChartFeed so that the recorder can plot each appended value.
+#pragma once
+
+#include "Reading.h"
+#include "ReadingsTable.h"
+
+#include <QString>
+#include <QTime>
+
+#include <functional>
+#include <span>
+#include <string>
+
+namespace dmm {
+
+// The chart pager as the recorder needs it (implemented by the window's TChartControl).
+class ChartFeed {
+public:
+    virtual ~ChartFeed() = default;
+    // Appends a value as the next point of every chart series; returns the pager's CurrentPage,
+    // which the window shows on `Bt10`.
+    virtual int AddValue(double value) = 0;
+};
+
+inline constexpr int kDefaultRecordLimit = 10000;
+// "limitless" is ten million rows, not unbounded.
+inline constexpr int kLimitlessRecordLimit = 10'000'000;
+
+// The items of the "Record" menu `Record1`, in menu order; N100001 is checked at start.
+struct RecordLimitItem {
+    const char* objectName;
+    const char* caption;
+    int limit;
+};
+std::span<const RecordLimitItem> recordLimitItems();
+
+// The confirmation that `RecordNewClick` asks (information icon, Yes and No) before clear().
+inline constexpr const char* kClearDataQuestion = "Are you sure to delete the data?";
+
+enum class RecordOutcome {
+    Appended,     // a row was appended (and the value plotted)
+    Duplicate,    // "Repeat" unchecked and equal to the last appended reading: number skipped
+    LimitReached, // RecordedCount has reached RecordLimit (or the table is full): nothing changed
+};
+
+struct RecordResult {
+    RecordOutcome outcome;
+    int currentPage = -1; // the pager's CurrentPage after AddValue; -1 if nothing was plotted
+};
+
+class Recorder {
+public:
+    explicit Recorder(ReadingsTable& table, ChartFeed* chart = nullptr);
+
+    void setChartFeed(ChartFeed* chart) { chart_ = chart; }
+    // The clock of the time stamps; QTime::currentTime() by default. For tests.
+    void setClock(std::function<QTime()> now) { now_ = std::move(now); }
+    // The time separator of the stamps; systemTimeSeparator() by default.
+    void setTimeSeparator(QString separator) { separator_ = std::move(separator); }
+    const QString& timeSeparator() const { return separator_; }
+
+    // Offers the reading. repeatChecked: state of `RepeatSet` (checked: record every reading);
+    // recallChecked: state of `RecallCheck` (checked: the stamp is reading.RecallStamp's time
+    // of day instead of the clock's).
+    RecordResult INDataToTable(const CurrentReading& reading, bool repeatChecked,
+                               bool recallChecked);
+
+    // `RecordNewClick` after the user said Yes (the window has cleared its chart and shown the
+    // page): empties the table, NextRecordNo := 1, RecordedCount := 0. LastRecordedKey and
+    // RecordLimit stay.
+    void clear();
+
+    // Choosing a "Record" menu item. Any limit is taken (a limit below RecordedCount stops
+    // recording at once, rows stay).
+    void setRecordLimit(int limit) { recordLimit_ = limit; }
+
+    int NextRecordNo() const { return nextRecordNo_; }
+    int RecordedCount() const { return recordedCount_; }
+    int RecordLimit() const { return recordLimit_; }
+    const std::string& LastRecordedKey() const { return lastRecordedKey_; }
+
+    ReadingsTable& table() { return table_; }
+
+private:
+    ReadingsTable& table_;
+    ChartFeed* chart_;
+    std::function<QTime()> now_;
+    QString separator_;
+    int nextRecordNo_ = 1;
+    int recordedCount_ = 0;
+    int recordLimit_ = kDefaultRecordLimit;
+    std::string lastRecordedKey_;
+};
+
+// The duplicate key: ValueText + DcAc + UnitText + RangeMode, without separators.
+std::string duplicateKey(const CurrentReading& reading);
+
+// The system locale's time separator: the first character of its time format that is not a
+// letter, a digit or a space; ':' when there is none.
+QString systemTimeSeparator();
+// "hh:mm:ss", 24-hour, two digits each, with `separator` for ':'.
+QString formatTimeStamp(QTime time, const QString& separator);
+
+// `RecordSITimeChange`: the interval field's text read as a whole number; "0", an empty text or
+// anything not a whole number (an overflow included) becomes "1". `text` is what the field must
+// show (unchanged if it was fine) and intervalMs the interval of `Timer1`.
+struct SamplingInterval {
+    QString text;
+    int intervalMs;
+};
+SamplingInterval RecordSITimeChange(const QString& text);
+
+// `RecordSITimeKeyPress`: the key filter of `RecordSITime`, of the recall panel's four fields and
+// of the chart's `Maxrecord`: only '0'..'9' and backspace ('\b') pass.
+bool RecordSITimeKeyPress(QChar key);
+
+} // namespace dmm
