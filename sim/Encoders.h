@@ -1,0 +1,51 @@
+// Frame encoders of the simulated meter, one per family, each written from the family's frame
+// layout, and the reading a decoder must make of each frame.
+#pragma once
+
+#include "MeterModel.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace dmm::sim {
+
+// Q32: nine data bytes (one nibble each, the high nibble 3 as an ASCII-like meter sends them),
+// then 0x0D 0x0A.
+std::vector<std::uint8_t> encodeQ32(const MeterState& s);
+// Q31: range, four digits, function, three status nibbles, then 0x0D 0x0A.
+std::vector<std::uint8_t> encodeQ31(const MeterState& s);
+// Q13: fourteen bytes, the sequence number 1 to E in the high nibble, four LCD segment or
+// annunciator bits in the low nibble.
+std::vector<std::uint8_t> encodeQ13(const MeterState& s);
+
+std::vector<std::uint8_t> encodeFrame(SimFamily family, const MeterState& s);
+
+// Works out the reading from the meter state, frame by frame. It carries what a decoder carries
+// from one frame to the next: the Q32 full scale, which some ranges leave as it was (an overload
+// there reads the full scale of the range before). profileFullScale is the start-up full scale
+// of the count profile (20000 for the shipped 20000-count model); Q13 and Q31 overloads read it.
+class Expectation {
+public:
+    explicit Expectation(SimFamily family, std::int32_t profileFullScale = 20000);
+    ExpectedReading next(const MeterState& s);
+
+private:
+    ExpectedReading q32(const MeterState& s);
+    ExpectedReading q31(const MeterState& s) const;
+    ExpectedReading q13(const MeterState& s) const;
+
+    SimFamily family_;
+    std::int32_t profileFullScale_;
+    std::int32_t fullScale_;
+};
+
+// How many ranges the simulated Q13 meter has in a function (its range digits are 0 to n-1).
+int q13RangeCount(Function f);
+
+// The Q31 function code of a function; the Q32 function code likewise.
+char q31FunctionCode(Function f);
+int q32FunctionCode(Function f);
+// Whether a Q32 range digit gives its function a decimal point and a full scale of its own.
+bool q32RangeDefined(Function f, int r);
+
+} // namespace dmm::sim

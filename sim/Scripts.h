@@ -1,0 +1,27 @@
+// What the simulated meter shows frame after frame: a named script of meter states.
+#pragma once
+
+#include "MeterModel.h"
+#include "Random.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dmm::sim {
+
+class Script {
+public:
+    virtual ~Script() = default;
+    virtual MeterState next(Rng& rng) = 0;
+};
+
+// "wander": a slowly wandering DC voltage, as a meter on a drifting supply shows it.
+// "tour": every function code and range of the family, each coupling, both overload forms, the
+// duty cycle, the sign and automatic ranging, one state per frame, then again.
+// Returns nullptr for an unknown name.
+std::unique_ptr<Script> makeScript(std::string_view name, SimFamily family);
+const std::vector<std::string>& scriptNames();
+
+} // namespace dmm::sim
