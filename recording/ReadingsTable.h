@@ -100,6 +100,10 @@ public:
     // Replaces the whole content (a model reset); false, leaving the table as it was, if the
     // rows pass kMaxTableRows.
     bool replaceAll(std::span<const RowData> rows);
+    // Replaces the whole content by `other`'s rows (a model reset here and there), leaving
+    // `other` empty: a loader fills a table of its own and hands it over once the file proved
+    // sound.
+    void takeRows(ReadingsTable& other);
 
     RowData row(int index) const;
     // The text of a text field (empty for an empty field); for no/nval the number in decimal

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string>
+
 namespace dmm {
 
 // "*" -> "Ω", "#" -> "°C", "?" -> "°F", "&" -> "•))" (continuity beeper), ")" -> "▶|" (diode),

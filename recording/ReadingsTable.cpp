@@ -1,0 +1,254 @@
+#include "ReadingsTable.h"
+
+#include "UnitSymbols.h"
+
+#include <utility>
+
+namespace dmm {
+
+namespace {
+constexpr const char* kFieldNames[kFieldCount] = {"no",   "time", "dc/ac", "value",
+                                                  "unit", "auto", "nval"};
+constexpr const char* kGridTitles[kFieldCount] = {"no.",  "time",  "Function", "value",
+                                                  "unit", "Judge", "nval"};
+constexpr int kNoEmpty = 1;
+constexpr int kNvalEmpty = 2;
+
+// Position of a text field in StoredRow::text.
+int textSlot(Field f) {
+    return static_cast<int>(f) - 1;
+}
+
+QString cut(const QString& text) {
+    return text.size() > kMaxFieldText ? text.left(kMaxFieldText) : text;
+}
+} // namespace
+
+const char* fieldName(Field f) {
+    return kFieldNames[static_cast<int>(f)];
+}
+
+std::optional<Field> fieldByName(QStringView name) {
+    for (int i = 0; i < kFieldCount; ++i)
+        if (name.compare(QLatin1String(kFieldNames[i]), Qt::CaseInsensitive) == 0)
+            return static_cast<Field>(i);
+    return std::nullopt;
+}
+
+const QString& RowData::text(Field f) const {
+    static const QString none;
+    switch (f) {
+    case Field::Time:
+        return time;
+    case Field::DcAc:
+        return dcAc;
+    case Field::Value:
+        return value;
+    case Field::Unit:
+        return unit;
+    case Field::Auto:
+        return judge;
+    default:
+        return none;
+    }
+}
+
+QString& RowData::text(Field f) {
+    return const_cast<QString&>(static_cast<const RowData&>(*this).text(f));
+}
+
+ReadingsTable::ReadingsTable(QObject* parent) : QAbstractTableModel(parent) {
+    pool_.emplace_back();
+    poolIds_.insert(QString(), 0);
+}
+
+ReadingsTable::~ReadingsTable() = default;
+
+std::uint32_t ReadingsTable::intern(const QString& text) {
+    if (text.isEmpty()) return 0;
+    const QString key = cut(text);
+    auto it = poolIds_.constFind(key);
+    if (it != poolIds_.constEnd()) return it.value();
+    const auto id = static_cast<std::uint32_t>(pool_.size());
+    pool_.push_back(key);
+    poolIds_.insert(key, id);
+    return id;
+}
+
+ReadingsTable::StoredRow ReadingsTable::pack(const RowData& row) {
+    StoredRow s{};
+    s.no = row.no.value_or(0);
+    s.nval = row.nval.value_or(0);
+    s.emptyInts = (row.no ? 0 : kNoEmpty) | (row.nval ? 0 : kNvalEmpty);
+    for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
+        s.text[textSlot(f)] = intern(row.text(f));
+    return s;
+}
+
+void ReadingsTable::store(const RowData& row) {
+    const std::size_t block = rows_ / kBlockRows;
+    if (block == blocks_.size())
+        blocks_.push_back(std::make_unique_for_overwrite<StoredRow[]>(kBlockRows));
+    blocks_[block][rows_ % kBlockRows] = pack(row);
+    ++rows_;
+}
+
+const ReadingsTable::StoredRow& ReadingsTable::stored(int index) const {
+    const auto i = static_cast<std::size_t>(index);
+    return blocks_[i / kBlockRows][i % kBlockRows];
+}
+
+bool ReadingsTable::append(const RowData& row) {
+    return append(std::span(&row, 1));
+}
+
+bool ReadingsTable::append(std::span<const RowData> rows) {
+    if (rows.empty()) return true;
+    if (rows.size() > static_cast<std::size_t>(kMaxTableRows) - rows_) return false;
+    const int first = size();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+    for (const RowData& r : rows) store(r);
+    endInsertRows();
+    return true;
+}
+
+void ReadingsTable::clear() {
+    beginResetModel();
+    blocks_.clear();
+    rows_ = 0;
+    // The pool goes too: after a clear the texts of a long recording would only hold memory.
+    pool_.clear();
+    poolIds_.clear();
+    pool_.emplace_back();
+    poolIds_.insert(QString(), 0);
+    endResetModel();
+}
+
+bool ReadingsTable::replaceAll(std::span<const RowData> rows) {
+    if (rows.size() > static_cast<std::size_t>(kMaxTableRows)) return false;
+    beginResetModel();
+    blocks_.clear();
+    rows_ = 0;
+    pool_.clear();
+    poolIds_.clear();
+    pool_.emplace_back();
+    poolIds_.insert(QString(), 0);
+    for (const RowData& r : rows) store(r);
+    endResetModel();
+    return true;
+}
+
+void ReadingsTable::takeRows(ReadingsTable& other) {
+    if (&other == this) return;
+    beginResetModel();
+    other.beginResetModel();
+    blocks_ = std::move(other.blocks_);
+    rows_ = std::exchange(other.rows_, 0);
+    pool_ = std::move(other.pool_);
+    poolIds_ = std::move(other.poolIds_);
+    other.blocks_.clear();
+    other.pool_.clear();
+    other.poolIds_.clear();
+    other.pool_.emplace_back();
+    other.poolIds_.insert(QString(), 0);
+    other.endResetModel();
+    endResetModel();
+}
+
+RowData ReadingsTable::row(int index) const {
+    const StoredRow& s = stored(index);
+    RowData r;
+    if (!(s.emptyInts & kNoEmpty)) r.no = s.no;
+    if (!(s.emptyInts & kNvalEmpty)) r.nval = s.nval;
+    for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
+        r.text(f) = pool_[s.text[textSlot(f)]];
+    return r;
+}
+
+std::optional<std::int32_t> ReadingsTable::integer(int row, Field f) const {
+    const StoredRow& s = stored(row);
+    if (f == Field::No) return (s.emptyInts & kNoEmpty) ? std::nullopt : std::optional(s.no);
+    if (f == Field::Nval) return (s.emptyInts & kNvalEmpty) ? std::nullopt : std::optional(s.nval);
+    return std::nullopt;
+}
+
+QString ReadingsTable::text(int row, Field f) const {
+    if (isIntegerField(f)) {
+        auto v = integer(row, f);
+        return v ? QString::number(*v) : QString();
+    }
+    return pool_[stored(row).text[textSlot(f)]];
+}
+
+bool ReadingsTable::isEmpty(int row, Field f) const {
+    if (isIntegerField(f)) return !integer(row, f);
+    return stored(row).text[textSlot(f)] == 0;
+}
+
+int ReadingsTable::internedTexts() const {
+    return static_cast<int>(pool_.size());
+}
+
+int ReadingsTable::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : size();
+}
+
+int ReadingsTable::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kFieldCount;
+}
+
+namespace {
+Qt::Alignment gridAlignment(Field f) {
+    switch (f) {
+    case Field::Time:
+    case Field::DcAc:
+    case Field::Auto:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    case Field::Value:
+    case Field::Unit:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
+    }
+}
+} // namespace
+
+QVariant ReadingsTable::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const auto f = static_cast<Field>(index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+        if (f == Field::Unit) return unitSymbols(text(index.row(), f));
+        return text(index.row(), f);
+    case FieldTextRole:
+        if (isIntegerField(f)) {
+            auto v = integer(index.row(), f);
+            return v ? QVariant(*v) : QVariant();
+        }
+        return text(index.row(), f);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(gridAlignment(f));
+    default:
+        return {};
+    }
+}
+
+QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation == Qt::Horizontal) {
+        if (section < 0 || section >= kFieldCount) return {};
+        if (role == Qt::DisplayRole) return QString::fromLatin1(kGridTitles[section]);
+        if (role == Qt::TextAlignmentRole)
+            return QVariant::fromValue(gridAlignment(static_cast<Field>(section)));
+        return {};
+    }
+    if (role == Qt::DisplayRole && section >= 0 && section < size()) return section + 1;
+    return {};
+}
+
+Qt::ItemFlags ReadingsTable::flags(const QModelIndex& index) const {
+    if (!index.isValid()) return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+} // namespace dmm
