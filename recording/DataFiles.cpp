@@ -347,6 +347,9 @@ QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const Progre
                     .arg(QLatin1String(fieldName(f)));
 
     QXmlStreamWriter w(&out);
+    // One element a line, without indentation: readable in an editor, hardly larger.
+    w.setAutoFormatting(true);
+    w.setAutoFormattingIndent(0);
     w.writeStartDocument(QStringLiteral("1.0"), true);
     w.writeStartElement(QStringLiteral("DATAPACKET"));
     w.writeAttribute(QStringLiteral("Version"), QStringLiteral("2.0"));

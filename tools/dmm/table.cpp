@@ -1,0 +1,167 @@
+// dmm table: the readings table's data files without a window. Every text the window would show
+// in a message box goes to standard error; exit 1 when a load or save fails, 2 on bad arguments.
+#include "Command.h"
+
+#include "DataFiles.h"
+#include "ReadingsTable.h"
+#include "Report.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QPrinter>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+using namespace dmm;
+
+const char* kUsage = "table convert IN OUT | table show FILE | table report FILE OUT.pdf";
+
+QString arg(const std::string& s) {
+    return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
+}
+
+void say(const QString& text) {
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+void sayMessage(const FileResult& r) {
+    if (r.message) say(r.message->text);
+}
+
+// The QCoreApplication every Qt class here wants; the report's fonts need a GUI application,
+// which runs without a display on the offscreen platform.
+std::unique_ptr<QCoreApplication> makeApp(bool gui) {
+    // Standard error carries the message-box texts; Qt's own chatter (a missing runtime
+    // directory on a headless machine and the like) would mix with them.
+    qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& msg) {
+        if (type == QtFatalMsg || type == QtCriticalMsg) say(msg);
+    });
+    static int argc = 1;
+    static char name[] = "dmm";
+    static char* argv[] = {name, nullptr};
+    if (!gui) return std::make_unique<QCoreApplication>(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+void jsonString(QByteArray& out, const QString& text) {
+    out += '"';
+    for (QChar qc : text) {
+        const char16_t c = qc.unicode();
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c < 0x20)
+                out += QByteArray("\\u") + QByteArray::number(c, 16).rightJustified(4, '0');
+            else
+                out += QString(QChar(c)).toUtf8();
+        }
+    }
+    out += '"';
+}
+
+void printRows(const ReadingsTable& table) {
+    QByteArray line;
+    for (int r = 0; r < table.size(); ++r) {
+        line = "{";
+        for (int i = 0; i < kFieldCount; ++i) {
+            const auto f = static_cast<Field>(i);
+            if (i) line += ", ";
+            line += '"';
+            line += fieldName(f);
+            line += "\": ";
+            if (table.isEmpty(r, f))
+                line += "null";
+            else if (isIntegerField(f))
+                line += QByteArray::number(*table.integer(r, f));
+            else
+                jsonString(line, table.text(r, f));
+        }
+        line += "}\n";
+        std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
+    }
+    std::fflush(stdout);
+}
+
+int badArgs() {
+    std::fprintf(stderr, "usage: dmm %s\n", kUsage);
+    return 2;
+}
+
+int tableCommand(const std::vector<std::string>& args) {
+    if (args.empty()) return badArgs();
+    const std::string& sub = args[0];
+    if (sub == "convert") {
+        if (args.size() != 3) return badArgs();
+        auto app = makeApp(false);
+        ReadingsTable table;
+        FileResult load = loadTableFromFile(arg(args[1]), table, true);
+        if (!load.ok) {
+            sayMessage(load);
+            return 1;
+        }
+        FileResult save = saveTableToFile(table, arg(args[2]));
+        sayMessage(save);
+        return save.ok ? 0 : 1;
+    }
+    if (sub == "show") {
+        if (args.size() != 2) return badArgs();
+        auto app = makeApp(false);
+        ReadingsTable table;
+        FileResult load = loadTableFromFile(arg(args[1]), table, true);
+        printRows(table);
+        sayMessage(load);
+        return load.ok ? 0 : 1;
+    }
+    if (sub == "report") {
+        if (args.size() != 3) return badArgs();
+        auto app = makeApp(true);
+        ReadingsTable table;
+        FileResult load = loadTableFromFile(arg(args[1]), table, true);
+        if (!load.ok) {
+            sayMessage(load);
+            return 1;
+        }
+        if (table.empty()) {
+            say(QStringLiteral("The table has no rows: no report pages, no file written."));
+            return 0;
+        }
+        const QString out = arg(args[2]);
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(out);
+        const int pages = paintReport(table, printer);
+        if (pages == 0) {
+            say(QStringLiteral("Could not print the report to ") + out);
+            return 1;
+        }
+        say(QStringLiteral("Printed %1 page(s) of %2 row(s) to %3")
+                .arg(pages)
+                .arg(table.size())
+                .arg(out));
+        return 0;
+    }
+    return badArgs();
+}
+
+const dmm::cli::CommandRegistrar registrar("table", kUsage, tableCommand);
+
+} // namespace
