@@ -1,0 +1,187 @@
+#include "ComDrv32.h"
+
+#include "ComPortMap.h"
+
+#include <QSerialPort>
+#include <QTimer>
+
+#include <poll.h>
+#include <termios.h>
+
+namespace {
+
+constexpr qint32 kBaudRates[] = {110,   300,   600,   1200,  2400,  4800,  9600,
+                                 14400, 19200, 38400, 56000, 57600, 115200};
+
+} // namespace
+
+TCommPortDriver::TCommPortDriver(QObject* owner)
+    : QObject(owner), receiveBuffer_(new std::uint8_t[inBufSize_]), port_(new QSerialPort(this)),
+      timer_(new QTimer(this)) {
+    timer_->setObjectName(QStringLiteral("PollTimer"));
+    connect(timer_, &QTimer::timeout, this, &TCommPortDriver::pollTick);
+    // A vanished device makes the port report its error on every turn of the event loop while
+    // the handle stays open; deviceLost closes the handle. Queued, because the port must not be
+    // closed from inside its own read notification.
+    connect(port_, &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError error) {
+        if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError)
+            QMetaObject::invokeMethod(this, &TCommPortDriver::deviceLost, Qt::QueuedConnection);
+    });
+}
+
+TCommPortDriver::~TCommPortDriver() {
+    ClosePort();
+}
+
+qint32 TCommPortDriver::baudRateValue(TComPortBaudRate rate) {
+    const int i = static_cast<int>(rate);
+    return i >= 0 && i < static_cast<int>(std::size(kBaudRates)) ? kBaudRates[i] : 9600;
+}
+
+QString TCommPortDriver::deviceName() const {
+    return dmm::link::comPortDevice(static_cast<int>(comPort_) + 1);
+}
+
+bool TCommPortDriver::OpenPort() {
+    if (open_) return true;
+    const QString device = deviceName();
+    if (device.isEmpty()) return false;
+    port_->setPortName(device);
+    // Exclusive: QSerialPort takes the device's lock file and TIOCEXCL.
+    if (!port_->open(QIODevice::ReadWrite)) return false;
+    open_ = true;
+    ApplyLineSettings();
+    // Reads never wait here: a tick takes what the port has collected (the read time-outs of 1 ms
+    // come to the same), and the port's buffer holds at most one chunk.
+    timer_->start(qMax<int>(pollingDelay_, 1));
+    return true;
+}
+
+void TCommPortDriver::ClosePort() {
+    if (!open_) return;
+    timer_->stop();
+    if (port_->isOpen()) port_->close();
+    open_ = false;
+}
+
+void TCommPortDriver::deviceLost() {
+    if (!open_ || !port_->isOpen()) return;
+    if (port_->error() == QSerialPort::ReadError) {
+        // A read error with the device still there is passing: the next tick reads again.
+        pollfd p{static_cast<int>(port_->handle()), POLLIN, 0};
+        if (::poll(&p, 1, 0) >= 0 && !(p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
+            port_->clearError();
+            return;
+        }
+    }
+    // The device is gone. The driver stays open, as the window still shows the link, and
+    // delivers nothing until ClosePort; OpenPort then opens the device again once it is back.
+    port_->close();
+}
+
+void TCommPortDriver::ApplyLineSettings() {
+    if (!open_ || !port_->isOpen()) return;
+    // Every setting is tried; one the device refuses (a pseudo-terminal has no modem lines) is
+    // left as the device has it.
+    port_->setBaudRate(baudRateValue(speed_));
+    port_->setDataBits(static_cast<QSerialPort::DataBits>(5 + static_cast<int>(dataBits_)));
+    static constexpr QSerialPort::Parity parities[] = {
+        QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+        QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    port_->setParity(parities[parity_]);
+    // Linux has no 1.5 stop bits; a UART set to two stop bits sends 1.5 with five data bits, the
+    // only word length for which 1.5 is defined, so 1.5 maps to two.
+    port_->setStopBits(stopBits_ == sb1BITS ? QSerialPort::OneStop : QSerialPort::TwoStop);
+    port_->setFlowControl(hw_ == hhRTSCTS    ? QSerialPort::HardwareControl
+                          : sw_ == shXONXOFF ? QSerialPort::SoftwareControl
+                                             : QSerialPort::NoFlowControl);
+    // What the port's settings leave open: received bytes are delivered whatever their parity
+    // bit, unchanged, and XON/XOFF can come with RTS/CTS.
+    const int fd = static_cast<int>(port_->handle());
+    termios tio{};
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+        tio.c_iflag &= ~static_cast<tcflag_t>(INPCK | PARMRK | IGNPAR | ISTRIP | IGNBRK | BRKINT |
+                                              ICRNL | INLCR | IGNCR);
+        if (sw_ == shXONXOFF)
+            tio.c_iflag |= IXON | IXOFF;
+        else
+            tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    port_->setDataTerminalReady(enableDtr_);
+    if (hw_ == hhNONE) port_->setRequestToSend(false);
+    port_->clearError();
+    PurgeQueues(true, true);
+    // The input queue: what one tick can take; the rest waits in the device for the next tick.
+    // There is no output queue to size: nothing is sent.
+    port_->setReadBufferSize(inBufSize_);
+}
+
+void TCommPortDriver::PurgeQueues(bool input, bool output) {
+    if (!open_ || !port_->isOpen()) return;
+    QSerialPort::Directions d;
+    if (input) d |= QSerialPort::Input;
+    if (output) d |= QSerialPort::Output;
+    if (d) port_->clear(d);
+}
+
+void TCommPortDriver::pollTick() {
+    if (!open_ || !port_->isOpen()) return;
+    const qint64 n = port_->read(reinterpret_cast<char*>(receiveBuffer_.get()), inBufSize_);
+    // The handler is read anew on every tick, so a new one takes over from the next tick.
+    if (n > 0 && OnReceiveData)
+        OnReceiveData(this, receiveBuffer_.get(), static_cast<std::int32_t>(n));
+}
+
+void TCommPortDriver::SetComPort(TComPortNumber value) {
+    if (!open_) comPort_ = value;
+}
+
+void TCommPortDriver::SetComPortSpeed(TComPortBaudRate value) {
+    speed_ = value;
+    ApplyLineSettings();
+}
+
+void TCommPortDriver::SetComPortDataBits(TComPortDataBits value) {
+    dataBits_ = value;
+    ApplyLineSettings();
+}
+
+void TCommPortDriver::SetComPortStopBits(TComPortStopBits value) {
+    stopBits_ = value;
+    ApplyLineSettings();
+}
+
+void TCommPortDriver::SetComPortParity(TComPortParity value) {
+    parity_ = value;
+    ApplyLineSettings();
+}
+
+void TCommPortDriver::SetComPortHwHandshaking(TComPortHwHandshaking value) {
+    hw_ = value;
+    ApplyLineSettings();
+}
+
+void TCommPortDriver::SetComPortSwHandshaking(TComPortSwHandshaking value) {
+    sw_ = value;
+    ApplyLineSettings();
+}
+
+void TCommPortDriver::SetComPortInBufSize(quint16 value) {
+    // A chunk of no bytes could never be delivered, and QSerialPort reads 0 as "unbounded".
+    if (open_ || value == 0) return;
+    if (value != inBufSize_) receiveBuffer_.reset(new std::uint8_t[value]);
+    inBufSize_ = value;
+}
+
+void TCommPortDriver::SetComPortPollingDelay(quint16 value) {
+    if (value == pollingDelay_) return;
+    if (open_) {
+        timer_->stop();
+        pollingDelay_ = value;
+        // A period of 0 would poll on every turn of the event loop.
+        timer_->start(qMax<int>(pollingDelay_, 1));
+    } else {
+        pollingDelay_ = value;
+    }
+}

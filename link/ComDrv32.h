@@ -1,0 +1,132 @@
+// The serial port driver: opens one of the ports COM1 to COM4, sets the line up and polls it on
+// a timer of the GUI thread, handing whatever arrived since the last tick to OnReceiveData as one
+// chunk. It only receives; failures are quiet (the window's link watchdog shows them).
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+class QSerialPort;
+class QTimer;
+
+class TCommPortDriver : public QObject {
+    Q_OBJECT
+
+public:
+    enum TComPortNumber { pnCOM1, pnCOM2, pnCOM3, pnCOM4 };
+    Q_ENUM(TComPortNumber)
+    enum TComPortBaudRate {
+        br110,
+        br300,
+        br600,
+        br1200,
+        br2400,
+        br4800,
+        br9600,
+        br14400,
+        br19200,
+        br38400,
+        br56000,
+        br57600,
+        br115200
+    };
+    Q_ENUM(TComPortBaudRate)
+    enum TComPortDataBits { db5BITS, db6BITS, db7BITS, db8BITS };
+    Q_ENUM(TComPortDataBits)
+    enum TComPortStopBits { sb1BITS, sb1HALFBITS, sb2BITS };
+    Q_ENUM(TComPortStopBits)
+    enum TComPortParity { ptNONE, ptODD, ptEVEN, ptMARK, ptSPACE };
+    Q_ENUM(TComPortParity)
+    enum TComPortHwHandshaking { hhNONE, hhRTSCTS };
+    Q_ENUM(TComPortHwHandshaking)
+    enum TComPortSwHandshaking { shNONE, shXONXOFF };
+    Q_ENUM(TComPortSwHandshaking)
+
+    // Sender, address of the first received byte (valid during the call only), byte count.
+    using TComPortReceiveDataEvent = std::function<void(
+        TCommPortDriver* Sender, const std::uint8_t* DataPtr, std::int32_t DataSize)>;
+
+    Q_PROPERTY(TComPortNumber ComPort READ ComPort WRITE SetComPort)
+    Q_PROPERTY(TComPortBaudRate ComPortSpeed READ ComPortSpeed WRITE SetComPortSpeed)
+    Q_PROPERTY(TComPortDataBits ComPortDataBits READ ComPortDataBits WRITE SetComPortDataBits)
+    Q_PROPERTY(TComPortStopBits ComPortStopBits READ ComPortStopBits WRITE SetComPortStopBits)
+    Q_PROPERTY(TComPortParity ComPortParity READ ComPortParity WRITE SetComPortParity)
+    Q_PROPERTY(TComPortHwHandshaking ComPortHwHandshaking READ ComPortHwHandshaking WRITE
+                   SetComPortHwHandshaking)
+    Q_PROPERTY(TComPortSwHandshaking ComPortSwHandshaking READ ComPortSwHandshaking WRITE
+                   SetComPortSwHandshaking)
+    Q_PROPERTY(quint16 ComPortInBufSize READ ComPortInBufSize WRITE SetComPortInBufSize)
+    Q_PROPERTY(quint16 ComPortOutBufSize READ ComPortOutBufSize WRITE SetComPortOutBufSize)
+    Q_PROPERTY(quint16 ComPortPollingDelay READ ComPortPollingDelay WRITE SetComPortPollingDelay)
+    Q_PROPERTY(bool EnableDTROnOpen READ EnableDTROnOpen WRITE SetEnableDTROnOpen)
+    Q_PROPERTY(quint16 OutputTimeout READ OutputTimeout WRITE SetOutputTimeout)
+
+    explicit TCommPortDriver(QObject* owner = nullptr);
+    ~TCommPortDriver() override;
+
+    bool OpenPort();
+    void ClosePort();
+    bool IsPortOpen() const { return open_; }
+
+    TComPortNumber ComPort() const { return comPort_; }
+    void SetComPort(TComPortNumber value);
+    TComPortBaudRate ComPortSpeed() const { return speed_; }
+    void SetComPortSpeed(TComPortBaudRate value);
+    TComPortDataBits ComPortDataBits() const { return dataBits_; }
+    void SetComPortDataBits(TComPortDataBits value);
+    TComPortStopBits ComPortStopBits() const { return stopBits_; }
+    void SetComPortStopBits(TComPortStopBits value);
+    TComPortParity ComPortParity() const { return parity_; }
+    void SetComPortParity(TComPortParity value);
+    TComPortHwHandshaking ComPortHwHandshaking() const { return hw_; }
+    void SetComPortHwHandshaking(TComPortHwHandshaking value);
+    TComPortSwHandshaking ComPortSwHandshaking() const { return sw_; }
+    void SetComPortSwHandshaking(TComPortSwHandshaking value);
+    quint16 ComPortInBufSize() const { return inBufSize_; }
+    void SetComPortInBufSize(quint16 value);
+    quint16 ComPortOutBufSize() const { return outBufSize_; }
+    void SetComPortOutBufSize(quint16 value) { outBufSize_ = value; }
+    quint16 ComPortPollingDelay() const { return pollingDelay_; }
+    void SetComPortPollingDelay(quint16 value);
+    bool EnableDTROnOpen() const { return enableDtr_; }
+    void SetEnableDTROnOpen(bool value) { enableDtr_ = value; }
+    quint16 OutputTimeout() const { return outputTimeout_; }
+    void SetOutputTimeout(quint16 value) { outputTimeout_ = value; }
+
+    TComPortReceiveDataEvent OnReceiveData;
+
+    // The number in a baud rate's name, 110 to 115200.
+    static qint32 baudRateValue(TComPortBaudRate rate);
+    // The device the port opens, or an empty text when it has none: the COM number mapping of
+    // ComPortMap.
+    QString deviceName() const;
+    // The line settings again, then both queues emptied; nothing while closed.
+    void ApplyLineSettings();
+    void PurgeQueues(bool input, bool output);
+
+private:
+    void pollTick();
+    void deviceLost();
+
+    TComPortNumber comPort_ = pnCOM2;
+    TComPortBaudRate speed_ = br9600;
+    TComPortDataBits dataBits_ = db8BITS;
+    TComPortStopBits stopBits_ = sb1BITS;
+    TComPortParity parity_ = ptNONE;
+    TComPortHwHandshaking hw_ = hhNONE;
+    TComPortSwHandshaking sw_ = shNONE;
+    quint16 inBufSize_ = 2048;
+    quint16 outBufSize_ = 2048;
+    quint16 pollingDelay_ = 50;
+    bool enableDtr_ = true;
+    quint16 outputTimeout_ = 4000;
+
+    bool open_ = false;
+    std::unique_ptr<std::uint8_t[]> receiveBuffer_;
+    QSerialPort* port_ = nullptr;
+    QTimer* timer_ = nullptr;
+};
