@@ -1,0 +1,13 @@
+// Fuzz target for the Q31 serial stream: nine data bytes, 0x0D, 0x0A; every 0x0D ends a frame.
+#include "FuzzHarness.h"
+
+namespace {
+bool endsFrame(std::uint8_t b) {
+    return b == 0x0D;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    dmm::fuzz::runSerial(data, size, dmm::HQ31RData, endsFrame);
+    return 0;
+}
