@@ -52,7 +52,7 @@ if [ -f link/hid/CMakeLists.txt ]; then
     -DDMM_SANITIZE=thread >/dev/null
   cmake --build build-tsan -j "$(nproc)"
   step "tests (thread sanitizer)"
-  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^hid' --timeout 600
+  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^Hid' --timeout 600
 fi
 
 step "all tests passed"
