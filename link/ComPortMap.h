@@ -9,9 +9,9 @@
 
 namespace dmm::link {
 
-// The numbered order of serial devices: usbNames are the entries of /dev (any names; only
+// The numbered order of serial devices: devEntries are the entries of /dev (any names; only
 // ttyUSB<n> and ttyACM<n> are taken), builtInPorts the system locations of the ports the system
-// lists as present (ttyUSB/ttyACM among them are left out here, as usbNames has them).
+// lists as present (ttyUSB/ttyACM among them are left out here, as devEntries has them).
 QStringList orderedSerialDevices(const QStringList& devEntries, const QStringList& builtInPorts);
 
 // The device of COM number n (1 to 4) given the ordered devices and the override (empty when
