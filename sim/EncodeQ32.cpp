@@ -142,7 +142,8 @@ std::vector<std::uint8_t> encodeQ32(const MeterState& s) {
         if (s.allZero) d[3] = 0xB;
     }
     const bool minus = s.negative || s.function == Function::DutyCycle;
-    const int status = (s.status8 ? 8 : 0) + (minus ? 4 : 0) + (s.autoRange ? 1 : 0);
+    // The status digit is one decimal digit: its 8 comes only without the minus (8 or 9).
+    const int status = (s.status8 && !minus ? 8 : 0) + (minus ? 4 : 0) + (s.autoRange ? 1 : 0);
     int coupling = 0;
     switch (s.coupling) {
     case Coupling::Default:
@@ -181,7 +182,9 @@ ExpectedReading Expectation::q32(const MeterState& s) {
     int point = row.point;
     std::string unit = row.unit;
     std::string sign = s.negative ? "-" : "";
-    if (s.function == Function::DutyCycle) {
+    // The meter sends its duty cycle as the frequency function with the minus sign: a negative
+    // frequency reads as a duty cycle.
+    if (f == 0xC && (s.negative || s.function == Function::DutyCycle)) {
         point = 2;
         unit = "%";
         sign.clear();

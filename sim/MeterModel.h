@@ -48,7 +48,9 @@ struct MeterState {
     bool fourDigits = false;
     bool allZero = false; // Q32: the "all zeros" display form
     Overload overload = Overload::None;
-    bool status8 = false; // Q32: the status digit's 8, which a decoder ignores
+    // Q32: the status digit's 8, which a decoder ignores; a decimal digit, it goes with no
+    // minus only (8 or 9).
+    bool status8 = false;
     // Q13 and Q31 extras.
     bool lowBattery = false;
     bool hold = false;              // Q13 HOLD annunciator

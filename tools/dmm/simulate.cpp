@@ -1,0 +1,301 @@
+// dmm simulate: a meter on the line with no meter at hand. Writes a family's frames to standard
+// output, a file or a pseudo-terminal that the program opens as its COM port, paced like a meter,
+// optionally damaged, with a log of what each frame must decode to.
+#include "Command.h"
+
+#include "HidReports.h"
+#include "Simulator.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <optional>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace dmm::sim;
+
+const char kUsage[] =
+    "simulate [--family q32|q13|q31] [--pty | --out FILE] [--rate N] [--count N] [--seed S]\n"
+    "           [--script tour|wander] [--fault drop|corrupt|stray:P ...] [--log FILE]\n"
+    "           [--hid-reports]\n"
+    "      A simulated meter. Frames go to standard output, FILE, or a new pseudo-terminal\n"
+    "      whose device path is the first line printed (point DMM_COM1 at it); the terminal\n"
+    "      stays open until SIGINT/SIGTERM, also after --count frames. --rate: frames per\n"
+    "      second (default 2.5, as a meter sends; 0: as fast as the output takes them).\n"
+    "      --fault: a lost, changed or added byte with probability P per frame. --log: one\n"
+    "      JSON line per frame sent (\"bytes\" of the first Q31/Q32 frame begin with the 0x0A\n"
+    "      that starts the stream). --hid-reports: the USB adapter's input reports, one line\n"
+    "      each (hex: report ID, 8 data bytes), as dmm decode --hid reads them.";
+
+volatile std::sig_atomic_t g_stop = 0;
+void onSignal(int) {
+    g_stop = 1;
+}
+
+struct Options {
+    SimOptions sim;
+    bool pty = false;
+    std::string out;
+    double rate = 2.5;
+    std::optional<unsigned long long> count;
+    std::string log;
+    bool hidReports = false;
+};
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "dmm simulate: %s\n", message.c_str());
+    return 2;
+}
+
+// Everything written in full, blocking; false when stopped or the output is gone.
+bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
+    while (n > 0) {
+        const ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR) {
+            if (g_stop) return false;
+            continue;
+        }
+        if (w <= 0) return false;
+        p += w;
+        n -= static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= args.size()) {
+                error = a + " needs a value";
+                return false;
+            }
+            into = args[++i];
+            return true;
+        };
+        std::string v;
+        if (a == "--pty") {
+            o.pty = true;
+        } else if (a == "--hid-reports") {
+            o.hidReports = true;
+        } else if (a == "--family") {
+            if (!value(v)) return false;
+            bool ok = false;
+            o.sim.family = familyByName(v, &ok);
+            if (!ok) {
+                error = "unknown family '" + v + "' (q32, q13 or q31)";
+                return false;
+            }
+        } else if (a == "--out") {
+            if (!value(o.out)) return false;
+        } else if (a == "--log") {
+            if (!value(o.log)) return false;
+        } else if (a == "--script") {
+            if (!value(v)) return false;
+            if (!makeScript(v, o.sim.family)) {
+                error = "unknown script '" + v + "' (tour or wander)";
+                return false;
+            }
+            o.sim.script = v;
+        } else if (a == "--rate") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            o.rate = std::strtod(v.c_str(), &end);
+            if (v.empty() || *end || !(o.rate >= 0) || o.rate > 1e6) {
+                error = "--rate needs a number of frames per second, 0 or more";
+                return false;
+            }
+        } else if (a == "--count" || a == "--seed") {
+            if (!value(v)) return false;
+            char* end = nullptr;
+            errno = 0;
+            const unsigned long long n = std::strtoull(v.c_str(), &end, 10);
+            if (v.empty() || *end || v[0] == '-' || errno) {
+                error = a + " needs a whole number";
+                return false;
+            }
+            if (a == "--count") {
+                o.count = n;
+            } else {
+                if (n > 0xFFFFFFFFull) {
+                    error = "--seed is at most 4294967295";
+                    return false;
+                }
+                o.sim.seed = static_cast<std::uint32_t>(n);
+            }
+        } else if (a == "--fault") {
+            if (!value(v)) return false;
+            const auto f = parseFault(v);
+            if (!f) {
+                error = "--fault needs KIND:P with KIND drop, corrupt or stray and P from 0 to 1";
+                return false;
+            }
+            o.sim.faults.push_back(*f);
+        } else {
+            error = "unknown option '" + a + "'";
+            return false;
+        }
+    }
+    if (o.pty && !o.out.empty()) {
+        error = "--pty and --out exclude each other";
+        return false;
+    }
+    if (o.pty && o.hidReports) {
+        error = "--hid-reports writes report lines, which a serial port does not carry";
+        return false;
+    }
+    if (o.hidReports && o.sim.family == SimFamily::Q31) {
+        error = "the USB adapter has no Q31 road";
+        return false;
+    }
+    // The sent script is checked again here, as --family may come after --script.
+    if (!makeScript(o.sim.script, o.sim.family)) {
+        error = "unknown script";
+        return false;
+    }
+    o.sim.leadingLineFeed = !o.hidReports;
+    return true;
+}
+
+// A pseudo-terminal in raw mode (0x0D and every other byte pass untouched). The slave stays
+// open here too, so that its path stays valid and bytes queue until the program opens it.
+bool openPty(int& master, int& slave, std::string& path) {
+    master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return false;
+    const char* name = ::ptsname(master);
+    if (!name) return false;
+    path = name;
+    slave = ::open(name, O_RDWR | O_NOCTTY);
+    if (slave < 0) return false;
+    termios tio{};
+    if (::tcgetattr(slave, &tio) != 0) return false;
+    ::cfmakeraw(&tio);
+    return ::tcsetattr(slave, TCSANOW, &tio) == 0;
+}
+
+void sleepUntil(timespec& deadline, double periodSeconds) {
+    const long long ns = static_cast<long long>(periodSeconds * 1e9);
+    deadline.tv_sec += static_cast<time_t>(ns / 1000000000LL);
+    deadline.tv_nsec += static_cast<long>(ns % 1000000000LL);
+    if (deadline.tv_nsec >= 1000000000L) {
+        deadline.tv_nsec -= 1000000000L;
+        ++deadline.tv_sec;
+    }
+    while (!g_stop &&
+           ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    }
+}
+
+std::string reportText(const InputReport& r) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string line;
+    for (std::size_t i = 0; i < r.size(); ++i) {
+        if (i) line += ' ';
+        line += hex[r[i] >> 4];
+        line += hex[r[i] & 15];
+    }
+    line += '\n';
+    return line;
+}
+
+int runSimulate(const std::vector<std::string>& args) {
+    Options o;
+    std::string error;
+    if (!parse(args, o, error)) return fail(error);
+
+    struct sigaction sa {};
+    sa.sa_handler = onSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = 0; // no SA_RESTART: a blocked write returns, and the stop is seen
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    int out = STDOUT_FILENO;
+    int master = -1, slave = -1;
+    if (o.pty) {
+        std::string path;
+        if (!openPty(master, slave, path)) {
+            std::fprintf(stderr, "dmm simulate: cannot create a pseudo-terminal: %s\n",
+                         std::strerror(errno));
+            return 1;
+        }
+        std::printf("%s\n", path.c_str());
+        std::fflush(stdout);
+        out = master;
+    } else if (!o.out.empty()) {
+        out = ::open(o.out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (out < 0) {
+            std::fprintf(stderr, "dmm simulate: cannot write %s: %s\n", o.out.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+    }
+    FILE* log = nullptr;
+    if (!o.log.empty()) {
+        log = std::fopen(o.log.c_str(), "w");
+        if (!log) {
+            std::fprintf(stderr, "dmm simulate: cannot write %s: %s\n", o.log.c_str(),
+                         std::strerror(errno));
+            return 2;
+        }
+    }
+
+    Simulator sim(o.sim);
+    timespec deadline{};
+    ::clock_gettime(CLOCK_MONOTONIC, &deadline);
+    int status = 0;
+    for (unsigned long long sent = 0; !g_stop && (!o.count || sent < *o.count); ++sent) {
+        const SimFrame f = sim.next();
+        bool ok;
+        if (o.hidReports) {
+            std::string text;
+            for (const InputReport& r : encodeReports(f.bytes.data(), f.bytes.size()))
+                text += reportText(r);
+            ok = writeAll(out, reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+        } else {
+            ok = writeAll(out, f.bytes.data(), f.bytes.size());
+        }
+        if (!ok) {
+            if (!g_stop && errno != EPIPE) {
+                std::fprintf(stderr, "dmm simulate: write failed: %s\n", std::strerror(errno));
+                status = 1;
+            }
+            break;
+        }
+        if (log) {
+            std::fprintf(log, "%s\n", logLine(f).c_str());
+            std::fflush(log);
+        }
+        if (o.rate > 0) sleepUntil(deadline, 1.0 / o.rate);
+    }
+    if (log) std::fclose(log);
+
+    if (o.pty) {
+        // The terminal stays until the simulator is stopped: the program may still be reading.
+        sigset_t block, old;
+        sigemptyset(&block);
+        sigaddset(&block, SIGINT);
+        sigaddset(&block, SIGTERM);
+        ::sigprocmask(SIG_BLOCK, &block, &old);
+        while (!g_stop) ::sigsuspend(&old);
+        ::sigprocmask(SIG_SETMASK, &old, nullptr);
+        ::close(slave);
+        ::close(master);
+    } else if (out != STDOUT_FILENO) {
+        ::close(out);
+    }
+    return status;
+}
+
+const dmm::cli::CommandRegistrar registrar("simulate", kUsage, runSimulate);
+
+} // namespace
