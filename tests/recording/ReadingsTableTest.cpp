@@ -1,0 +1,119 @@
+#include "ReadingsTable.h"
+#include "TestSupport.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+namespace dmm {
+namespace {
+
+using test::makeRow;
+
+TEST(ReadingsTableFields, NamesInOrderAndLookupIgnoresCase) {
+    const char* names[] = {"no", "time", "dc/ac", "value", "unit", "auto", "nval"};
+    for (int i = 0; i < kFieldCount; ++i) EXPECT_STREQ(fieldName(static_cast<Field>(i)), names[i]);
+    struct Case {
+        const char* name;
+        std::optional<Field> field;
+    } cases[] = {
+        {"No", Field::No},       {"Time", Field::Time},   {"DC/AC", Field::DcAc},
+        {"Value", Field::Value}, {"Unit", Field::Unit},   {"AUTO", Field::Auto},
+        {"Auto", Field::Auto},   {"Nval", Field::Nval},   {"NVAL", Field::Nval},
+        {"dc/Ac", Field::DcAc},  {"dcac", std::nullopt},  {"", std::nullopt},
+        {"no ", std::nullopt},   {"judge", std::nullopt},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(fieldByName(QString::fromLatin1(c.name)), c.field) << c.name;
+}
+
+TEST(ReadingsTable, StoresRowsCutsTextsAndKeepsEmptyFields) {
+    ReadingsTable t;
+    RowData r = makeRow(7, "12:34:56", "DC", "1.2345", "k*", "pass", -12345);
+    r.value = QStringLiteral("123456789012345678901234"); // 24 characters
+    ASSERT_TRUE(t.append(r));
+    ASSERT_TRUE(t.append(makeRow(std::nullopt, "", "", "", "", "", std::nullopt)));
+    ASSERT_EQ(t.size(), 2);
+    EXPECT_EQ(t.text(0, Field::Value), QStringLiteral("12345678901234567890"));
+    EXPECT_EQ(t.integer(0, Field::No), 7);
+    EXPECT_EQ(t.integer(0, Field::Nval), -12345);
+    EXPECT_EQ(t.text(0, Field::Nval), QStringLiteral("-12345"));
+    EXPECT_EQ(t.text(0, Field::Unit), QStringLiteral("k*"));
+    for (int i = 0; i < kFieldCount; ++i) {
+        EXPECT_TRUE(t.isEmpty(1, static_cast<Field>(i))) << i;
+        EXPECT_FALSE(t.isEmpty(0, static_cast<Field>(i))) << i;
+    }
+    EXPECT_EQ(t.integer(1, Field::No), std::nullopt);
+    // A zero is a value, not an empty field.
+    ASSERT_TRUE(t.append(makeRow(0, "a", "", "", "", "", 0)));
+    EXPECT_FALSE(t.isEmpty(2, Field::No));
+    EXPECT_FALSE(t.isEmpty(2, Field::Nval));
+    RowData back = t.row(0);
+    r.value = r.value.left(20);
+    EXPECT_EQ(back, r);
+}
+
+TEST(ReadingsTable, RepeatedTextsAreInterned) {
+    ReadingsTable t;
+    for (int i = 0; i < 10000; ++i)
+        t.append(makeRow(i, "10:00:00", "DC", i % 2 ? "1.000" : "2.000", "V", "pass", i));
+    // "", the time, DC, two values, V, pass.
+    EXPECT_EQ(t.internedTexts(), 7);
+    t.clear();
+    EXPECT_EQ(t.internedTexts(), 1);
+    EXPECT_TRUE(t.empty());
+}
+
+TEST(ReadingsTableModel, PassesTheModelTesterThroughAppendsClearAndReplace) {
+    test::ensureApp();
+    ReadingsTable t;
+    QAbstractItemModelTester tester(&t, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    for (int i = 0; i < 150; ++i) t.append(makeRow(i + 1, "10:00:00", "AC", "0.001", "mV", "", i));
+    std::vector<RowData> rows(3, makeRow(1, "x", "y", "z", "#", "Fail", 2));
+    t.append(rows);
+    t.clear();
+    t.append(makeRow(1, "a", "b", "c", "d", "e", 1));
+    t.replaceAll(rows);
+    ReadingsTable other;
+    other.append(makeRow(9, "", "", "", "", "", std::nullopt));
+    t.takeRows(other);
+    EXPECT_EQ(t.size(), 1);
+    EXPECT_EQ(other.size(), 0);
+    EXPECT_EQ(t.integer(0, Field::No), 9);
+}
+
+TEST(ReadingsTableModel, AppendInsertsRowsWithoutReset) {
+    ReadingsTable t;
+    QSignalSpy inserted(&t, &QAbstractItemModel::rowsInserted);
+    QSignalSpy reset(&t, &QAbstractItemModel::modelReset);
+    t.append(makeRow(1, "", "", "", "", "", 1));
+    t.append(makeRow(2, "", "", "", "", "", 2));
+    ASSERT_EQ(inserted.size(), 2);
+    EXPECT_EQ(inserted[1][1].toInt(), 1);
+    EXPECT_EQ(inserted[1][2].toInt(), 1);
+    EXPECT_EQ(reset.size(), 0);
+}
+
+TEST(ReadingsTableModel, GridTitlesAlignmentsAndUnitSymbols) {
+    ReadingsTable t;
+    const char* titles[] = {"no.", "time", "Function", "value", "unit", "Judge", "nval"};
+    const Qt::Alignment h[] = {Qt::AlignLeft,  Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignRight,
+                               Qt::AlignRight, Qt::AlignHCenter, Qt::AlignLeft};
+    ASSERT_EQ(t.columnCount(), 7);
+    t.append(makeRow(3, "01:02:03", "OHM", "1.000", "M*", "", std::nullopt));
+    for (int c = 0; c < kFieldCount; ++c) {
+        EXPECT_EQ(t.headerData(c, Qt::Horizontal).toString(), QLatin1String(titles[c]));
+        auto a = t.data(t.index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>();
+        EXPECT_EQ(a & Qt::AlignHorizontal_Mask, h[c]) << c;
+    }
+    EXPECT_EQ(t.data(t.index(0, 4)).toString(), QStringLiteral("M\u03A9"));
+    EXPECT_EQ(t.data(t.index(0, 4), ReadingsTable::FieldTextRole).toString(), QStringLiteral("M*"));
+    EXPECT_EQ(t.data(t.index(0, 0), ReadingsTable::FieldTextRole), QVariant(3));
+    EXPECT_FALSE(t.data(t.index(0, 6), ReadingsTable::FieldTextRole).isValid());
+    EXPECT_EQ(t.data(t.index(0, 6)).toString(), QString());
+    EXPECT_FALSE(t.flags(t.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+} // namespace
+} // namespace dmm
