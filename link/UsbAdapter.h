@@ -1,0 +1,147 @@
+// The main window's side of the meter's USB adapter cable: the device list with the adapter picked
+// in it, the history list, the line-setup feature report, switching the reading of reports on
+// and off for "USB Connect" and "Read", and the watchdog's drop of a silent link. The window owns
+// one UsbAdapter and reaches its buttons and message boxes through UsbAdapterView, so all of this
+// runs without widgets in the tests. Everything here runs on the GUI thread.
+#pragma once
+
+#include "GuiDispatcher.h"
+#include "HidPlatform.h"
+#include "JvHidControllerClass.h"
+#include "Meter.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace dmm {
+
+inline constexpr const char* kUsbNotConnectedText =
+    "USB interface cable is not securely connected, please check and re-try.";
+inline constexpr const char* kUsbMeterNotReadyText =
+    "USB interface cable is securely connected, please check if the meter is ready.";
+// Consecutive adapter reports without a meter byte after which the watchdog drops the link: the
+// adapter sends them continuously while the meter is off or not in its sending mode.
+inline constexpr int kUsbIdleReportLimit = 1900;
+// The adapter's line setup: report ID 0, 2400 baud as a 32-bit little-endian number, line format
+// code 3, zeros.
+inline constexpr std::uint8_t kUsbLineSetupReport[10] = {0x00, 0x60, 0x09, 0x00, 0x00,
+                                                         0x03, 0x00, 0x00, 0x00, 0x00};
+
+// What the adapter logic needs of the window.
+class UsbAdapterView {
+public:
+    virtual ~UsbAdapterView() = default;
+    virtual bool usbConPressed() const = 0;
+    // Pops `USBCon` up without running its click handler.
+    virtual void releaseUsbCon() = 0;
+    virtual bool readBtnPressed() const = 0;
+    virtual void releaseReadBtn() = 0;
+    // A modal information box with an OK button.
+    virtual void showInformation(const std::string& text) = 0;
+    // The device list or its selection changed: redraw `DevListBox`.
+    virtual void deviceListChanged() {}
+    // A line was added to the history list, or it was emptied.
+    virtual void historyChanged() {}
+    // A report went through the bound report handler (the diagnostic labels may have changed).
+    virtual void reportHandled() {}
+    // The watchdog dropped the link: show the disconnected state (caption "USB Connection", the
+    // port selector and `COMCon`) before its message box.
+    virtual void usbLinkDropped() {}
+};
+
+// Serves the read threads' hand-overs from the Qt event loop of the thread it lives in.
+class QtGuiDispatcher : public QObject, public GuiDispatcher {
+    Q_OBJECT
+public:
+    explicit QtGuiDispatcher(QObject* parent = nullptr) : QObject(parent) {}
+    void wake() override;
+};
+
+struct DevListEntry {
+    std::string text;                     // DescribeDevice
+    std::unique_ptr<TJvHidDevice> device; // claimed for this line; none if the claim failed
+};
+
+enum class UsbConnectOutcome {
+    NoDevice,     // nothing listed or selected (the message was shown, USBCon released)
+    NotGranted,   // the selected device cannot be read (USBCon released, no message)
+    Connected,    // the Q32 report handler is bound and the read thread runs
+    Disconnected, // the data handler was removed
+};
+
+class UsbAdapter : public QObject {
+    Q_OBJECT
+public:
+    // Without a platform the adapter uses the system's HID devices; without a dispatcher it
+    // serves the hand-overs from this thread's Qt event loop.
+    UsbAdapter(Meter& meter, UsbAdapterView& view, HidPlatform* platform = nullptr,
+               GuiDispatcher* dispatcher = nullptr, QObject* parent = nullptr);
+    ~UsbAdapter() override;
+
+    // Creates `HidCtl`, assigns its handlers (OnArrival, OnEnumerate, OnDeviceChange, which
+    // builds the device list, OnDeviceDataError, OnRemoval) and watches the device-change
+    // notices. Throws EControllerError when another controller is alive.
+    void start();
+
+    TJvHidDeviceController* HidCtl() const { return hidCtl_.get(); }
+    const std::vector<DevListEntry>& DevListBox() const { return devList_; }
+    int selectedIndex() const { return selected_; }
+    // The user's choice in the list (-1: none).
+    void setSelectedIndex(int index);
+    TJvHidDevice* SelectedDevice() const { return selectedDevice_; }
+    const BoundedLines& HistoryListBox() const { return meter_.diag.HistoryListBox; }
+
+    static std::string DescribeDevice(TJvHidDevice& device);
+    static std::string ReadErrorLine(std::uint32_t error);
+
+    // Handlers of HidCtl.
+    void HidCtlDeviceChange();
+    bool HidCtlEnumerate(TJvHidDevice& device, int idx);
+    void HidCtlArrival(TJvHidDevice& device);
+    void HidCtlRemoval(TJvHidDevice& device);
+    void HidCtlDeviceDataError(TJvHidDevice& device, std::uint32_t error);
+
+    // Buttons.
+    void ReadBtnClick();
+    void SetFeatureClick();
+    void ClearBtnClick();
+    // What the Info window shows about the selected device; none without a selection.
+    std::optional<std::string> InfoBtnClick();
+    // After `USBCon` changed its pressed state; the window sets captions and panels from the
+    // outcome.
+    UsbConnectOutcome USBConClick();
+    // The watchdog's USB check (ConTimerTimer, at its every third tick): drops the link when
+    // IdleReports has reached kUsbIdleReportLimit. True if it dropped it.
+    bool WatchdogCheck();
+
+private:
+    void addHistory(const std::string& line);
+    TJvHidDevice* deviceOfSelectedLine() const;
+    void watchChanges();
+
+    Meter& meter_;
+    UsbAdapterView& view_;
+    std::unique_ptr<HidPlatform> ownPlatform_;
+    HidPlatform& platform_;
+    std::unique_ptr<QtGuiDispatcher> ownDispatcher_;
+    GuiDispatcher& dispatcher_;
+    std::unique_ptr<TJvHidDeviceController> hidCtl_;
+    std::vector<DevListEntry> devList_;
+    int selected_ = -1;
+    TJvHidDevice* selectedDevice_ = nullptr;
+    TJvHidDataEvent q32Handler_;
+    TJvHidDataEvent q13Handler_;
+    QSocketNotifier* notifier_ = nullptr;
+    QTimer* rescanTimer_ = nullptr;
+    bool closing_ = false;
+};
+
+} // namespace dmm
