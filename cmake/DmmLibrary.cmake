@@ -23,9 +23,11 @@ function(dmm_test name folder)
   if(NOT srcs)
     return()
   endif()
-  add_executable(${name} ${srcs})
+  add_executable(${name} ${srcs} ${PROJECT_SOURCE_DIR}/cmake/test_env.cpp)
+  target_compile_definitions(${name} PRIVATE DMM_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                             DMM_TEST_BINARY_DIR="${PROJECT_BINARY_DIR}")
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   include(GoogleTest)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;DMM_SOURCE_DIR=${PROJECT_SOURCE_DIR};DMM_BINARY_DIR=${PROJECT_BINARY_DIR}")
+  # The environment (offscreen Qt, DMM_SOURCE_DIR, DMM_BINARY_DIR) comes from test_env.cpp.
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
 endfunction()
