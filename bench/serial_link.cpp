@@ -1,0 +1,126 @@
+// The serial driver's two figures: the CPU time of an open, idle port polled every 50 ms over
+// 10 s, and the delay from bytes written into a pseudo-terminal to OnReceiveData (p50, p99, max
+// over 1,000 frames written at times unrelated to the polling tick).
+#include "ComDrv32.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <pty.h>
+#include <random>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+double cpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void runFor(int ms) {
+    QTimer::singleShot(ms, Qt::PreciseTimer, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+}
+
+using Clock = std::chrono::steady_clock;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        return 1;
+    }
+    termios tio{};
+    ::tcgetattr(slave, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(slave, TCSANOW, &tio);
+    ::setenv("DMM_COM1", name, 1);
+    const int idleMs = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const int frames = argc > 2 ? std::atoi(argv[2]) : 1000;
+
+    TCommPortDriver driver;
+    driver.SetComPort(TCommPortDriver::pnCOM1);
+    driver.SetComPortSpeed(TCommPortDriver::br2400);
+
+    // Arrival time of every frame end (0x0D), in the order received.
+    std::vector<Clock::time_point> arrived;
+    arrived.reserve(static_cast<std::size_t>(frames));
+    driver.OnReceiveData = [&](TCommPortDriver*, const std::uint8_t* p, std::int32_t n) {
+        const auto now = Clock::now();
+        for (std::int32_t i = 0; i < n; ++i)
+            if (p[i] == 0x0D) arrived.push_back(now);
+    };
+    if (!driver.OpenPort()) {
+        std::fprintf(stderr, "cannot open %s\n", name);
+        return 1;
+    }
+
+    const double cpu0 = cpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    runFor(idleMs);
+    const double cpu = cpuSeconds() - cpu0;
+    const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
+    std::printf("idle port, polling every %d ms: %.3f s CPU over %.1f s = %.3f%% of one core\n",
+                driver.ComPortPollingDelay(), cpu, seconds, 100.0 * cpu / seconds);
+
+    // A writer thread plays the meter: one 11-byte frame every 20 to 40 ms.
+    std::vector<Clock::time_point> written(static_cast<std::size_t>(frames));
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        std::mt19937 rng(1);
+        const unsigned char frame[11] = {'1', '2', '3', '4', '5', '3', '1', '0', '1', 0x0D, 0x0A};
+        for (int k = 0; k < frames; ++k) {
+            std::this_thread::sleep_for(std::chrono::microseconds(20000 + rng() % 20000));
+            written[static_cast<std::size_t>(k)] = Clock::now();
+            if (::write(master, frame, sizeof frame) != static_cast<ssize_t>(sizeof frame)) break;
+        }
+        done = true;
+    });
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        if (done && arrived.size() >= static_cast<std::size_t>(frames)) QCoreApplication::quit();
+    });
+    check.start(20);
+    QTimer::singleShot(frames * 60 + 5000, &app, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    writer.join();
+
+    std::vector<double> delays;
+    for (std::size_t k = 0; k < arrived.size() && k < written.size(); ++k)
+        delays.push_back(
+            std::chrono::duration<double, std::milli>(arrived[k] - written[k]).count());
+    if (delays.size() != static_cast<std::size_t>(frames)) {
+        std::fprintf(stderr, "only %zu of %d frames arrived\n", delays.size(), frames);
+        return 1;
+    }
+    std::sort(delays.begin(), delays.end());
+    auto pct = [&](double p) {
+        return delays[std::min(delays.size() - 1, static_cast<std::size_t>(p * delays.size()))];
+    };
+    std::printf("delay written -> OnReceiveData over %zu frames: p50 %.1f ms, p99 %.1f ms, "
+                "max %.1f ms (limit: one period + 5 = %d ms)\n",
+                delays.size(), pct(0.50), pct(0.99), delays.back(),
+                driver.ComPortPollingDelay() + 5);
+    driver.ClosePort();
+    ::close(slave);
+    ::close(master);
+    return 0;
+}
