@@ -55,6 +55,7 @@ ReportDescriptorSummary parseReportDescriptor(const std::uint8_t* data, std::siz
     std::size_t depth = 0;
     std::uint32_t pendingUsage = 0;
     bool pendingUsageSet = false;
+    bool pendingUsageExtended = false; // a four-byte usage: page in the high half
     int collectionDepth = 0;
     bool topUsageSet = false;
 
@@ -89,9 +90,8 @@ ReportDescriptorSummary parseReportDescriptor(const std::uint8_t* data, std::siz
                 break;
             case Collection:
                 if (collectionDepth == 0 && !topUsageSet && pendingUsageSet) {
-                    // A four-byte usage carries its own page in the high half.
                     out.caps.UsagePage = static_cast<std::uint16_t>(
-                        pendingUsage > 0xFFFF ? pendingUsage >> 16 : g.usagePage);
+                        pendingUsageExtended ? pendingUsage >> 16 : g.usagePage);
                     out.caps.Usage = static_cast<std::uint16_t>(pendingUsage & 0xFFFF);
                     topUsageSet = true;
                 }
@@ -131,7 +131,8 @@ ReportDescriptorSummary parseReportDescriptor(const std::uint8_t* data, std::siz
                 break;
             }
         } else if (type == Local && tag == Usage && !pendingUsageSet) {
-            pendingUsage = len == 4 ? value : (value & 0xFFFF);
+            pendingUsage = value;
+            pendingUsageExtended = len == 4;
             pendingUsageSet = true;
         }
     }

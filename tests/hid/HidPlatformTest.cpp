@@ -86,6 +86,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         DescriptorCase{"UnnumberedAdapter", kAdapter, true, false, {0x01, 0xFF00, 9, 9, 10}},
         DescriptorCase{"NumberedReports", kNumbered, true, true, {0x02, 0x01, 6, 0, 3}},
+        // Usage 0x000D0005 (page 0x0D, usage 5) given as one four-byte item.
+        DescriptorCase{"ExtendedUsage",
+                       {0x05, 0x01, 0x0B, 0x05, 0x00, 0x0D, 0x00, 0xA1, 0x01, 0x75, 0x08, 0x95,
+                        0x02, 0x81, 0x02, 0xC0},
+                       true,
+                       false,
+                       {0x05, 0x0D, 3, 0, 0}},
         DescriptorCase{"Empty", {}, false, false, {}},
         DescriptorCase{"TruncatedItem", {0x06, 0x00}, false, false, {}},
         DescriptorCase{"PopWithoutPush", {0xB4}, false, false, {}},
