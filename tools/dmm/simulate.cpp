@@ -275,7 +275,8 @@ int runSimulate(const std::vector<std::string>& args) {
             std::fprintf(log, "%s\n", logLine(f).c_str());
             std::fflush(log);
         }
-        if (o.rate > 0) sleepUntil(deadline, 1.0 / o.rate);
+        const bool last = o.count && sent + 1 >= *o.count;
+        if (o.rate > 0 && !last) sleepUntil(deadline, 1.0 / o.rate);
     }
     if (log) std::fclose(log);
 
