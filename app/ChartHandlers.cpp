@@ -1,0 +1,156 @@
+// The trend chart's handlers: series selection, paging, page size and value-axis fields,
+// enlarge and restore, and saving the chart as a bitmap.
+#include "QV31F.h"
+
+#include "ChartArea.h"
+#include "Widgets.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTimer>
+
+namespace dmm::app {
+
+void TFCOMM::showPage(int page) {
+    Bt10->setText(QString::number(page));
+}
+
+void TFCOMM::ShowSeries(int index) {
+    pager_->ShowSeries(index);
+}
+
+void TFCOMM::btFillClick() {
+    if (BtFill->isChecked()) {
+        Fill->setChecked(true);
+        ShowSeries(0);
+    } else {
+        Fill->setChecked(false);
+        ShowSeries(1);
+    }
+}
+
+void TFCOMM::FillClick() {
+    const bool fill = !BtFill->isChecked();
+    BtFill->setChecked(fill);
+    Fill->setChecked(fill);
+    ShowSeries(fill ? 0 : 1);
+}
+
+void TFCOMM::ComboBox1Change() {
+    ShowSeries(ComboBox1->currentIndex());
+}
+
+void TFCOMM::BtNewClick() {
+    const double span = std::max(1, meter.reading.FullScale);
+    pager_->FillSampleValues([span] { return QRandomGenerator::global()->bounded(span); });
+    ComboBox1->setCurrentIndex(0);
+    ShowSeries(0);
+    ShowSeries(BtFill->isChecked() ? 0 : 1);
+}
+
+void TFCOMM::TbFdClick() {
+    if (chart_->y() > 50) {
+        // Enlarge: the chart covers the LCD mirror and the grid.
+        TbFd->hide();
+        TbSx->show();
+        restoreGeometry_ = chart_->geometry();
+        const QRect outer = frameGeometry();
+        chart_->setGeometry(2, 28, outer.width() - 12, outer.height() - 75);
+        chart_->raise();
+        Panel4->hide();
+        Panel6->hide();
+        Panel19->move(4, 2);
+        Panel19->raise();
+    } else {
+        TbSx->hide();
+        TbFd->show();
+        chart_->setGeometry(restoreGeometry_);
+        Panel4->show();
+        Panel6->show();
+        Panel19->move(337, 152);
+    }
+}
+
+void TFCOMM::BtSaveClick() {
+    FileDialogSpec spec;
+    spec.title = QStringLiteral("Save Picture As");
+    spec.filter = QStringLiteral("Bitmaps (*.bmp)|*.bmp");
+    spec.defaultSuffix = QStringLiteral("*.bmp");
+    spec.confirmOverwrite = true;
+    spec.resizable = true;
+    const QString name = dialogs_->savePicture(this, spec);
+    if (name.isEmpty()) return;
+    // The whole chart, on a white background, at the chart's size.
+    QImage image(chart_->size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.drawPixmap(0, 0, chart_->grab());
+    }
+    if (!image.save(name, "BMP")) {
+        dialogs_->message(this, QStringLiteral("Error"),
+                          QStringLiteral("Could not save the graphic on ") + name, MsgIcon::Error,
+                          static_cast<unsigned>(MsgButton::Ok));
+        return;
+    }
+    dialogs_->inform(this, QStringLiteral("Information"),
+                     QStringLiteral("Graphic has saved on ") + name);
+}
+
+void TFCOMM::BtFirstClick() {
+    showPage(pager_->FirstPage());
+}
+void TFCOMM::BTPreviousClick() {
+    showPage(pager_->PreviousPage());
+}
+void TFCOMM::BtNextClick() {
+    showPage(pager_->NextPage());
+}
+void TFCOMM::BTlastClick() {
+    showPage(pager_->LastPage());
+}
+
+void TFCOMM::Timer2Timer() {
+    Timer2->stop();
+    bool ok = false;
+    int size = Maxrecord->text().toInt(&ok);
+    // An empty or zero size, and one below 1 that only a paste can bring, is the default.
+    if (!ok || size < 1) {
+        size = kDefaultPageSize;
+        Maxrecord->setText(QString::number(kDefaultPageSize));
+    }
+    pager_->SetPageSize(size);
+    showPage(pager_->CurrentPage());
+}
+
+namespace {
+
+// The limit field's integer, or `fallback` written back into the field when it has none.
+int axisLimit(QLineEdit* field, int fallback) {
+    bool ok = false;
+    int v = field->text().toInt(&ok);
+    if (!ok) v = fallback;
+    const QString text = QString::number(v);
+    if (field->text() != text) field->setText(text);
+    return v;
+}
+
+} // namespace
+
+void TFCOMM::Timer5Timer() {
+    Timer5->stop();
+    pager_->SetMaximum(axisLimit(Edit1, 20000));
+}
+
+void TFCOMM::Timer6Timer() {
+    Timer6->stop();
+    // The lower limit falls back to the mirror of the upper limit's fallback.
+    pager_->SetMinimum(axisLimit(Edit2, -20000));
+}
+
+} // namespace dmm::app

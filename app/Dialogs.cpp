@@ -1,0 +1,175 @@
+#include "Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+
+namespace dmm::app {
+
+QString qtFileFilter(const QString& storedFilter) {
+    const QStringList parts = storedFilter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString name = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed();
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (name.endsWith(QLatin1Char('(') + patterns + QLatin1Char(')')))
+            filters << name;
+        else
+            filters << name + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    if (parts.size() % 2 == 1 && !parts.back().trimmed().isEmpty())
+        filters << parts.back().trimmed(); // a lone pattern without a name
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString plainSuffix(const QString& storedExtension) {
+    QString s = storedExtension.trimmed();
+    while (s.startsWith(QLatin1Char('*')) || s.startsWith(QLatin1Char('.'))) s.remove(0, 1);
+    return s;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+QMessageBox::Icon toQt(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::None:
+        return QMessageBox::NoIcon;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Warning:
+        return QMessageBox::Warning;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString runFileDialog(QWidget* parent, const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent, spec.title);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setNameFilter(qtFileFilter(spec.filter));
+    dialog.setDefaultSuffix(plainSuffix(spec.defaultSuffix));
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.confirmOverwrite);
+    dialog.setSizeGripEnabled(spec.resizable);
+    if (!spec.fileName.isEmpty()) dialog.selectFile(spec.fileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
+MsgButton WidgetDialogs::message(QWidget* parent, const QString& caption, const QString& text,
+                                 MsgIcon icon, MsgButtons buttons) {
+    QMessageBox box(toQt(icon), caption, text, QMessageBox::NoButton, parent);
+    struct Pair {
+        MsgButton ours;
+        QMessageBox::StandardButton qt;
+    };
+    static constexpr Pair pairs[] = {{MsgButton::Ok, QMessageBox::Ok},
+                                     {MsgButton::Yes, QMessageBox::Yes},
+                                     {MsgButton::No, QMessageBox::No},
+                                     {MsgButton::Cancel, QMessageBox::Cancel}};
+    for (const Pair& p : pairs)
+        if (buttons & static_cast<unsigned>(p.ours)) box.addButton(p.qt);
+    if (buttons == 0) box.addButton(QMessageBox::Ok);
+    const int result = box.exec();
+    for (const Pair& p : pairs)
+        if (result == p.qt) return p.ours;
+    // Closed through the title bar: the box's escape button.
+    if (buttons & static_cast<unsigned>(MsgButton::Cancel)) return MsgButton::Cancel;
+    if (buttons & static_cast<unsigned>(MsgButton::No)) return MsgButton::No;
+    return MsgButton::Ok;
+}
+
+QString WidgetDialogs::openFile(QWidget* parent, const FileDialogSpec& spec) {
+    return runFileDialog(parent, spec, QFileDialog::AcceptOpen);
+}
+
+QString WidgetDialogs::saveFile(QWidget* parent, const FileDialogSpec& spec) {
+    return runFileDialog(parent, spec, QFileDialog::AcceptSave);
+}
+
+QString WidgetDialogs::savePicture(QWidget* parent, const FileDialogSpec& spec) {
+    return runFileDialog(parent, spec, QFileDialog::AcceptSave);
+}
+
+void WidgetDialogs::printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
+                                 const PrinterFn& paint) {
+    QPrinter printer(QPrinter::HighResolution);
+    if (setup) setup(&printer);
+    QPrintPreviewDialog preview(&printer, parent);
+    preview.setWindowTitle(caption);
+    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
+                     [&paint](QPrinter* p) { paint(p); });
+    preview.exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+MsgButton ScriptedDialogs::message(QWidget*, const QString& caption, const QString& text,
+                                   MsgIcon icon, MsgButtons buttons) {
+    Question q{Kind::Message, caption, text, icon, buttons, {}};
+    questions.append(q);
+    if (!answers.empty()) {
+        const MsgButton a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    const bool loneOk = buttons == 0 || buttons == static_cast<unsigned>(MsgButton::Ok);
+    if (loneOk) return MsgButton::Ok; // nothing to decide; a test need not script it
+    ++unanswered;
+    if (buttons & static_cast<unsigned>(MsgButton::Cancel)) return MsgButton::Cancel;
+    if (buttons & static_cast<unsigned>(MsgButton::No)) return MsgButton::No;
+    return MsgButton::Ok;
+}
+
+QString ScriptedDialogs::nextFile(Kind kind, const FileDialogSpec& spec) {
+    questions.append(Question{kind, spec.title, {}, MsgIcon::None, 0, spec});
+    if (fileNames.empty()) {
+        ++unanswered;
+        return {};
+    }
+    QString name = fileNames.front();
+    fileNames.pop_front();
+    return name;
+}
+
+QString ScriptedDialogs::openFile(QWidget*, const FileDialogSpec& spec) {
+    return nextFile(Kind::OpenFile, spec);
+}
+
+QString ScriptedDialogs::saveFile(QWidget*, const FileDialogSpec& spec) {
+    return nextFile(Kind::SaveFile, spec);
+}
+
+QString ScriptedDialogs::savePicture(QWidget*, const FileDialogSpec& spec) {
+    return nextFile(Kind::SavePicture, spec);
+}
+
+void ScriptedDialogs::printPreview(QWidget*, const QString& caption, const PrinterFn& setup,
+                                   const PrinterFn& paint) {
+    questions.append(Question{Kind::PrintPreview, caption, {}, MsgIcon::None, 0, {}});
+    if (previewPdf.isEmpty()) return;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(previewPdf);
+    if (setup) setup(&printer);
+    if (paint) paint(&printer);
+}
+
+QStringList ScriptedDialogs::messageTexts() const {
+    QStringList texts;
+    for (const Question& q : questions)
+        if (q.kind == Kind::Message) texts << q.text;
+    return texts;
+}
+
+} // namespace dmm::app

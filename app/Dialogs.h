@@ -1,0 +1,118 @@
+// Every modal question, message, file dialog and preview window of the program goes through
+// this one interface, so that the window's handlers can be driven by tests with scripted answers
+// and no test ever opens a real window that waits for a person.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <deque>
+#include <functional>
+
+class QPrinter;
+class QWidget;
+
+namespace dmm::app {
+
+enum class MsgIcon { None, Information, Warning, Error, Question };
+
+// Buttons of a message box, and the answer it gives.
+enum class MsgButton : unsigned { None = 0, Ok = 1, Cancel = 2, Yes = 4, No = 8 };
+using MsgButtons = unsigned;
+inline constexpr MsgButtons operator|(MsgButton a, MsgButton b) {
+    return static_cast<unsigned>(a) | static_cast<unsigned>(b);
+}
+
+// A file dialog as the window describes it. `filter` is in the "Name|pattern|Name|pattern" form
+// the window stores; the real dialog converts it with qtFileFilter().
+struct FileDialogSpec {
+    QString title;
+    QString filter;
+    QString defaultSuffix; // appended to a name typed without an extension
+    QString fileName;      // the name shown when the dialog opens
+    bool confirmOverwrite = true;
+    bool resizable = true;
+};
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+
+    // A modal message box; returns the button pressed (the dismiss button if the box was closed).
+    virtual MsgButton message(QWidget* parent, const QString& caption, const QString& text,
+                              MsgIcon icon, MsgButtons buttons) = 0;
+    // The chosen file name, or an empty text when the user cancelled.
+    virtual QString openFile(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual QString saveFile(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual QString savePicture(QWidget* parent, const FileDialogSpec& spec) = 0;
+    // A modal print preview. `setup` prepares the printer before the preview opens (page size,
+    // margins); `paint` draws the document onto the printer whenever the preview asks.
+    using PrinterFn = std::function<void(QPrinter*)>;
+    virtual void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
+                              const PrinterFn& paint) = 0;
+
+    // Shorthand for the common information box with an OK button.
+    void inform(QWidget* parent, const QString& caption, const QString& text) {
+        message(parent, caption, text, MsgIcon::Information, static_cast<unsigned>(MsgButton::Ok));
+    }
+};
+
+// "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt" -> "Excel File(*.xls);;Txt File(*.txt)".
+// A description that does not already end in its pattern gets " (pattern)" appended, and the
+// ';' between several patterns becomes the blank Qt expects.
+QString qtFileFilter(const QString& storedFilter);
+// "*.bmp" or ".bmp" or "bmp" -> "bmp".
+QString plainSuffix(const QString& storedExtension);
+
+// The real thing: QMessageBox, QFileDialog and QPrintPreviewDialog.
+class WidgetDialogs : public Dialogs {
+public:
+    MsgButton message(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
+                      MsgButtons buttons) override;
+    QString openFile(QWidget* parent, const FileDialogSpec& spec) override;
+    QString saveFile(QWidget* parent, const FileDialogSpec& spec) override;
+    QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
+    void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
+                      const PrinterFn& paint) override;
+};
+
+// The test double: answers come from a queue, every question is recorded. A question that finds
+// the queue empty is answered with its most cautious answer (No, Cancel, OK for a lone OK
+// button, an empty file name) and counted in `unanswered`, so a test sees a question it did not
+// expect. A print preview paints the document into a PDF file when `previewPdf` is set.
+class ScriptedDialogs : public Dialogs {
+public:
+    enum class Kind { Message, OpenFile, SaveFile, SavePicture, PrintPreview };
+    struct Question {
+        Kind kind;
+        QString caption; // message caption, dialog title or preview caption
+        QString text;    // message text
+        MsgIcon icon = MsgIcon::None;
+        MsgButtons buttons = 0;
+        FileDialogSpec spec;
+    };
+
+    std::deque<MsgButton> answers; // for message()
+    std::deque<QString> fileNames; // for the file dialogs; an empty text cancels
+    QList<Question> questions;
+    int unanswered = 0;
+    QString previewPdf; // where printPreview() paints, if set
+
+    MsgButton message(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
+                      MsgButtons buttons) override;
+    QString openFile(QWidget* parent, const FileDialogSpec& spec) override;
+    QString saveFile(QWidget* parent, const FileDialogSpec& spec) override;
+    QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
+    void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
+                      const PrinterFn& paint) override;
+
+    // The texts of all message boxes asked so far, in order.
+    QStringList messageTexts() const;
+    const Question* last() const { return questions.isEmpty() ? nullptr : &questions.back(); }
+
+private:
+    QString nextFile(Kind kind, const FileDialogSpec& spec);
+};
+
+} // namespace dmm::app

@@ -1,0 +1,362 @@
+// Start-up, the model variant, port selection, the COM link, the link watchdog, quitting, and
+// the bridge between the meter's protocol state and the window's controls.
+#include "QV31F.h"
+
+#include "ChartArea.h"
+#include "ComDrv32.h"
+#include "ComPortMap.h"
+#include "FrameAssembly.h"
+#include "LcdPanel.h"
+#include "UnitSymbols.h"
+#include "Widgets.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDateTime>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QLocale>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+
+namespace dmm::app {
+
+namespace {
+
+void setTextIfChanged(QLabel* label, const QString& text) {
+    if (label->text() != text) label->setText(text);
+}
+
+} // namespace
+
+void TFCOMM::FormCreate() {
+    // 1. The limit judge's last accepted limit texts.
+    judge_ = LimitJudge();
+    // 2. The system's decimal separator, which the decoders put into the value text.
+    LocaleDecimalSeparator = QLocale::system().decimalPoint();
+    meter.LocaleDecimalSeparator = LocaleDecimalSeparator.toStdString();
+    judge_.setDecimalSeparator(LocaleDecimalSeparator.isEmpty() ? QLatin1Char('.')
+                                                                : LocaleDecimalSeparator.at(0));
+    // 3. The recall stamp starts at the start-up time.
+    meter.reading.RecallStamp = toRecallStamp(QDateTime::currentDateTime());
+    // 4. The separator again, in the out-of-sight field.
+    systeminfomation->setText(LocaleDecimalSeparator);
+    // 5. The chart pager, 100 points a page.
+    pager_ = std::make_unique<TChartControl>(chart_, kDefaultPageSize);
+    // 6. Count profile "4".
+    meter.applyCountProfile("4");
+    // 7. The first decoded frame always counts as a range change.
+    meter.extremes.LastUnitText = "113";
+    // 8. The readings table, empty and open, bound to the grid.
+    cds1_ = std::make_unique<ReadingsTable>();
+    DBGrid1->setModel(cds1_.get());
+    DBGrid1->setColumnHidden(kNvalColumn, true);
+    static constexpr int widths[] = {53, 53, 54, 56, 35, 35};
+    for (int c = 0; c < 6; ++c) DBGrid1->setColumnWidth(c, widths[c]);
+    // 9. The recorder's counters; family Q13's frequency axis mode off.
+    recorder_ = std::make_unique<Recorder>(*cds1_, this);
+    recorder_->setRecordLimit(kDefaultRecordLimit);
+    meter.FrequencyAxisMode = false;
+
+    meter.variant.IFQV31 = IFQV31->isChecked();
+    meter.variant.IFQV14 = IFQV14->isChecked();
+    meter.variant.IFQV16 = IFQV16->isChecked();
+    meter.variant.IFQV22 = IFQV22->isChecked();
+    meter.variant.IFQV15T = IFQV15T->isChecked();
+    meter.variant.IFQV40T = IFQV40T->isChecked();
+    meter.variant.IFQV52T = IFQV52T->isChecked();
+    meter.variant.IFQV63 = IFQV63->isChecked();
+    meter.variant.IFOtherT = IFOtherT->isChecked();
+    // 10. The shipped variant: family Q32 on the serial port, its title and count profile. No
+    // switch binds another family: without it the port has no receive handler at all.
+    comm2_->OnReceiveData = nullptr;
+    serialBound_ = false;
+    if (IFQV31->isChecked()) {
+        comm2_->OnReceiveData = [this](TCommPortDriver*, const std::uint8_t* data,
+                                       std::int32_t size) { serialReceived(data, size); };
+        serialBound_ = true;
+        setWindowTitle(QStringLiteral("%1 Interface Program Ver: %2")
+                           .arg(QLatin1String(kModelName), QLatin1String(kVersion)));
+        meter.CountCode = "2";
+        meter.lcd.setDigit(Ind::LcdD0, "1");
+    }
+    // 11.
+    if (meter.CountCode == "2") meter.applyCountProfile("2");
+    // 12. The value axis spans the full scale.
+    chart_->setValueRange(-meter.reading.FullScale, meter.reading.FullScale);
+    redrawLcd();
+}
+
+void TFCOMM::FormResize() {
+    const int w = frameGeometry().width();
+    BtExit->move(w - 80, BtExit->y());
+    BTCon->move(w - 190, BTCon->y());
+    BtDiscon->move(w - 190, BtDiscon->y());
+}
+
+void TFCOMM::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (BtExit) FormResize();
+}
+
+// --- port selection -------------------------------------------------------------------------
+
+QString TFCOMM::portTooltip(int n) const {
+    return dmm::link::comPortDescription(n);
+}
+
+void TFCOMM::selectPort(int n) {
+    for (int i = 0; i < 4; ++i) {
+        COM[static_cast<std::size_t>(i)]->setChecked(i == n - 1);
+        BtCOM[static_cast<std::size_t>(i)]->setVisible(i == n - 1);
+    }
+    BtCOM[static_cast<std::size_t>(n - 1)]->setToolTip(portTooltip(n));
+    comm2_->SetComPort(static_cast<TCommPortDriver::TComPortNumber>(n - 1));
+    SelectedPort = n;
+}
+
+void TFCOMM::COM11Click() {
+    selectPort(1);
+}
+void TFCOMM::COM21Click() {
+    selectPort(2);
+}
+void TFCOMM::COM31Click() {
+    selectPort(3);
+}
+void TFCOMM::COM41Click() {
+    selectPort(4);
+}
+
+void TFCOMM::setPortPanelsEnabled(bool enabled) {
+    for (ClickPanel* p : BtCOM) p->setEnabled(enabled);
+}
+
+void TFCOMM::showPortPanelOf(int port) {
+    for (int i = 0; i < 4; ++i) BtCOM[static_cast<std::size_t>(i)]->setVisible(i == port - 1);
+}
+
+void TFCOMM::hidePortPanels() {
+    for (ClickPanel* p : BtCOM) p->hide();
+}
+
+// --- COM link -------------------------------------------------------------------------------
+
+void TFCOMM::connectSequence() {
+    ComSetup1->menuAction()->setEnabled(false);
+    START1->setChecked(true);
+    START1->setEnabled(false);
+    STOP1->setEnabled(true);
+    STOP1->setChecked(false);
+    comm2_->OpenPort(); // a port that does not open is not reported; the link image tells
+    BTCon->hide();
+    BtDiscon->show();
+    setPortPanelsEnabled(false);
+}
+
+void TFCOMM::disconnectSequence() {
+    ComSetup1->menuAction()->setEnabled(true);
+    START1->setChecked(false);
+    START1->setEnabled(true);
+    STOP1->setEnabled(false);
+    STOP1->setChecked(true);
+    comm2_->ClosePort();
+    BTCon->show();
+    BtDiscon->hide();
+    setPortPanelsEnabled(true);
+}
+
+void TFCOMM::COMConClick() {
+    if (COMCon->isChecked()) {
+        connectSequence();
+        USBCon->hide();
+        COMCon->setText(QStringLiteral("COM Disconnect"));
+    } else {
+        disconnectSequence();
+        USBCon->show();
+        COMCon->setText(QStringLiteral("COM Connection"));
+    }
+}
+
+void TFCOMM::BTCon1Click() {
+    connectSequence();
+    COMCon->setChecked(true); // without running COMConClick
+}
+
+void TFCOMM::BtDiscon1Click() {
+    disconnectSequence();
+    COMCon->setChecked(false);
+}
+
+// --- watchdog -------------------------------------------------------------------------------
+
+void TFCOMM::ConTimerTimer() {
+    if (meter.FrameWatchdog != 2) {
+        ++meter.FrameWatchdog;
+        return;
+    }
+    if (meter.hid.IdleReports >= kIdleReportLimit) {
+        // The adapter answers, but no meter byte has come for a long time: drop the USB link.
+        meter.hid.IdleReports = 0;
+        releaseUsbCon();
+        if (SelectedDevice) SelectedDevice->SetDataHandler(UsbReportHandler::None);
+        USBCon->setText(QStringLiteral("USB Connection"));
+        showPortPanelOf(SelectedPort);
+        COMCon->show();
+        dialogs_->inform(this, QStringLiteral("Information"), QLatin1String(kUsbMeterSilent));
+    }
+    meter.lcd.set(Ind::CONok, false);
+    meter.lcd.set(Ind::CONokN, true);
+    CONok->hide();
+    CONokN->show();
+    meter.FrameWatchdog = 0;
+}
+
+// --- quitting -------------------------------------------------------------------------------
+
+void TFCOMM::closeTable() {
+    cds1_->clear();
+}
+
+void TFCOMM::terminate() {
+    terminated_ = true;
+    QCoreApplication::quit(); // does nothing while no event loop runs (the tests)
+}
+
+void TFCOMM::BitBtn1Click() {
+    const MsgButton answer =
+        dialogs_->message(this, QStringLiteral("Information"),
+                          QStringLiteral("Are you sure that you want to quit this application?"),
+                          MsgIcon::Information, MsgButton::Yes | MsgButton::No);
+    if (answer != MsgButton::Yes) return;
+    terminate();
+    closeTable();
+}
+
+void TFCOMM::BtExit1Click() {
+    closeTable();
+    terminate();
+}
+
+void TFCOMM::closeEvent(QCloseEvent* event) {
+    // The close box ends the program without asking.
+    event->accept();
+    terminate();
+}
+
+bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyRelease &&
+        (watched == TimeH || watched == TimeM || watched == TimeS))
+        TimeHKeyUp();
+    else if (event->type() == QEvent::FocusOut && watched == RecallCheck)
+        RecallCheckExit();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- the meter's bytes and the LCD mirror ---------------------------------------------------
+
+void TFCOMM::serialReceived(const std::uint8_t* data, int size) {
+    if (!serialBound_ || size <= 0) return; // no receive handler bound: the bytes go nowhere
+    HQ32RData(meter, data, size);
+    redrawLcd();
+}
+
+void TFCOMM::usbReportReceived(UsbReportHandler handler, std::uint8_t reportId,
+                               const std::uint8_t* data, std::uint16_t size) {
+    if (handler == UsbReportHandler::Q13)
+        Q13ReportHandler(meter, reportId, data, size);
+    else if (handler == UsbReportHandler::Q32)
+        Q32ReportHandler(meter, reportId, data, size);
+    else
+        return;
+    redrawLcd();
+}
+
+void TFCOMM::redrawLcd() {
+    const IndicatorSet& lcd = meter.lcd;
+    panel1_->apply(lcd);
+    if (PBar2->maximum() != lcd.barMaximum()) PBar2->setMaximum(lcd.barMaximum());
+    if (PBar2->value() != lcd.barPosition()) PBar2->setValue(lcd.barPosition());
+    if (CONok->isVisibleTo(Panel4) != lcd.on(Ind::CONok)) CONok->setVisible(lcd.on(Ind::CONok));
+    if (CONokN->isVisibleTo(Panel4) != lcd.on(Ind::CONokN)) CONokN->setVisible(lcd.on(Ind::CONokN));
+    setTextIfChanged(MaxText, QString::fromStdString(lcd.maxText));
+    setTextIfChanged(MinText, QString::fromStdString(lcd.minText));
+    setTextIfChanged(MaxTextU, unitSymbols(lcd.maxTextU));
+    setTextIfChanged(MinTextU, unitSymbols(lcd.minTextU));
+    setTextIfChanged(USBtxt, QString::fromStdString(meter.diag.USBtxt));
+    setTextIfChanged(USBtxt1, QString::fromStdString(meter.diag.USBtxt1));
+
+    // The hidden diagnostic lists follow their bounded stores.
+    static_assert(kDiagnosticLines > 0);
+    auto follow = [](const BoundedLines& lines, std::uint64_t& seen, auto&& append) {
+        const std::uint64_t fresh = lines.added() - seen;
+        const std::size_t n = static_cast<std::size_t>(
+            std::min<std::uint64_t>(fresh, static_cast<std::uint64_t>(lines.size())));
+        for (std::size_t i = lines.size() - n; i < lines.size(); ++i)
+            append(QString::fromStdString(lines.at(i)));
+        seen = lines.added();
+    };
+    follow(meter.diag.Memo1, memoSeen_,
+           [this](const QString& line) { Memo1->appendPlainText(line); });
+    follow(meter.diag.HistoryListBox, historySeen_, [this](const QString& line) {
+        HistoryListBox->addItem(line);
+        while (HistoryListBox->count() > static_cast<int>(kDiagnosticLines))
+            delete HistoryListBox->takeItem(0);
+        HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
+    });
+}
+
+// --- decoder hooks --------------------------------------------------------------------------
+
+void TFCOMM::INDataToTable() {
+    const RecordResult r =
+        recorder_->INDataToTable(meter.reading, RepeatSet->isChecked(), RecallCheck->isChecked());
+    if (r.outcome != RecordOutcome::Appended) return;
+    if (r.currentPage >= 0) showPage(r.currentPage);
+    // The grid shows the new row at once: it becomes the current row, scrolled into view.
+    if (DBGrid1->updatesEnabled()) DBGrid1->setCurrentIndex(cds1_->index(cds1_->size() - 1, 0));
+}
+
+int TFCOMM::AddValue(double value) {
+    return pager_->AddValue(value);
+}
+
+void TFCOMM::JudgeReading() {
+    applyVerdict(judge_.JudgeReading(meter.reading, T1HI->text(), T1LO->text()));
+}
+
+void TFCOMM::RecallStep() {
+    recall_.RecallStep(meter.reading, RecallCheck->isChecked(), TimeInt->text());
+}
+
+void TFCOMM::SetValueAxis(double minimum, double maximum) {
+    chart_->setValueRange(minimum, maximum);
+}
+
+void TFCOMM::AddSeriesPoint(int index, double y) {
+    pager_->AddSeriesPoint(index, y);
+}
+
+void TFCOMM::ShowChartOwnPage() {
+    Bt10->setText(QStringLiteral("1"));
+}
+
+void TFCOMM::Beep() {
+    ++beeps_;
+    QApplication::beep();
+}
+
+bool TFCOMM::RecordSIChecked() const {
+    return RecordSI->isChecked();
+}
+bool TFCOMM::BtFillChecked() const {
+    return BtFill->isChecked();
+}
+
+} // namespace dmm::app

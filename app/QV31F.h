@@ -1,0 +1,323 @@
+// The main window `FCOMM`: the LCD mirror, the limit judge panel, the readings grid, the trend
+// chart with its pager, and the connection control of the meter link. It owns everything for
+// the run of the program: the meter's protocol state, the serial port driver `COMM2`, the
+// readings table `cds1` with its recorder, the pager and the timers.
+//
+// Handlers are named after their control and event. Every modal question goes through the
+// Dialogs given at construction, so the window can be driven with scripted answers.
+#pragma once
+
+#include "Dialogs.h"
+#include "UsbLink.h"
+#include "uCharControl.h"
+
+#include "DataFiles.h"
+#include "LimitJudge.h"
+#include "Meter.h"
+#include "ReadingsTable.h"
+#include "RecallClock.h"
+#include "Recorder.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QTableView;
+class QTimer;
+class QToolButton;
+class TCommPortDriver;
+
+namespace dmm::app {
+
+class ChartArea;
+class ClickPanel;
+class ImageButton;
+class LcdPanel;
+class LcdShape;
+
+inline constexpr int kClientWidth = 716;
+inline constexpr int kClientHeight = 474;
+
+inline constexpr const char* kModelName = "58-4410C";
+inline constexpr const char* kVersion = "3.00";
+
+class TFCOMM : public QMainWindow, public DecoderHooks, public ChartFeed {
+    Q_OBJECT
+public:
+    // `dialogs` answers every modal question (not owned); null: the real message boxes.
+    explicit TFCOMM(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    ~TFCOMM() override;
+
+    // --- start-up, variants, connection control ---
+    void FormCreate();
+    void FormResize();
+    void COM11Click();
+    void COM21Click();
+    void COM31Click();
+    void COM41Click();
+    void COMConClick();
+    void BTCon1Click();
+    void BtDiscon1Click();
+    void BitBtn1Click();
+    void BtExit1Click();
+    void ConTimerTimer();
+
+    // --- USB adapter (the window's side; the device list is empty until a controller fills it)
+    void USBConClick();
+    void ReadBtnClick();
+    void SetFeatureClick();
+    void ClearBtnClick();
+    void InfoBtnClick();
+
+    // --- chart ---
+    void ShowSeries(int index) override;
+    void btFillClick();
+    void FillClick();
+    void ComboBox1Change();
+    void BtNewClick();
+    void TbFdClick();
+    void BtSaveClick();
+    void BtFirstClick();
+    void BTPreviousClick();
+    void BtNextClick();
+    void BTlastClick();
+    void Timer2Timer();
+    void Timer5Timer();
+    void Timer6Timer();
+
+    // --- recording, data files, report ---
+    void RecordNewClick();
+    void RecordLimitClick(QAction* item);
+    void RecordSIClick();
+    void RecordSITimeChange();
+    void Timer1Timer();
+    void saveasClick();
+    void SpeedButton2Click();
+    void BtPrintClick();
+
+    // --- limit judge and recall panel ---
+    void Timer3Timer();
+    void Timer4Timer();
+    void RecallCheckClick();
+    void RecallCheckExit();
+    void TimeHKeyUp();
+
+    // --- the meter's bytes ---
+    // One chunk from the serial port driver, through the receive handler the variant bound
+    // (none with IFQV31 clear: the bytes go nowhere).
+    void serialReceived(const std::uint8_t* data, int size);
+    // One HID input report of the USB adapter, through the report handler the device was given
+    // (Q32 by USB Connect, Q13 by the Read button).
+    void usbReportReceived(UsbReportHandler handler, std::uint8_t reportId,
+                           const std::uint8_t* data, std::uint16_t size);
+    // Shows the LCD mirror, the bar graph, the link images and the extremes as the meter's
+    // state has them.
+    void redrawLcd();
+
+    // DecoderHooks
+    void INDataToTable() override;
+    void JudgeReading() override;
+    void RecallStep() override;
+    void SetValueAxis(double minimum, double maximum) override;
+    void AddSeriesPoint(int index, double y) override;
+    void ShowChartOwnPage() override;
+    void Beep() override;
+    bool RecordSIChecked() const override;
+    bool BtFillChecked() const override;
+
+    // ChartFeed (for the recorder)
+    int AddValue(double value) override;
+
+    // State.
+    Meter meter;
+    int SelectedPort = 1;
+    UsbDeviceLink* SelectedDevice = nullptr; // the adapter of the USB link, or none
+    QString LocaleDecimalSeparator;
+    bool terminated() const { return terminated_; }
+    int beeps() const { return beeps_; }
+
+    TChartControl& pager() { return *pager_; }
+    ReadingsTable& cds1() { return *cds1_; }
+    Recorder& recorder() { return *recorder_; }
+    LimitJudge& limitJudge() { return judge_; }
+    RecallClock& recallClock() { return recall_; }
+    TCommPortDriver& COMM2() { return *comm2_; }
+    ChartArea& Chtshow() { return *chart_; }
+    LcdPanel& Panel1() { return *panel1_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    // TimeHKeyUp on a key release in a start-time field, RecallCheckExit when the check box
+    // loses the focus.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildTopBar(QWidget* client);
+    void buildRecordingRow(QWidget* client);
+    void buildLimitPanel(QWidget* client);
+    void buildChartToolBar(QWidget* client);
+    void buildGrid(QWidget* client);
+    void buildHiddenControls(QWidget* client);
+    void buildMenus();
+    void buildTimers();
+    void connectHandlers();
+
+    void selectPort(int n);
+    void setPortPanelsEnabled(bool enabled);
+    void showPortPanelOf(int port);
+    void hidePortPanels();
+    void connectSequence();    // steps 1 to 4 of a COM connect
+    void disconnectSequence(); // steps 1 to 4 of a COM disconnect
+    void releaseUsbCon();
+    void showPage(int page);
+    void terminate();
+    void applyVerdict(const Verdict& v);
+    void closeTable();
+    QString portTooltip(int n) const;
+
+    Dialogs* dialogs_;
+    std::unique_ptr<Dialogs> ownDialogs_;
+    std::unique_ptr<TChartControl> pager_;
+    std::unique_ptr<ReadingsTable> cds1_;
+    std::unique_ptr<Recorder> recorder_;
+    LimitJudge judge_;
+    RecallClock recall_;
+    TCommPortDriver* comm2_ = nullptr;
+    bool serialBound_ = false;
+    UsbDeviceLink* deviceOf(int row) const;
+    bool terminated_ = false;
+    int beeps_ = 0;
+    QString lastOpenName_;
+    std::uint64_t memoSeen_ = 0;
+    std::uint64_t historySeen_ = 0;
+    QRect restoreGeometry_;
+
+public:
+    // Controls, by their names (children of the window, found by objectName too).
+    QWidget* client = nullptr;
+    QFrame* Panel6 = nullptr;
+    std::array<ClickPanel*, 4> BtCOM{}; // BtCOM1..BtCOM4
+    QPushButton* COMCon = nullptr;
+    QPushButton* USBCon = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+    LcdPanel* panel1_ = nullptr;
+    QProgressBar* PBar2 = nullptr;
+    QCheckBox* RepeatSet = nullptr;
+    QCheckBox* RecordSI = nullptr;
+    QLineEdit* RecordSITime = nullptr;
+    QToolButton* RecordNew = nullptr;
+    QToolButton* OpenDataFiles = nullptr;
+    QToolButton* saveas = nullptr;
+    QToolButton* BtPrint = nullptr;
+    QTableView* DBGrid1 = nullptr;
+    QFrame* Panel4 = nullptr;
+    QLabel* T1_HI = nullptr;
+    QLineEdit* T1HI = nullptr;
+    QLabel* T1_Value = nullptr;
+    QLineEdit* T1VALUE = nullptr;
+    QLabel* T1_LO = nullptr;
+    QLineEdit* T1LO = nullptr;
+    LcdShape* Shape1 = nullptr;
+    QLabel* judge = nullptr;
+    QLabel* CONok = nullptr;
+    QLabel* CONokN = nullptr;
+    QFrame* Panel19 = nullptr;
+    QFrame* Bevel1 = nullptr;
+    QCheckBox* BtFill = nullptr;
+    QLineEdit* Maxrecord = nullptr;
+    QToolButton* BtSave = nullptr;
+    QToolButton* BtFirst = nullptr;
+    QToolButton* BTPrevious = nullptr;
+    QPushButton* Bt10 = nullptr;
+    QToolButton* BtNext = nullptr;
+    QToolButton* BTlast = nullptr;
+    ImageButton* TbFd = nullptr;
+    ImageButton* TbSx = nullptr;
+    ChartArea* chart_ = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+
+    // Kept out of sight.
+    QFrame* Panel3 = nullptr;
+    QLabel* MinText = nullptr;
+    QLabel* MaxText = nullptr;
+    QLabel* MinTextU = nullptr;
+    QLabel* MaxTextU = nullptr;
+    QFrame* Panel2 = nullptr;
+    QCheckBox* RecallCheck = nullptr;
+    QLineEdit* TimeH = nullptr;
+    QLineEdit* TimeM = nullptr;
+    QLineEdit* TimeS = nullptr;
+    QLineEdit* TimeInt = nullptr;
+    QFrame* ReportPanel = nullptr;
+    QWidget* QuickRep1 = nullptr;
+    ClickPanel* BTCon = nullptr;
+    ClickPanel* BtDiscon = nullptr;
+    ClickPanel* BtExit = nullptr;
+    QCheckBox* IFQV31 = nullptr;
+    QCheckBox* IFQV14 = nullptr;
+    QCheckBox* IFQV16 = nullptr;
+    QCheckBox* IFQV22 = nullptr;
+    QCheckBox* IFQV15T = nullptr;
+    QCheckBox* IFQV40T = nullptr;
+    QCheckBox* IFQV52T = nullptr;
+    QCheckBox* IFQV63 = nullptr;
+    QCheckBox* IFOtherT = nullptr;
+    QLineEdit* systeminfomation = nullptr;
+    QLabel* USBtxt = nullptr;
+    QLabel* USBtxt1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPushButton* SetFeature = nullptr;
+    QListWidget* DevListBox = nullptr;
+    QListWidget* HistoryListBox = nullptr;
+    QPushButton* InfoBtn = nullptr;
+    QPushButton* ReadBtn = nullptr;
+    QPushButton* ClearBtn = nullptr;
+    QPushButton* RecallDataTest = nullptr;
+
+    // Menus.
+    QMenu* ComSetup1 = nullptr;
+    std::array<QAction*, 4> COM{}; // COM11..COM41
+    QMenu* Connect1 = nullptr;
+    QAction* START1 = nullptr;
+    QAction* STOP1 = nullptr;
+    QMenu* Graphic = nullptr;
+    QAction* First = nullptr;
+    QAction* Previous = nullptr;
+    QAction* Next = nullptr;
+    QAction* Last = nullptr;
+    QAction* New = nullptr;
+    QAction* Save = nullptr;
+    QAction* Fill = nullptr;
+    QMenu* Record1 = nullptr;
+    QAction* New1 = nullptr;
+    QAction* Save1 = nullptr;
+    QList<QAction*> recordLimitActions;
+
+    // Timers.
+    QTimer* ConTimer = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+    QTimer* Timer4 = nullptr;
+    QTimer* Timer5 = nullptr;
+    QTimer* Timer6 = nullptr;
+};
+
+} // namespace dmm::app

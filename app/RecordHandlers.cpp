@@ -1,0 +1,173 @@
+// Recording: clearing, the record limit menu, the sampling interval, the data files, the
+// printed report, the limit judge's fields and the recall panel.
+#include "QV31F.h"
+
+#include "DataFiles.h"
+#include "Report.h"
+#include "Widgets.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QTableView>
+#include <QTimer>
+
+namespace dmm::app {
+
+namespace {
+
+const char* const kDataFilter = "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt";
+
+// The grid does not redraw while a file operation or the report walks the table.
+class FrozenGrid {
+public:
+    explicit FrozenGrid(QWidget* grid) : grid_(grid) { grid_->setUpdatesEnabled(false); }
+    ~FrozenGrid() { grid_->setUpdatesEnabled(true); }
+    FrozenGrid(const FrozenGrid&) = delete;
+    FrozenGrid& operator=(const FrozenGrid&) = delete;
+
+private:
+    QWidget* grid_;
+};
+
+void showFileMessage(Dialogs& dialogs, QWidget* parent, const FileResult& result) {
+    if (!result.message) return;
+    const FileMessage& m = *result.message;
+    dialogs.message(parent, m.caption, m.text,
+                    m.icon == FileMessage::Icon::Error ? MsgIcon::Error : MsgIcon::Information,
+                    static_cast<unsigned>(MsgButton::Ok));
+}
+
+} // namespace
+
+void TFCOMM::RecordNewClick() {
+    const MsgButton answer =
+        dialogs_->message(this, QStringLiteral("Information"), QLatin1String(kClearDataQuestion),
+                          MsgIcon::Information, MsgButton::Yes | MsgButton::No);
+    if (answer != MsgButton::Yes) return;
+    showPage(pager_->ClearChart());
+    recorder_->clear();
+}
+
+void TFCOMM::RecordLimitClick(QAction* item) {
+    recorder_->setRecordLimit(item->data().toInt());
+    for (QAction* a : recordLimitActions) a->setChecked(a == item);
+}
+
+void TFCOMM::RecordSIClick() {
+    if (RecordSI->isChecked())
+        Timer1->start();
+    else
+        Timer1->stop();
+}
+
+void TFCOMM::RecordSITimeChange() {
+    const SamplingInterval si = dmm::RecordSITimeChange(RecordSITime->text());
+    if (RecordSITime->text() != si.text) RecordSITime->setText(si.text);
+    if (Timer1->interval() != si.intervalMs) Timer1->setInterval(si.intervalMs);
+}
+
+void TFCOMM::Timer1Timer() {
+    INDataToTable();
+}
+
+void TFCOMM::saveasClick() {
+    FileDialogSpec spec;
+    spec.title = QStringLiteral("Save As");
+    spec.filter = QLatin1String(kDataFilter);
+    spec.defaultSuffix = QStringLiteral("xls");
+    spec.fileName.clear(); // cleared each time before the dialog opens
+    spec.confirmOverwrite = true;
+    const QString name = dialogs_->saveFile(this, spec);
+    if (name.isEmpty()) return;
+    FileResult result;
+    {
+        FrozenGrid frozen(DBGrid1);
+        result = saveTableToFile(*cds1_, name);
+    }
+    showFileMessage(*dialogs_, this, result);
+}
+
+void TFCOMM::SpeedButton2Click() {
+    FileDialogSpec spec;
+    spec.title = QStringLiteral("Open");
+    spec.filter = QLatin1String(kDataFilter);
+    spec.fileName = lastOpenName_; // the last chosen name again
+    spec.confirmOverwrite = false;
+    const QString name = dialogs_->openFile(this, spec);
+    if (name.isEmpty()) return;
+    lastOpenName_ = name;
+    FileResult result;
+    {
+        FrozenGrid frozen(DBGrid1);
+        result = loadTableFromFile(name, *cds1_, false);
+    }
+    showFileMessage(*dialogs_, this, result);
+}
+
+void TFCOMM::BtPrintClick() {
+    FrozenGrid frozen(DBGrid1);
+    dialogs_->printPreview(
+        this, QStringLiteral("Print Preview"),
+        [](QPrinter* printer) { applyReportPageLayout(*printer); },
+        [this](QPrinter* printer) { paintReport(*cds1_, *printer); });
+}
+
+// --- limit judge ----------------------------------------------------------------------------
+
+void TFCOMM::applyVerdict(const Verdict& v) {
+    if (T1VALUE->text() != v.valueText) T1VALUE->setText(v.valueText);
+    if (!v.judged) return;
+    auto paint = [](QWidget* w, const QColor& c) {
+        QPalette pal = w->palette();
+        if (pal.color(QPalette::Base) == c && pal.color(QPalette::Window) == c) return;
+        pal.setColor(QPalette::Base, c);
+        pal.setColor(QPalette::Window, c);
+        w->setPalette(pal);
+    };
+    paint(T1VALUE, v.valueBackground);
+    Shape1->setFill(v.shapeFill);
+    paint(judge, v.judgeBackground);
+    if (judge->text() != v.judgeText) {
+        judge->setText(v.judgeText);
+        judge->adjustSize();
+    }
+}
+
+void TFCOMM::Timer3Timer() {
+    const QString text = judge_.Timer3Timer(T1HI->text());
+    if (T1HI->text() != text) T1HI->setText(text);
+    Timer3->stop();
+}
+
+void TFCOMM::Timer4Timer() {
+    const QString text = judge_.Timer4Timer(T1LO->text());
+    if (T1LO->text() != text) T1LO->setText(text);
+    Timer4->stop();
+}
+
+// --- recall panel ---------------------------------------------------------------------------
+
+void TFCOMM::RecallCheckClick() {
+    const StartTimeFields f = recall_.RecallCheckClick(RecallCheck->isChecked());
+    TimeH->setText(f.hours);
+    TimeM->setText(f.minutes);
+    TimeS->setText(f.seconds);
+}
+
+void TFCOMM::RecallCheckExit() {
+    recall_.RecallCheckExit({TimeH->text(), TimeM->text(), TimeS->text()});
+}
+
+void TFCOMM::TimeHKeyUp() {
+    StartTimeFields f{TimeH->text(), TimeM->text(), TimeS->text()};
+    const QStringList messages = recall_.TimeHKeyUp(f);
+    for (const QString& m : messages) dialogs_->inform(this, QStringLiteral("Information"), m);
+    if (TimeH->text() != f.hours) TimeH->setText(f.hours);
+    if (TimeM->text() != f.minutes) TimeM->setText(f.minutes);
+    if (TimeS->text() != f.seconds) TimeS->setText(f.seconds);
+}
+
+} // namespace dmm::app

@@ -1,0 +1,686 @@
+// The main window, offscreen, with scripted dialogs: the start state, port selection, the COM
+// link controls, the watchdog, quitting, readings arriving through the serial receive handler
+// into the LCD mirror, the grid and the chart, paging through the tool bar, the page size and
+// value-axis fields, enlarge and restore, the chart bitmap, the data files and the report.
+#include "ChartArea.h"
+#include "ComDrv32.h"
+#include "LcdPanel.h"
+#include "QV31F.h"
+#include "Simulator.h"
+#include "Widgets.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLineSeries>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+using namespace dmm;
+using namespace dmm::app;
+
+namespace {
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        w = std::make_unique<TFCOMM>(&dialogs);
+        w->ConTimer->stop(); // the tests tick the watchdog themselves
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    }
+    void TearDown() override {
+        EXPECT_EQ(dialogs.unanswered, 0) << "a question the test did not expect";
+        w.reset();
+    }
+
+    template <class T = QWidget> T* child(const char* name) {
+        return w->findChild<T*>(QLatin1String(name));
+    }
+
+    // Feeds `n` frames of the simulated Q32 meter as serial chunks; returns the last frame.
+    sim::SimFrame feed(int n) {
+        sim::SimFrame f;
+        for (int i = 0; i < n; ++i) {
+            f = sim_->next();
+            w->serialReceived(f.bytes.data(), static_cast<int>(f.bytes.size()));
+        }
+        return f;
+    }
+    void useScript(const char* script) {
+        sim::SimOptions o;
+        o.script = script;
+        sim_ = std::make_unique<sim::Simulator>(o);
+    }
+
+    // The digits the mirror shows, left to right, as the meter's value text writes them.
+    QString shownDigits() {
+        QString s;
+        for (int i = 0; i < 5; ++i) {
+            SegmentDigit* d = w->Panel1().digit(i);
+            if (d->isVisibleTo(&w->Panel1()))
+                s += d->text() == QLatin1String("@") ? QStringLiteral("L") : d->text();
+        }
+        return s;
+    }
+
+    ScriptedDialogs dialogs;
+    std::unique_ptr<TFCOMM> w;
+    std::unique_ptr<sim::Simulator> sim_ = std::make_unique<sim::Simulator>(sim::SimOptions{});
+};
+
+bool visible(QWidget* widget) {
+    return widget && widget->isVisible();
+}
+
+} // namespace
+
+TEST_F(Window, StartsAsTheShippedModel) {
+    EXPECT_EQ(w->objectName(), QStringLiteral("FCOMM"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("58-4410C Interface Program Ver: 3.00"));
+    // The LCD: "-" and 1 9 9 9 9, no point, no annunciator.
+    EXPECT_TRUE(visible(child("LcdFH")));
+    EXPECT_EQ(shownDigits(), QStringLiteral("19999"));
+    for (std::size_t i = static_cast<std::size_t>(Ind::LcdP0); i < kIndicatorCount; ++i) {
+        const Ind ind = static_cast<Ind>(i);
+        if (ind == Ind::CONok || ind == Ind::CONokN) continue;
+        EXPECT_FALSE(visible(w->Panel1().element(ind))) << indicatorName(ind);
+    }
+    // The bar graph at 20 of 20, as the count profile leaves it.
+    EXPECT_EQ(w->PBar2->maximum(), 20);
+    EXPECT_EQ(w->PBar2->value(), 20);
+    EXPECT_TRUE(visible(w->CONokN));
+    EXPECT_FALSE(visible(w->CONok));
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    EXPECT_EQ(w->Chtshow().valueMinimum(), -20000);
+    EXPECT_EQ(w->Chtshow().valueMaximum(), 20000);
+    EXPECT_EQ(w->MinText->text(), QStringLiteral("20001"));
+    EXPECT_EQ(w->MaxText->text(), QStringLiteral("-20001"));
+    EXPECT_EQ(w->meter.extremes.MaxReading, -20001.0f);
+    EXPECT_EQ(w->meter.extremes.MinReading, 20001.0f);
+    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Connect"));
+    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Connect"));
+    EXPECT_TRUE(visible(w->BtCOM[0]));
+    for (int i = 1; i < 4; ++i) EXPECT_FALSE(visible(w->BtCOM[static_cast<std::size_t>(i)]));
+    EXPECT_EQ(w->SelectedPort, 1);
+    EXPECT_EQ(w->COMM2().ComPort(), TCommPortDriver::pnCOM1);
+    EXPECT_EQ(w->COMM2().ComPortSpeed(), TCommPortDriver::br2400);
+    EXPECT_FALSE(w->COMM2().IsPortOpen());
+    EXPECT_TRUE(w->RepeatSet->isChecked());
+    EXPECT_TRUE(w->BtFill->isChecked());
+    EXPECT_EQ(w->cds1().size(), 0);
+    EXPECT_EQ(w->recorder().RecordLimit(), 10000);
+    EXPECT_EQ(w->systeminfomation->text(), w->LocaleDecimalSeparator);
+}
+
+TEST_F(Window, FixedClientAreaWithoutMaximize) {
+    EXPECT_EQ(w->client->size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_EQ(w->minimumSize(), w->maximumSize());
+    EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(w->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(w->client->y(), w->menuBar()->height());
+    EXPECT_EQ(w->Chtshow().geometry(), QRect(336, 187, 377, 286));
+    EXPECT_EQ(child("Panel1")->geometry(), QRect(4, 29, 334, 136));
+    EXPECT_EQ(w->DBGrid1->geometry(), QRect(1, 208, 334, 264));
+    EXPECT_EQ(w->Panel4->geometry(), QRect(338, 29, 375, 120));
+    EXPECT_EQ(w->Panel19->geometry(), QRect(339, 152, 372, 33));
+    EXPECT_EQ(child("LcdDd")->geometry(), QRect(232, 20, 38, 112));
+    EXPECT_EQ(child("LcdP3")->geometry(), QRect(224, 105, 7, 8));
+}
+
+TEST_F(Window, OnlyTheRecordMenuShowsWithItsSixLimits) {
+    QStringList shown;
+    for (QAction* a : w->menuBar()->actions())
+        if (a->isVisible()) shown << a->text();
+    EXPECT_EQ(shown, QStringList{QStringLiteral("Record")});
+    QStringList items;
+    QString checked;
+    for (QAction* a : w->Record1->actions()) {
+        if (!a->isVisible()) continue;
+        items << a->text();
+        if (a->isChecked()) checked = a->text();
+    }
+    EXPECT_EQ(items, (QStringList{"1000", "5000", "10000", "50000", "100000", "limitless"}));
+    EXPECT_EQ(checked, QStringLiteral("10000"));
+
+    child<QAction>("limitess")->trigger();
+    EXPECT_EQ(w->recorder().RecordLimit(), 10'000'000);
+    EXPECT_TRUE(child<QAction>("limitess")->isChecked());
+    EXPECT_FALSE(child<QAction>("N100001")->isChecked());
+    child<QAction>("N10001")->trigger();
+    EXPECT_EQ(w->recorder().RecordLimit(), 1000);
+}
+
+TEST_F(Window, EveryNamedControlExistsAndTheHiddenOnesStayOutOfSight) {
+    const char* shownNames[] = {
+        "Panel6",   "BtCOM1",     "COMCon",   "USBCon",       "BitBtn1",   "Panel1",
+        "PBar2",    "RepeatSet",  "RecordSI", "RecordSITime", "RecordNew", "OpenDataFiles",
+        "saveas",   "BtPrint",    "DBGrid1",  "Panel4",       "T1_HI",     "T1HI",
+        "T1_Value", "T1VALUE",    "T1_LO",    "T1LO",         "Shape1",    "judge",
+        "CONokN",   "Panel19",    "Bevel1",   "BtFill",       "Maxrecord", "BtSave",
+        "BtFirst",  "BTPrevious", "Bt10",     "BtNext",       "BTlast",    "TbFd",
+        "Chtshow",  "Edit1",      "Edit2"};
+    for (const char* n : shownNames) EXPECT_TRUE(visible(child(n))) << n;
+    const QRect clientRect(0, 0, kClientWidth, kClientHeight);
+    const QRect chartRect = w->Chtshow().geometry();
+    const char* unseen[] = {"Panel3",     "Panel2",         "QuickRep1", "BTCon",
+                            "BtDiscon",   "BtExit",         "IFQV31",    "IFQV14",
+                            "IFQV16",     "IFQV22",         "IFQV15T",   "IFQV40T",
+                            "IFQV52T",    "IFQV63",         "IFOtherT",  "systeminfomation",
+                            "USBtxt",     "USBtxt1",        "Memo1",     "SetFeature",
+                            "DevListBox", "HistoryListBox", "InfoBtn",   "ReadBtn",
+                            "ClearBtn",   "RecallDataTest", "ComboBox1", "MinText",
+                            "MaxText",    "RecallCheck",    "TimeH",     "TimeInt"};
+    for (const char* n : unseen) {
+        QWidget* c = child(n);
+        ASSERT_TRUE(c) << n;
+        const QRect r(c->mapTo(w->client, QPoint(0, 0)), c->size());
+        const bool covered =
+            chartRect.contains(r) && c->parentWidget() == w->client &&
+            w->client->children().indexOf(c) < w->client->children().indexOf(&w->Chtshow());
+        EXPECT_TRUE(!c->isVisibleTo(w.get()) || !r.intersects(clientRect) || covered) << n;
+    }
+    EXPECT_TRUE(w->IFQV31->isChecked());
+    for (QCheckBox* b : {w->IFQV14, w->IFQV16, w->IFQV22, w->IFQV15T, w->IFQV40T, w->IFQV52T,
+                         w->IFQV63, w->IFOtherT})
+        EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
+    for (const char* timer :
+         {"ConTimer", "Timer1", "Timer2", "Timer3", "Timer4", "Timer5", "Timer6"})
+        EXPECT_TRUE(child<QTimer>(timer)) << timer;
+    EXPECT_EQ(child<QTimer>("Timer2")->interval(), 2000);
+    EXPECT_FALSE(child<QTimer>("Timer1")->isActive());
+}
+
+TEST_F(Window, WithTheShippedSwitchClearTheCountProfileIsFourAndBytesGoNowhere) {
+    w->IFQV31->setChecked(false);
+    w->setWindowTitle(QString());
+    w->meter.lcd.reset();
+    w->FormCreate();
+    EXPECT_EQ(w->windowTitle(), QString());
+    EXPECT_EQ(w->Chtshow().valueMaximum(), 40000);
+    EXPECT_EQ(w->PBar2->maximum(), 40);
+    EXPECT_EQ(shownDigits(), QStringLiteral("39999"));
+    feed(5);
+    EXPECT_EQ(w->meter.counts.decoded, 0u);
+    EXPECT_EQ(w->cds1().size(), 0);
+}
+
+TEST_F(Window, PortSelectorCyclesThroughTheFourPorts) {
+    for (int expected : {2, 3, 4, 1}) {
+        ClickPanel* shown = nullptr;
+        for (ClickPanel* p : w->BtCOM)
+            if (p->isVisible()) shown = p;
+        ASSERT_TRUE(shown);
+        QTest::mouseClick(shown, Qt::LeftButton);
+        EXPECT_EQ(w->SelectedPort, expected);
+        EXPECT_EQ(w->COMM2().ComPort(), expected - 1);
+        int visibleCount = 0;
+        for (int i = 0; i < 4; ++i) {
+            ClickPanel* p = w->BtCOM[static_cast<std::size_t>(i)];
+            if (p->isVisible()) {
+                ++visibleCount;
+                EXPECT_EQ(p->text(), QStringLiteral("COM %1").arg(expected));
+            }
+            EXPECT_EQ(w->COM[static_cast<std::size_t>(i)]->isChecked(), i == expected - 1);
+        }
+        EXPECT_EQ(visibleCount, 1);
+    }
+    // The hidden menu selects a port directly.
+    w->COM[2]->trigger();
+    EXPECT_EQ(w->SelectedPort, 3);
+    EXPECT_TRUE(visible(w->BtCOM[2]));
+}
+
+TEST_F(Window, ComLinkDisablesThePortSelectorAndHidesUsb) {
+    qputenv("DMM_COM1", "/nonexistent/dmm-test-tty");
+    w->COMCon->click();
+    EXPECT_TRUE(w->COMCon->isChecked());
+    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
+    EXPECT_FALSE(visible(w->USBCon));
+    EXPECT_FALSE(w->BtCOM[0]->isEnabled());
+    EXPECT_FALSE(w->ComSetup1->menuAction()->isEnabled());
+    EXPECT_TRUE(w->START1->isChecked());
+    EXPECT_FALSE(w->START1->isEnabled());
+    EXPECT_TRUE(w->STOP1->isEnabled());
+    EXPECT_FALSE(w->BTCon->isVisibleTo(w.get()));
+    EXPECT_TRUE(w->BtDiscon->isVisibleTo(w.get()));
+    QTest::mouseClick(w->BtCOM[0], Qt::LeftButton);
+    EXPECT_EQ(w->SelectedPort, 1); // a disabled selector cannot be clicked
+
+    w->COMCon->click();
+    EXPECT_FALSE(w->COMCon->isChecked());
+    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Connection"));
+    EXPECT_TRUE(visible(w->USBCon));
+    EXPECT_TRUE(w->BtCOM[0]->isEnabled());
+    EXPECT_TRUE(w->STOP1->isChecked());
+    EXPECT_FALSE(w->STOP1->isEnabled());
+    EXPECT_TRUE(w->BTCon->isVisibleTo(w.get()));
+
+    // The hidden START and STOP items press and release the toggle without its caption.
+    w->START1->trigger();
+    EXPECT_TRUE(w->COMCon->isChecked());
+    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Connection"));
+    EXPECT_TRUE(visible(w->USBCon));
+    w->STOP1->trigger();
+    EXPECT_FALSE(w->COMCon->isChecked());
+    qunsetenv("DMM_COM1");
+}
+
+TEST_F(Window, UsbConnectWithoutAdapterSaysSoAndPopsUp) {
+    w->USBCon->click();
+    EXPECT_FALSE(w->USBCon->isChecked());
+    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Connect"));
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QLatin1String(kUsbNotConnected)});
+    EXPECT_TRUE(visible(w->COMCon));
+    EXPECT_TRUE(visible(w->BtCOM[0]));
+}
+
+TEST_F(Window, WatchdogShowsNoLinkOnTheThirdTickAfterTheLastFrame) {
+    feed(2);
+    ASSERT_GE(w->meter.counts.decoded, 1u);
+    EXPECT_TRUE(visible(w->CONok));
+    EXPECT_FALSE(visible(w->CONokN));
+    w->ConTimerTimer();
+    w->ConTimerTimer();
+    EXPECT_TRUE(visible(w->CONok)); // a frame every 200 ms keeps the link image lit
+    feed(1);
+    w->ConTimerTimer();
+    w->ConTimerTimer();
+    EXPECT_TRUE(visible(w->CONok));
+    w->ConTimerTimer();
+    EXPECT_FALSE(visible(w->CONok));
+    EXPECT_TRUE(visible(w->CONokN));
+    EXPECT_EQ(w->meter.FrameWatchdog, 0);
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
+TEST_F(Window, WatchdogDropsASilentUsbLinkAtExactly1900IdleReports) {
+    for (int idle : {1899, 1900}) {
+        w->USBCon->setChecked(true);
+        w->USBCon->setText(QStringLiteral("USB Disconnect"));
+        w->meter.hid.IdleReports = idle;
+        w->meter.FrameWatchdog = 2;
+        w->ConTimerTimer();
+        const bool dropped = idle >= 1900;
+        EXPECT_EQ(w->USBCon->isChecked(), !dropped) << idle;
+        EXPECT_EQ(w->USBCon->text(),
+                  dropped ? QStringLiteral("USB Connection") : QStringLiteral("USB Disconnect"));
+        EXPECT_EQ(w->meter.hid.IdleReports, dropped ? 0 : idle);
+    }
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QLatin1String(kUsbMeterSilent)});
+}
+
+TEST_F(Window, QuitAnsweredNoLeavesTheLinkUp) {
+    qputenv("DMM_COM1", "/nonexistent/dmm-test-tty");
+    w->COMCon->click();
+    feed(3);
+    const int rows = w->cds1().size();
+    dialogs.answers = {MsgButton::No};
+    w->BitBtn1->click();
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_EQ(dialogs.questions[0].text,
+              QStringLiteral("Are you sure that you want to quit this application?"));
+    EXPECT_EQ(dialogs.questions[0].buttons, MsgButton::Yes | MsgButton::No);
+    EXPECT_FALSE(w->terminated());
+    EXPECT_TRUE(w->COMCon->isChecked());
+    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
+    EXPECT_EQ(w->cds1().size(), rows);
+
+    dialogs.answers = {MsgButton::Yes};
+    w->BitBtn1->click();
+    EXPECT_TRUE(w->terminated());
+    qunsetenv("DMM_COM1");
+}
+
+TEST_F(Window, ReadingsArriveInTheLcdTheGridAndTheChart) {
+    const sim::SimFrame last = feed(40);
+    ASSERT_TRUE(last.intact);
+    EXPECT_EQ(w->meter.counts.decoded, 40u);
+    EXPECT_EQ(w->cds1().size(), 40);
+    EXPECT_EQ(w->DBGrid1->model()->rowCount(), 40);
+    EXPECT_EQ(w->DBGrid1->currentIndex().row(), 39); // the newest row is the current one
+    EXPECT_EQ(w->cds1().text(39, Field::Value), QString::fromStdString(last.expected.value));
+    EXPECT_EQ(w->pager().pointCount(0), 41u);
+    EXPECT_EQ(w->Chtshow().pointsOf(0)->count(), 40);
+    EXPECT_EQ(w->Chtshow().pointsOf(0)->at(39).y(), last.expected.numeric);
+    // The mirror shows the reading's digits, its sign and its decimal point.
+    QString digits = QString::fromStdString(last.expected.value);
+    const bool negative = digits.startsWith(QLatin1Char('-'));
+    digits.remove(QLatin1Char('-')).remove(w->LocaleDecimalSeparator);
+    EXPECT_EQ(shownDigits(), digits);
+    EXPECT_EQ(visible(child("LcdFH")), negative);
+    const QString value = QString::fromStdString(last.expected.value);
+    const int sep = value.indexOf(w->LocaleDecimalSeparator) - (negative ? 1 : 0);
+    const char* points[] = {"LcdP0", "LcdP1", "LcdP2", "LcdP3"};
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(visible(child(points[i])), sep == i + 1)
+            << points[i] << " " << last.expected.value;
+    EXPECT_TRUE(visible(w->CONok));
+    EXPECT_EQ(w->T1VALUE->text(), value);
+}
+
+TEST_F(Window, EveryFunctionOfTheTourShowsItsUnitSymbol) {
+    useScript("tour");
+    for (int i = 0; i < 200; ++i) {
+        const sim::SimFrame f = feed(1);
+        if (!f.intact || w->meter.counts.decoded == 0) continue;
+        const QString unit = QString::fromStdString(f.expected.unit);
+        const QString dcac = QString::fromStdString(f.expected.dcac);
+        // Each unit character of the reading has its annunciator on.
+        struct UnitMark {
+            QChar c;
+            const char* element;
+        };
+        const UnitMark marks[] = {{QLatin1Char('V'), "LcdV"},   {QLatin1Char('A'), "LCDA"},
+                                  {QLatin1Char('*'), "LCDohm"}, {QLatin1Char('F'), "LCDF"},
+                                  {QLatin1Char('#'), "LCDCS"},  {QLatin1Char('?'), "LCDFS"},
+                                  {QLatin1Char('k'), "LCDk"},   {QLatin1Char('M'), "LCDM1"},
+                                  {QLatin1Char('n'), "LCDn"},   {QLatin1Char('u'), "LCDu"}};
+        for (const UnitMark& m : marks) {
+            // A percentage of a current loop shows "%" for its unit, not the ampere.
+            if (unit.contains(m.c) && !unit.endsWith(QLatin1String("Hz")) &&
+                !unit.contains(QLatin1Char('%'))) {
+                EXPECT_TRUE(visible(child(m.element))) << f.expected.unit << " " << m.element;
+            }
+        }
+        if (unit.endsWith(QLatin1String("Hz"))) {
+            EXPECT_TRUE(visible(child("LCDHz"))) << f.expected.unit;
+        }
+        if (dcac == QLatin1String("Diode")) {
+            EXPECT_TRUE(visible(child("LCDDI")));
+        }
+    }
+    EXPECT_GT(w->meter.counts.decoded, 100u);
+    // The grid shows units as symbols while the table keeps the code.
+    bool sawOhm = false;
+    for (int r = 0; r < w->cds1().size(); ++r) {
+        if (w->cds1().text(r, Field::Unit).contains(QLatin1Char('*'))) {
+            const QString shown =
+                w->DBGrid1->model()->index(r, static_cast<int>(Field::Unit)).data().toString();
+            EXPECT_TRUE(shown.contains(QChar(0x03A9))) << shown.toStdString();
+            sawOhm = true;
+        }
+    }
+    EXPECT_TRUE(sawOhm);
+}
+
+TEST_F(Window, PagingThroughTheToolBar) {
+    feed(230); // 231 points: 3 pages, the window 201..300
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("3"));
+    EXPECT_EQ(w->Chtshow().bottomMinimum(), 201);
+    w->BtFirst->click();
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    EXPECT_EQ(w->Chtshow().bottomMinimum(), 1);
+    EXPECT_EQ(w->Chtshow().bottomMaximum(), 100);
+    EXPECT_EQ(w->Chtshow().pointsOf(0)->count(), 100);
+    w->BTPrevious->click();
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    w->BtNext->click();
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("2"));
+    EXPECT_TRUE(w->pager().Browsing());
+    feed(80); // browsing: new readings leave the window and the page number
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("2"));
+    EXPECT_EQ(w->Chtshow().bottomMinimum(), 101);
+    w->BTlast->click();
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("4"));
+    EXPECT_EQ(w->Chtshow().bottomMinimum(), 301);
+    EXPECT_FALSE(w->pager().Browsing());
+    // The hidden Graphic menu does the same.
+    w->First->trigger();
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    w->Last->trigger();
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("4"));
+}
+
+TEST_F(Window, PageSizeFieldTakesDigitsOnlyAndFallsBackTo100) {
+    feed(230);
+    w->Maxrecord->setFocus();
+    w->Maxrecord->selectAll();
+    QTest::keyClicks(w->Maxrecord, QStringLiteral("5x-0"));
+    EXPECT_EQ(w->Maxrecord->text(), QStringLiteral("50"));
+    EXPECT_TRUE(w->Timer2->isActive());
+    w->Timer2Timer();
+    EXPECT_FALSE(w->Timer2->isActive());
+    EXPECT_EQ(w->pager().PageSize(), 50);
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("5"));
+    EXPECT_EQ(w->Chtshow().bottomMinimum(), 201);
+    EXPECT_EQ(w->Chtshow().bottomMaximum(), 250);
+    // Backspace passes the filter.
+    QTest::keyClick(w->Maxrecord, Qt::Key_Backspace);
+    EXPECT_EQ(w->Maxrecord->text(), QStringLiteral("5"));
+    // A pasted size below 1, an empty text and a zero all become 100.
+    for (const char* text : {"-3", "", "0"}) {
+        w->Maxrecord->setText(QLatin1String(text));
+        w->Timer2Timer();
+        EXPECT_EQ(w->Maxrecord->text(), QStringLiteral("100")) << text;
+        EXPECT_EQ(w->pager().PageSize(), 100) << text;
+        w->pager().SetPageSize(50);
+    }
+}
+
+TEST_F(Window, ValueAxisFieldsHoldUntilTheNextFrame) {
+    w->Edit1->setText(QStringLiteral("0"));
+    EXPECT_TRUE(w->Timer5->isActive());
+    w->Timer5Timer();
+    EXPECT_EQ(w->Chtshow().valueMaximum(), 20000); // 0 equals the starting AxisMaximum
+    w->Edit1->setText(QStringLiteral("15000"));
+    w->Timer5Timer();
+    EXPECT_EQ(w->Chtshow().valueMaximum(), 15000);
+    w->Edit1->setText(QString());
+    w->Timer5Timer();
+    EXPECT_EQ(w->Edit1->text(), QStringLiteral("20000"));
+    EXPECT_EQ(w->Chtshow().valueMaximum(), 20000);
+    w->Edit2->setText(QStringLiteral("abc"));
+    w->Timer6Timer();
+    EXPECT_EQ(w->Edit2->text(), QStringLiteral("-20000"));
+    w->Edit2->setText(QStringLiteral("-300"));
+    w->Timer6Timer();
+    EXPECT_EQ(w->Chtshow().valueMinimum(), -300);
+    // The decoder sets the axis from the range at every frame: symmetric about 0 again.
+    feed(1);
+    EXPECT_GT(w->Chtshow().valueMaximum(), 0);
+    EXPECT_EQ(w->Chtshow().valueMinimum(), -w->Chtshow().valueMaximum());
+}
+
+TEST_F(Window, EnlargeAndRestoreTheChart) {
+    const QRect before = w->Chtshow().geometry();
+    QTest::mouseClick(w->TbFd, Qt::LeftButton);
+    EXPECT_EQ(w->Chtshow().geometry().topLeft(), QPoint(2, 28));
+    EXPECT_EQ(w->Chtshow().width(), w->frameGeometry().width() - 12);
+    EXPECT_EQ(w->Chtshow().height(), w->frameGeometry().height() - 75);
+    EXPECT_FALSE(visible(w->Panel4));
+    EXPECT_FALSE(visible(w->Panel6));
+    EXPECT_EQ(w->Panel19->pos(), QPoint(4, 2));
+    EXPECT_FALSE(visible(w->TbFd));
+    EXPECT_TRUE(visible(w->TbSx));
+    QTest::mouseClick(w->TbSx, Qt::LeftButton);
+    EXPECT_EQ(w->Chtshow().geometry(), before);
+    EXPECT_TRUE(visible(w->Panel4));
+    EXPECT_TRUE(visible(w->Panel6));
+    EXPECT_EQ(w->Panel19->pos(), QPoint(337, 152));
+    EXPECT_TRUE(visible(w->TbFd));
+    EXPECT_FALSE(visible(w->TbSx));
+}
+
+TEST_F(Window, SavesTheChartAsAReadableBitmap) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("chart.bmp"));
+    feed(30);
+    dialogs.fileNames = {name};
+    w->BtSave->click();
+    ASSERT_EQ(dialogs.questions.size(), 2);
+    EXPECT_EQ(dialogs.questions[0].kind, ScriptedDialogs::Kind::SavePicture);
+    EXPECT_EQ(dialogs.questions[0].spec.filter, QStringLiteral("Bitmaps (*.bmp)|*.bmp"));
+    EXPECT_TRUE(dialogs.questions[0].spec.confirmOverwrite);
+    EXPECT_EQ(dialogs.questions[1].text, QStringLiteral("Graphic has saved on ") + name);
+    QImageReader reader(name);
+    EXPECT_EQ(reader.format(), QByteArray("bmp"));
+    const QImage image = reader.read();
+    ASSERT_FALSE(image.isNull());
+    EXPECT_EQ(image.size(), w->Chtshow().size());
+    // The area series is drawn in its fill colour somewhere.
+    bool filled = false;
+    for (int y = 0; y < image.height() && !filled; ++y)
+        for (int x = 0; x < image.width() && !filled; ++x)
+            filled = image.pixelColor(x, y) == QColor(0xFF, 0xFF, 0x80);
+    EXPECT_TRUE(filled);
+
+    dialogs.fileNames = {QString()}; // cancelled: nothing happens
+    w->BtSave->click();
+    EXPECT_EQ(dialogs.questions.size(), 3);
+}
+
+TEST_F(Window, FillSwitchesBetweenAreaAndLine) {
+    w->BtFill->click();
+    EXPECT_FALSE(w->Fill->isChecked());
+    EXPECT_FALSE(w->pager().isActive(0));
+    EXPECT_TRUE(w->pager().isActive(1));
+    EXPECT_FALSE(w->Chtshow().seriesVisible(0));
+    EXPECT_TRUE(w->Chtshow().seriesVisible(1));
+    w->Fill->trigger();
+    EXPECT_TRUE(w->BtFill->isChecked());
+    EXPECT_TRUE(w->Fill->isChecked());
+    EXPECT_TRUE(w->pager().isActive(0));
+    EXPECT_FALSE(w->pager().isActive(1));
+    // RepeatSet's click runs the same handler.
+    w->BtFill->setChecked(false);
+    w->RepeatSet->click();
+    EXPECT_TRUE(w->pager().isActive(1));
+    w->ComboBox1->setCurrentIndex(0);
+    w->ComboBox1Change();
+    EXPECT_TRUE(w->pager().isActive(0));
+    w->New->trigger();
+    EXPECT_EQ(w->pager().pointCount(0), 1u);
+    EXPECT_EQ(w->ComboBox1->currentIndex(), 0);
+}
+
+TEST_F(Window, CloseDataAsksAndClearsTableAndChart) {
+    feed(150);
+    dialogs.answers = {MsgButton::No};
+    w->RecordNew->click();
+    EXPECT_EQ(w->cds1().size(), 150);
+    dialogs.answers = {MsgButton::Yes};
+    w->RecordNew->click();
+    EXPECT_EQ(dialogs.messageTexts(),
+              (QStringList{QStringLiteral("Are you sure to delete the data?"),
+                           QStringLiteral("Are you sure to delete the data?")}));
+    EXPECT_EQ(w->cds1().size(), 0);
+    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    EXPECT_EQ(w->pager().pointCount(0), 1u);
+    EXPECT_EQ(w->recorder().NextRecordNo(), 1);
+    feed(1);
+    EXPECT_EQ(w->cds1().integer(0, Field::No), 1);
+}
+
+TEST_F(Window, SamplingIntervalRecordsOnTheTimer) {
+    w->RecordSI->click();
+    EXPECT_TRUE(w->Timer1->isActive());
+    feed(5);
+    EXPECT_EQ(w->cds1().size(), 0); // the Q32 decoder leaves recording to the timer
+    w->Timer1Timer();
+    w->Timer1Timer();
+    EXPECT_EQ(w->cds1().size(), 2);
+    w->RecordSITime->setText(QStringLiteral("0"));
+    EXPECT_EQ(w->RecordSITime->text(), QStringLiteral("1"));
+    w->RecordSITime->setText(QStringLiteral("3"));
+    EXPECT_EQ(w->Timer1->interval(), 3000);
+    w->RecordSI->click();
+    EXPECT_FALSE(w->Timer1->isActive());
+}
+
+TEST_F(Window, LimitFieldsFilterKeysAndRestoreTheirLastText) {
+    w->T1HI->setFocus();
+    w->T1HI->selectAll();
+    QTest::keyClicks(w->T1HI, QStringLiteral("1.2.3x"));
+    const QString sep = w->LocaleDecimalSeparator;
+    EXPECT_EQ(w->T1HI->text(), QStringLiteral("1") + sep + QStringLiteral("23"));
+    w->T1LO->setText(QString());
+    EXPECT_TRUE(w->Timer4->isActive());
+    w->Timer4Timer();
+    EXPECT_EQ(w->T1LO->text(), QStringLiteral("-6000"));
+    EXPECT_FALSE(w->Timer4->isActive());
+    // A frame is judged against the limits and shows its verdict.
+    w->T1HI->setText(QStringLiteral("999999"));
+    w->T1LO->setText(QStringLiteral("-999998"));
+    feed(1);
+    EXPECT_EQ(w->judge->text(), QStringLiteral("Pass"));
+    EXPECT_EQ(w->Shape1->fill(), QColor(0, 128, 0));
+    EXPECT_EQ(w->cds1().text(0, Field::Auto), QStringLiteral("pass"));
+}
+
+TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("data.xls"));
+    feed(12);
+    dialogs.fileNames = {name};
+    w->saveas->click();
+    ASSERT_EQ(dialogs.questions.size(), 2);
+    const FileDialogSpec& spec = dialogs.questions[0].spec;
+    EXPECT_EQ(spec.filter, QStringLiteral("Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt"));
+    EXPECT_EQ(spec.defaultSuffix, QStringLiteral("xls"));
+    EXPECT_TRUE(spec.fileName.isEmpty());
+    EXPECT_TRUE(spec.confirmOverwrite);
+    EXPECT_EQ(dialogs.questions[1].text,
+              QStringLiteral("save table to specified file: ") + name + QStringLiteral(" Scuss!"));
+    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readLine().startsWith("No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n"));
+
+    dialogs.fileNames = {name, name};
+    w->OpenDataFiles->click();
+    EXPECT_EQ(w->cds1().size(), 24);
+    w->OpenDataFiles->click();
+    EXPECT_EQ(dialogs.questions[3].spec.fileName, name); // the last name is shown again
+    EXPECT_EQ(w->cds1().size(), 36);
+    EXPECT_EQ(w->pager().pointCount(0), 13u); // loaded rows do not feed the chart
+
+    const QString bad = dir.filePath(QStringLiteral("bad.txt"));
+    QFile b(bad);
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+    b.write("No\r\n1 2 3 4 5 6 7 8\r\n");
+    b.close();
+    dialogs.fileNames = {bad};
+    w->OpenDataFiles->click();
+    EXPECT_EQ(dialogs.last()->text, QStringLiteral("Failed to Load File!"));
+    EXPECT_EQ(dialogs.last()->caption, QStringLiteral("Error"));
+    EXPECT_EQ(dialogs.last()->icon, MsgIcon::Error);
+    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+}
+
+TEST_F(Window, PrintShowsThePreviewWithTheGridFrozen) {
+    QTemporaryDir dir;
+    feed(50);
+    dialogs.previewPdf = dir.filePath(QStringLiteral("report.pdf"));
+    w->BtPrint->click();
+    ASSERT_EQ(dialogs.questions.size(), 1);
+    EXPECT_EQ(dialogs.questions[0].kind, ScriptedDialogs::Kind::PrintPreview);
+    EXPECT_EQ(dialogs.questions[0].caption, QStringLiteral("Print Preview"));
+    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+    QFile pdf(dialogs.previewPdf);
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.read(5).startsWith("%PDF"));
+}
+
+TEST_F(Window, ExitEndsWithoutAsking) {
+    feed(3);
+    QTest::mouseClick(w->BtExit, Qt::LeftButton);
+    EXPECT_TRUE(w->terminated());
+    EXPECT_TRUE(dialogs.questions.isEmpty());
+}
