@@ -232,21 +232,25 @@ std::optional<std::int32_t> xmlInt(QStringView v) {
 
 // ---------------------------------------------------------------------------------------------
 
+void appendReadingsTextLine(QByteArray& buf, const ReadingsTable& table, int r) {
+    if (auto no = table.integer(r, Field::No)) buf.append(QByteArray::number(*no));
+    for (Field f : kTextFields) {
+        buf.append('\t');
+        buf.append(textCell(table.text(r, f)));
+    }
+    buf.append("\r\n");
+}
+
 QString SaveReadingsText(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
     if (!out.isOpen() || !out.isWritable())
         return QStringLiteral("the file is not open for writing");
     QByteArray buf;
     constexpr qsizetype kFlushBytes = 1 << 20;
     buf.reserve(kFlushBytes + 256);
-    buf.append("No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n");
+    buf.append(kReadingsTextHeader);
     const int rows = table.size();
     for (int r = 0; r < rows; ++r) {
-        if (auto no = table.integer(r, Field::No)) buf.append(QByteArray::number(*no));
-        for (Field f : kTextFields) {
-            buf.append('\t');
-            buf.append(textCell(table.text(r, f)));
-        }
-        buf.append("\r\n");
+        appendReadingsTextLine(buf, table, r);
         if (buf.size() >= kFlushBytes) {
             if (out.write(buf) != buf.size()) return out.errorString();
             buf.clear();

@@ -60,6 +60,11 @@ QString SaveReadingsText(const ReadingsTable& table, QIODevice& out,
 QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
                          const ProgressFn& progress = {});
 
+// The text file's header line and one row's line, CR LF included, as SaveReadingsText writes
+// them; for writers that append rows one by one (the headless logger).
+inline constexpr const char* kReadingsTextHeader = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
+void appendReadingsTextLine(QByteArray& out, const ReadingsTable& table, int row);
+
 // The XML table file. LoadReadingsXml replaces the table's whole content on success.
 QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out,
                         const ProgressFn& progress = {});

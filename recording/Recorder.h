@@ -80,6 +80,9 @@ public:
     // recording at once, rows stay).
     void setRecordLimit(int limit) { recordLimit_ = limit; }
 
+    // Numbering that goes on after rows recorded elsewhere (a log file being continued).
+    void setNextRecordNo(int next) { nextRecordNo_ = next; }
+
     int NextRecordNo() const { return nextRecordNo_; }
     int RecordedCount() const { return recordedCount_; }
     int RecordLimit() const { return recordLimit_; }
