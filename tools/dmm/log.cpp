@@ -12,10 +12,9 @@
 #include "ComPortMap.h"
 #include "DataFiles.h"
 #include "FrameAssembly.h"
-#include "LimitJudge.h"
+#include "HeadlessHooks.h"
 #include "Meter.h"
 #include "ReadingsTable.h"
-#include "RecallClock.h"
 #include "Recorder.h"
 
 #include <QCoreApplication>
@@ -137,61 +136,6 @@ void onStopSignal(int) {
     [[maybe_unused]] ssize_t n = ::write(gStopPipe[1], &c, 1);
 }
 
-// The decoder's calls out: the judge, the recall step and the recorder; the chart, the series
-// and the beep have no place without a window.
-class LogHooks : public NullHooks {
-public:
-    LogHooks(Meter& meter, Recorder& recorder, const LogOptions& options, int fd)
-        : meter_(meter), recorder_(recorder), options_(options), fd_(fd),
-          judge_(meter.LocaleDecimalSeparator.empty()
-                     ? QLatin1Char('.')
-                     : QChar::fromLatin1(meter.LocaleDecimalSeparator[0])) {}
-
-    void INDataToTable() override {
-        // The sampling timer offers the last decoded reading; before the first frame there is
-        // none, and an empty row would only be noise in the log.
-        if (!decodedAny_) return;
-        const RecordResult r = recorder_.INDataToTable(meter_.reading, options_.repeat, false);
-        if (r.outcome != RecordOutcome::Appended) return;
-        ReadingsTable& table = recorder_.table();
-        line_.clear();
-        appendReadingsTextLine(line_, table, table.size() - 1);
-        if (!writeAll(fd_, line_.constData(), static_cast<std::size_t>(line_.size()))) {
-            failed_ = errno;
-            QCoreApplication::exit(1);
-            return;
-        }
-        dirty_ = true;
-        // The file keeps the rows; the table need only hold the one being written.
-        if (table.size() >= 1024) table.clear();
-    }
-    void JudgeReading() override {
-        decodedAny_ = true;
-        judge_.JudgeReading(meter_.reading, options_.high, options_.low);
-    }
-    void RecallStep() override { recall_.RecallStep(meter_.reading, false, QString()); }
-    bool RecordSIChecked() const override { return options_.intervalSeconds > 0; }
-
-    bool takeDirty() {
-        const bool d = dirty_;
-        dirty_ = false;
-        return d;
-    }
-    int failure() const { return failed_; }
-
-private:
-    Meter& meter_;
-    Recorder& recorder_;
-    const LogOptions& options_;
-    int fd_;
-    LimitJudge judge_;
-    RecallClock recall_;
-    QByteArray line_;
-    bool decodedAny_ = false;
-    bool dirty_ = false;
-    int failed_ = 0;
-};
-
 int parse(const std::vector<std::string>& args, LogOptions& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -281,8 +225,24 @@ int runLog(const std::vector<std::string>& args) {
     recorder.setRecordLimit(o.limit);
     if (existing.lastRecordNo) recorder.setNextRecordNo(*existing.lastRecordNo + 1);
 
-    LogHooks hooks(meter, recorder, o, fd);
+    HeadlessHooks hooks(meter, recorder, {o.high, o.low, o.repeat, o.intervalSeconds > 0});
     meter.setHooks(&hooks);
+    // Each row goes out as it is recorded; the file keeps the rows, so the table need only hold
+    // the one being written.
+    QByteArray line;
+    bool dirty = false;
+    int writeError = 0;
+    hooks.onAppended = [&](int row) {
+        line.clear();
+        appendReadingsTextLine(line, table, row);
+        if (!writeAll(fd, line.constData(), static_cast<std::size_t>(line.size()))) {
+            writeError = errno;
+            QCoreApplication::exit(1);
+            return;
+        }
+        dirty = true;
+        if (table.size() >= 1024) table.clear();
+    };
 
     QByteArray head;
     if (!existing.endsWithLineEnd) head.append("\r\n");
@@ -313,8 +273,9 @@ int runLog(const std::vector<std::string>& args) {
     }
 
     QTimer sync;
-    QObject::connect(&sync, &QTimer::timeout, [&hooks, fd] {
-        if (hooks.takeDirty()) ::fdatasync(fd);
+    QObject::connect(&sync, &QTimer::timeout, [&dirty, fd] {
+        if (dirty) ::fdatasync(fd);
+        dirty = false;
     });
     sync.start(1000);
 
@@ -332,12 +293,12 @@ int runLog(const std::vector<std::string>& args) {
 
     int rc = app.exec();
     port.ClosePort();
-    if (hooks.failure() != 0) {
+    if (writeError != 0) {
         // A reader that went away (| head) is a normal end for a pipe.
-        if (hooks.failure() == EPIPE && o.out.empty())
+        if (writeError == EPIPE && o.out.empty())
             rc = 0;
         else
-            std::fprintf(stderr, "dmm log: cannot write: %s\n", std::strerror(hooks.failure()));
+            std::fprintf(stderr, "dmm log: cannot write: %s\n", std::strerror(writeError));
     }
     if (!o.out.empty()) {
         ::fdatasync(fd);

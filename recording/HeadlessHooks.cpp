@@ -1,0 +1,27 @@
+#include "HeadlessHooks.h"
+
+namespace dmm {
+
+HeadlessHooks::HeadlessHooks(Meter& meter, Recorder& recorder, Settings settings)
+    : meter_(meter), recorder_(recorder), settings_(std::move(settings)),
+      judge_(meter.LocaleDecimalSeparator.empty()
+                 ? QLatin1Char('.')
+                 : QChar::fromLatin1(meter.LocaleDecimalSeparator[0])) {}
+
+void HeadlessHooks::INDataToTable() {
+    if (!decodedAny_) return;
+    const RecordResult r = recorder_.INDataToTable(meter_.reading, settings_.repeat, false);
+    if (r.outcome == RecordOutcome::Appended && onAppended)
+        onAppended(recorder_.table().size() - 1);
+}
+
+void HeadlessHooks::JudgeReading() {
+    decodedAny_ = true;
+    judge_.JudgeReading(meter_.reading, settings_.high, settings_.low);
+}
+
+void HeadlessHooks::RecallStep() {
+    recall_.RecallStep(meter_.reading, false, QString());
+}
+
+} // namespace dmm

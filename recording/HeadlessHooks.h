@@ -1,0 +1,48 @@
+// The decoder's calls out for a program without a window (the logger, the soak): the limit judge
+// with typed limits, the recall step with recall mode off, and the recorder. The chart, the
+// series and the beep have no place without a window.
+#pragma once
+
+#include "Hooks.h"
+#include "LimitJudge.h"
+#include "Meter.h"
+#include "RecallClock.h"
+#include "Recorder.h"
+
+#include <QString>
+
+#include <functional>
+
+namespace dmm {
+
+class HeadlessHooks : public NullHooks {
+public:
+    struct Settings {
+        QString high = QString::fromLatin1(kDefaultHighLimit);
+        QString low = QString::fromLatin1(kDefaultLowLimit);
+        bool repeat = true;         // the "Repeat" check box
+        bool samplingTimer = false; // "Sampling Interval": the decoder leaves recording to a timer
+    };
+
+    HeadlessHooks(Meter& meter, Recorder& recorder, Settings settings);
+
+    // Told after each appended row with its index in the recorder's table.
+    std::function<void(int row)> onAppended;
+
+    // The recorder's offer; the sampling timer calls it too. Before the first decoded frame
+    // there is no reading to offer, and nothing is recorded.
+    void INDataToTable() override;
+    void JudgeReading() override;
+    void RecallStep() override;
+    bool RecordSIChecked() const override { return settings_.samplingTimer; }
+
+private:
+    Meter& meter_;
+    Recorder& recorder_;
+    Settings settings_;
+    LimitJudge judge_;
+    RecallClock recall_;
+    bool decodedAny_ = false;
+};
+
+} // namespace dmm
