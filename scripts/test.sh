@@ -3,7 +3,8 @@
 #   1. the program, tools and tests with g++ (-Wall -Wextra -Wpedantic), all CTest tests;
 #   2. the Qt-free core with clang-14 under AddressSanitizer and UndefinedBehaviorSanitizer:
 #      its tests, then each fuzz target for a bounded time;
-#   3. the HID read thread's tests under ThreadSanitizer.
+#   3. the HID read thread's tests under ThreadSanitizer;
+#   4. a 50,000-frame soak of the whole road under AddressSanitizer (scripts/soak.sh).
 # Any failure stops the run with a non-zero exit.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -54,5 +55,8 @@ if [ -f link/hid/CMakeLists.txt ]; then
   step "tests (thread sanitizer)"
   TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^Hid' --timeout 600
 fi
+
+step "soak (50,000 frames, address and undefined sanitizers)"
+bash scripts/soak.sh 50000
 
 step "all tests passed"
