@@ -13,8 +13,18 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTimer>
+#include <algorithm>
 
 namespace dmm::app {
+
+QSize TFCOMM::outerSize() const {
+    // The layout's sizes count the window's frame as a fixed single border draws it: 4 pixels
+    // each side and a 23-pixel caption. A window manager that draws a frame of its own (or
+    // none, as on a bare X server) must not change where the enlarged chart ends.
+    const QRect frame = frameGeometry();
+    return {std::max(frame.width(), width() + 2 * 4),
+            std::max(frame.height(), height() + 2 * 4 + 23)};
+}
 
 void TFCOMM::showPage(int page) {
     Bt10->setText(QString::number(page));
@@ -59,7 +69,7 @@ void TFCOMM::TbFdClick() {
         TbFd->hide();
         TbSx->show();
         restoreGeometry_ = chart_->geometry();
-        const QRect outer = frameGeometry();
+        const QSize outer = outerSize();
         chart_->setGeometry(2, 28, outer.width() - 12, outer.height() - 75);
         chart_->raise();
         Panel4->hide();

@@ -57,7 +57,9 @@ void TFCOMM::FormCreate() {
     cds1_ = std::make_unique<ReadingsTable>();
     DBGrid1->setModel(cds1_.get());
     DBGrid1->setColumnHidden(kNvalColumn, true);
-    static constexpr int widths[] = {53, 53, 54, 56, 35, 35};
+    // The stored widths (53, 53, 54, 56, 35, 35) cut the time of day in the installed Arial
+    // stand-in; the record number gives up what the time needs.
+    static constexpr int widths[] = {44, 62, 54, 56, 40, 35};
     for (int c = 0; c < 6; ++c) DBGrid1->setColumnWidth(c, widths[c]);
     // 9. The recorder's counters; family Q13's frequency axis mode off.
     recorder_ = std::make_unique<Recorder>(*cds1_, this);
@@ -94,7 +96,7 @@ void TFCOMM::FormCreate() {
 }
 
 void TFCOMM::FormResize() {
-    const int w = frameGeometry().width();
+    const int w = outerSize().width();
     BtExit->move(w - 80, BtExit->y());
     BTCon->move(w - 190, BTCon->y());
     BtDiscon->move(w - 190, BtDiscon->y());
@@ -201,16 +203,11 @@ void TFCOMM::ConTimerTimer() {
         ++meter.FrameWatchdog;
         return;
     }
-    if (meter.hid.IdleReports >= kIdleReportLimit) {
-        // The adapter answers, but no meter byte has come for a long time: drop the USB link.
+    // The adapter answers, but no meter byte has come for a long time: the USB link is dropped.
+    if (usb_)
+        usb_->WatchdogCheck();
+    else
         meter.hid.IdleReports = 0;
-        releaseUsbCon();
-        if (SelectedDevice) SelectedDevice->SetDataHandler(UsbReportHandler::None);
-        USBCon->setText(QStringLiteral("USB Connection"));
-        showPortPanelOf(SelectedPort);
-        COMCon->show();
-        dialogs_->inform(this, QStringLiteral("Information"), QLatin1String(kUsbMeterSilent));
-    }
     meter.lcd.set(Ind::CONok, false);
     meter.lcd.set(Ind::CONokN, true);
     CONok->hide();
@@ -267,17 +264,6 @@ void TFCOMM::serialReceived(const std::uint8_t* data, int size) {
     redrawLcd();
 }
 
-void TFCOMM::usbReportReceived(UsbReportHandler handler, std::uint8_t reportId,
-                               const std::uint8_t* data, std::uint16_t size) {
-    if (handler == UsbReportHandler::Q13)
-        Q13ReportHandler(meter, reportId, data, size);
-    else if (handler == UsbReportHandler::Q32)
-        Q32ReportHandler(meter, reportId, data, size);
-    else
-        return;
-    redrawLcd();
-}
-
 void TFCOMM::redrawLcd() {
     const IndicatorSet& lcd = meter.lcd;
     panel1_->apply(lcd);
@@ -304,12 +290,7 @@ void TFCOMM::redrawLcd() {
     };
     follow(meter.diag.Memo1, memoSeen_,
            [this](const QString& line) { Memo1->appendPlainText(line); });
-    follow(meter.diag.HistoryListBox, historySeen_, [this](const QString& line) {
-        HistoryListBox->addItem(line);
-        while (HistoryListBox->count() > static_cast<int>(kDiagnosticLines))
-            delete HistoryListBox->takeItem(0);
-        HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
-    });
+    showHistory();
 }
 
 // --- decoder hooks --------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 // FormControl.cpp (start-up and connection), ChartHandlers.cpp, RecordHandlers.cpp and
 // UsbHandlers.cpp.
 #include "QV31F.h"
+#include "UsbView.h"
 
 #include "ChartArea.h"
 #include "ComDrv32.h"
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
@@ -99,7 +101,8 @@ public:
 
 } // namespace
 
-TFCOMM::TFCOMM(Dialogs* dialogs, QWidget* parent) : QMainWindow(parent), dialogs_(dialogs) {
+TFCOMM::TFCOMM(Dialogs* dialogs, HidPlatform* hid, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
     if (!dialogs_) {
         ownDialogs_ = std::make_unique<WidgetDialogs>();
         dialogs_ = ownDialogs_.get();
@@ -155,15 +158,13 @@ TFCOMM::TFCOMM(Dialogs* dialogs, QWidget* parent) : QMainWindow(parent), dialogs
         move(r.topLeft());
     }
 
+    startUsb(hid);
     FormCreate();
     connectHandlers();
     FormResize();
 }
 
-TFCOMM::~TFCOMM() {
-    meter.setHooks(nullptr);
-    if (comm2_) comm2_->OnReceiveData = nullptr;
-}
+// The destructor is with the USB handlers, which know the adapter's view.
 
 void TFCOMM::buildTopBar(QWidget* parent) {
     Panel6 = named(new QFrame(parent), "Panel6");
@@ -209,14 +210,19 @@ void TFCOMM::buildRecordingRow(QWidget* parent) {
     // stands clear of the field, whatever the metrics of the installed font.
     {
         QFont f = arial11;
-        const int textLeft = RecordSI->x() + style()->pixelMetric(QStyle::PM_IndicatorWidth) +
-                             style()->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+        RecordSI->setFont(f);
+        QStyleOptionButton opt;
+        opt.initFrom(RecordSI);
+        opt.text = RecordSI->text();
+        const QRect contents =
+            RecordSI->style()->subElementRect(QStyle::SE_CheckBoxContents, &opt, RecordSI);
         const QString lead = RecordSI->text().left(RecordSI->text().indexOf(QLatin1Char('\'')));
-        const int blanks = static_cast<int>(lead.count(QLatin1Char(' ')));
-        const int unitLeft = textLeft + QFontMetrics(f).horizontalAdvance(lead);
-        const int wanted = 183 + 27 + 3;
-        if (unitLeft < wanted && blanks > 0)
-            f.setWordSpacing((wanted - unitLeft + blanks - 1) / blanks);
+        const int wanted = 183 + 27 + 2; // right of the interval field
+        for (int extra = 0; extra < 8; ++extra) {
+            f.setWordSpacing(extra);
+            if (RecordSI->x() + contents.left() + QFontMetrics(f).horizontalAdvance(lead) >= wanted)
+                break;
+        }
         RecordSI->setFont(f);
     }
     // The interval field sits in the gap of the check box's caption, before "'S".

@@ -8,7 +8,6 @@
 #pragma once
 
 #include "Dialogs.h"
-#include "UsbLink.h"
 #include "uCharControl.h"
 
 #include "DataFiles.h"
@@ -17,6 +16,7 @@
 #include "ReadingsTable.h"
 #include "RecallClock.h"
 #include "Recorder.h"
+#include "UsbAdapter.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -59,7 +59,9 @@ class TFCOMM : public QMainWindow, public DecoderHooks, public ChartFeed {
     Q_OBJECT
 public:
     // `dialogs` answers every modal question (not owned); null: the real message boxes.
-    explicit TFCOMM(Dialogs* dialogs = nullptr, QWidget* parent = nullptr);
+    // `hid` lists the HID devices (not owned); null: the system's.
+    explicit TFCOMM(Dialogs* dialogs = nullptr, HidPlatform* hid = nullptr,
+                    QWidget* parent = nullptr);
     ~TFCOMM() override;
 
     // --- start-up, variants, connection control ---
@@ -76,7 +78,8 @@ public:
     void BtExit1Click();
     void ConTimerTimer();
 
-    // --- USB adapter (the window's side; the device list is empty until a controller fills it)
+    // --- USB adapter (the device list, the history list and the reading of reports are the
+    // UsbAdapter's; these handlers bind its outcomes to the window's controls)
     void USBConClick();
     void ReadBtnClick();
     void SetFeatureClick();
@@ -120,10 +123,6 @@ public:
     // One chunk from the serial port driver, through the receive handler the variant bound
     // (none with IFQV31 clear: the bytes go nowhere).
     void serialReceived(const std::uint8_t* data, int size);
-    // One HID input report of the USB adapter, through the report handler the device was given
-    // (Q32 by USB Connect, Q13 by the Read button).
-    void usbReportReceived(UsbReportHandler handler, std::uint8_t reportId,
-                           const std::uint8_t* data, std::uint16_t size);
     // Shows the LCD mirror, the bar graph, the link images and the extremes as the meter's
     // state has them.
     void redrawLcd();
@@ -145,9 +144,14 @@ public:
     // State.
     Meter meter;
     int SelectedPort = 1;
-    UsbDeviceLink* SelectedDevice = nullptr; // the adapter of the USB link, or none
+    // The HID device of the USB link, or none.
+    TJvHidDevice* SelectedDevice() const { return usb_ ? usb_->SelectedDevice() : nullptr; }
+    // Null when the HID device controller could not be created.
+    UsbAdapter* usbAdapter() { return usb_.get(); }
     QString LocaleDecimalSeparator;
     bool terminated() const { return terminated_; }
+    // The window's outer size, frame included, as the layout counts it.
+    QSize outerSize() const;
     int beeps() const { return beeps_; }
 
     TChartControl& pager() { return *pager_; }
@@ -199,7 +203,15 @@ private:
     RecallClock recall_;
     TCommPortDriver* comm2_ = nullptr;
     bool serialBound_ = false;
-    UsbDeviceLink* deviceOf(int row) const;
+    class UsbView;
+    friend class UsbView;
+    std::unique_ptr<UsbView> usbView_;
+    std::unique_ptr<UsbAdapter> usb_;
+    bool fillingDevList_ = false;
+    void startUsb(HidPlatform* hid);
+    void showDeviceList();
+    void showHistory();
+    void showUsbDisconnected();
     bool terminated_ = false;
     int beeps_ = 0;
     QString lastOpenName_;

@@ -1,9 +1,11 @@
-// The window's side of the USB adapter cable, in one place: USB Connect and its two adapter
-// operations, the Read button (family Q13 reports), the history list and the Info button. The
-// device list `DevListBox` is filled by the HID device controller, each entry carrying its
-// UsbDeviceLink; while it is empty, USB Connect answers that the cable is not connected.
+// The window's side of the USB adapter cable, in one place. The adapter logic (the device list
+// with the adapter picked, the history list, the line-setup report, binding the report
+// handlers, the watchdog's drop) is UsbAdapter's; here its outcomes become the window's captions,
+// panels, lists and message boxes.
 #include "QV31F.h"
+#include "UsbView.h"
 
+#include "ComDrv32.h"
 #include "Widgets.h"
 
 #include <QLabel>
@@ -12,81 +14,116 @@
 
 namespace dmm::app {
 
-UsbDeviceLink* TFCOMM::deviceOf(int row) const {
-    const QListWidgetItem* item = DevListBox->item(row);
-    if (!item) return nullptr;
-    return reinterpret_cast<UsbDeviceLink*>(item->data(Qt::UserRole).value<quintptr>());
+TFCOMM::~TFCOMM() {
+    usb_.reset(); // stops any read thread while the window it reports to still exists
+    meter.setHooks(nullptr);
+    if (comm2_) comm2_->OnReceiveData = nullptr;
+}
+
+void TFCOMM::startUsb(HidPlatform* hid) {
+    usbView_ = std::make_unique<UsbView>(*this);
+    usb_ = std::make_unique<UsbAdapter>(meter, *usbView_, hid);
+    try {
+        usb_->start(); // lists the devices present and picks the adapter
+    } catch (const EControllerError&) {
+        usb_.reset(); // another controller is alive: this window goes without USB
+    }
+    connect(DevListBox, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (usb_ && !fillingDevList_) usb_->setSelectedIndex(row);
+    });
+    showDeviceList();
+}
+
+void TFCOMM::showDeviceList() {
+    fillingDevList_ = true;
+    DevListBox->clear();
+    if (usb_) {
+        for (const DevListEntry& e : usb_->DevListBox())
+            DevListBox->addItem(QString::fromStdString(e.text));
+        DevListBox->setCurrentRow(usb_->selectedIndex());
+    }
+    fillingDevList_ = false;
+}
+
+void TFCOMM::showHistory() {
+    const BoundedLines& lines = meter.diag.HistoryListBox;
+    if (lines.empty()) {
+        HistoryListBox->clear();
+        historySeen_ = lines.added();
+        return;
+    }
+    const std::uint64_t fresh = lines.added() - historySeen_;
+    if (fresh == 0) return;
+    const std::size_t n = static_cast<std::size_t>(
+        std::min<std::uint64_t>(fresh, static_cast<std::uint64_t>(lines.size())));
+    for (std::size_t i = lines.size() - n; i < lines.size(); ++i)
+        HistoryListBox->addItem(QString::fromStdString(lines.at(i)));
+    while (HistoryListBox->count() > static_cast<int>(lines.capacity()))
+        delete HistoryListBox->takeItem(0);
+    HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
+    historySeen_ = lines.added();
 }
 
 void TFCOMM::releaseUsbCon() {
     USBCon->setChecked(false);
 }
 
+void TFCOMM::showUsbDisconnected() {
+    USBCon->setText(QStringLiteral("USB Connection"));
+    showPortPanelOf(SelectedPort);
+    COMCon->show();
+}
+
 void TFCOMM::USBConClick() {
-    ReadBtnClick();    // with its button up: the selected device's data handler is removed
-    SetFeatureClick(); // the adapter's line set-up; no device: the message, USBCon released
-    meter.hid.IdleReports = 0;
-    SelectedDevice = nullptr;
-    if (DevListBox->count() == 0 || DevListBox->currentRow() < 0) return;
-    SelectedDevice = deviceOf(DevListBox->currentRow());
-    if (!SelectedDevice || !SelectedDevice->ReadWriteGranted()) {
-        releaseUsbCon(); // no message
+    if (!usb_) {
+        // No HID device controller: as with an empty device list.
+        meter.hid.IdleReports = 0;
+        dialogs_->inform(this, QStringLiteral("Information"),
+                         QString::fromLatin1(kUsbNotConnectedText));
+        releaseUsbCon();
         return;
     }
-    if (USBCon->isChecked()) {
-        SelectedDevice->SetDataHandler(UsbReportHandler::Q32);
+    switch (usb_->USBConClick()) {
+    case UsbConnectOutcome::NoDevice:
+    case UsbConnectOutcome::NotGranted:
+        break;
+    case UsbConnectOutcome::Connected:
         USBCon->setText(QStringLiteral("USB Disconnect"));
         hidePortPanels();
         COMCon->hide();
-    } else {
-        SelectedDevice->SetDataHandler(UsbReportHandler::None);
-        USBCon->setText(QStringLiteral("USB Connection"));
-        showPortPanelOf(SelectedPort);
-        COMCon->show();
+        break;
+    case UsbConnectOutcome::Disconnected:
+        showUsbDisconnected();
+        break;
     }
 }
 
 void TFCOMM::ReadBtnClick() {
-    SelectedDevice = nullptr;
-    if (DevListBox->count() == 0 || DevListBox->currentRow() < 0) return;
-    SelectedDevice = deviceOf(DevListBox->currentRow());
-    if (!SelectedDevice || !SelectedDevice->ReadWriteGranted()) {
-        ReadBtn->setChecked(false);
-        return;
-    }
-    SelectedDevice->SetDataHandler(ReadBtn->isChecked() ? UsbReportHandler::Q13
-                                                        : UsbReportHandler::None);
+    if (usb_) usb_->ReadBtnClick();
 }
 
 void TFCOMM::SetFeatureClick() {
-    SelectedDevice = nullptr;
-    if (DevListBox->count() == 0 || DevListBox->currentRow() < 0) {
-        dialogs_->inform(this, QStringLiteral("Information"), QLatin1String(kUsbNotConnected));
+    if (usb_) {
+        usb_->SetFeatureClick();
+    } else {
+        dialogs_->inform(this, QStringLiteral("Information"),
+                         QString::fromLatin1(kUsbNotConnectedText));
         releaseUsbCon();
-        return;
     }
-    SelectedDevice = deviceOf(DevListBox->currentRow());
-    if (SelectedDevice)
-        SelectedDevice->SendFeature(kLineSetupReport, sizeof kLineSetupReport); // outcome ignored
-    // The nine bytes after the report ID and one more 00, each as "%.2X ".
-    QString line;
-    for (std::size_t i = 1; i < sizeof kLineSetupReport; ++i)
-        line += QStringLiteral("%1 ").arg(kLineSetupReport[i], 2, 16, QLatin1Char('0')).toUpper();
-    line += QStringLiteral("00 ");
-    meter.diag.HistoryListBox.add(line.toStdString());
-    redrawLcd();
 }
 
 void TFCOMM::ClearBtnClick() {
-    meter.diag.HistoryListBox.clear();
-    HistoryListBox->clear();
-    historySeen_ = meter.diag.HistoryListBox.added();
+    if (usb_)
+        usb_->ClearBtnClick();
+    else
+        meter.diag.HistoryListBox.clear();
+    showHistory();
 }
 
 void TFCOMM::InfoBtnClick() {
-    const QListWidgetItem* item = DevListBox->currentItem();
-    if (!item) return;
-    dialogs_->inform(this, QStringLiteral("Info"), item->text());
+    if (!usb_) return;
+    if (const std::optional<std::string> info = usb_->InfoBtnClick())
+        dialogs_->inform(this, QStringLiteral("Info"), QString::fromStdString(*info));
 }
 
 } // namespace dmm::app

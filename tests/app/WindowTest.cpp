@@ -4,6 +4,8 @@
 // value-axis fields, enlarge and restore, the chart bitmap, the data files and the report.
 #include "ChartArea.h"
 #include "ComDrv32.h"
+#include "FakeHidPlatform.h"
+#include "HidReports.h"
 #include "LcdPanel.h"
 #include "QV31F.h"
 #include "Simulator.h"
@@ -13,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -22,6 +25,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
@@ -39,11 +43,19 @@ namespace {
 
 class Window : public ::testing::Test {
 protected:
-    void SetUp() override {
-        w = std::make_unique<TFCOMM>(&dialogs);
+    void SetUp() override { create(); }
+    void create() {
+        w = std::make_unique<TFCOMM>(&dialogs, &hid);
         w->ConTimer->stop(); // the tests tick the watchdog themselves
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+    }
+    // Serves the USB read thread's hand-overs until `done` or 5 s have passed.
+    template <class F> bool runUntil(F done) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 5000) QTest::qWait(10);
+        return done();
     }
     void TearDown() override {
         EXPECT_EQ(dialogs.unanswered, 0) << "a question the test did not expect";
@@ -81,6 +93,7 @@ protected:
     }
 
     ScriptedDialogs dialogs;
+    FakeHidPlatform hid; // no HID device unless a test plugs one
     std::unique_ptr<TFCOMM> w;
     std::unique_ptr<sim::Simulator> sim_ = std::make_unique<sim::Simulator>(sim::SimOptions{});
 };
@@ -286,7 +299,7 @@ TEST_F(Window, UsbConnectWithoutAdapterSaysSoAndPopsUp) {
     w->USBCon->click();
     EXPECT_FALSE(w->USBCon->isChecked());
     EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Connect"));
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{QLatin1String(kUsbNotConnected)});
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QLatin1String(kUsbNotConnectedText)});
     EXPECT_TRUE(visible(w->COMCon));
     EXPECT_TRUE(visible(w->BtCOM[0]));
 }
@@ -323,7 +336,7 @@ TEST_F(Window, WatchdogDropsASilentUsbLinkAtExactly1900IdleReports) {
                   dropped ? QStringLiteral("USB Connection") : QStringLiteral("USB Disconnect"));
         EXPECT_EQ(w->meter.hid.IdleReports, dropped ? 0 : idle);
     }
-    EXPECT_EQ(dialogs.messageTexts(), QStringList{QLatin1String(kUsbMeterSilent)});
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QLatin1String(kUsbMeterNotReadyText)});
 }
 
 TEST_F(Window, QuitAnsweredNoLeavesTheLinkUp) {
@@ -502,8 +515,11 @@ TEST_F(Window, EnlargeAndRestoreTheChart) {
     const QRect before = w->Chtshow().geometry();
     QTest::mouseClick(w->TbFd, Qt::LeftButton);
     EXPECT_EQ(w->Chtshow().geometry().topLeft(), QPoint(2, 28));
-    EXPECT_EQ(w->Chtshow().width(), w->frameGeometry().width() - 12);
-    EXPECT_EQ(w->Chtshow().height(), w->frameGeometry().height() - 75);
+    EXPECT_EQ(w->Chtshow().width(), w->outerSize().width() - 12);
+    EXPECT_EQ(w->Chtshow().height(), w->outerSize().height() - 75);
+    // It covers the LCD mirror and the grid.
+    EXPECT_TRUE(w->Chtshow().geometry().contains(w->DBGrid1->geometry().adjusted(2, 0, 0, -4)));
+    EXPECT_TRUE(w->Chtshow().geometry().contains(w->Panel1().geometry()));
     EXPECT_FALSE(visible(w->Panel4));
     EXPECT_FALSE(visible(w->Panel6));
     EXPECT_EQ(w->Panel19->pos(), QPoint(4, 2));
@@ -683,4 +699,121 @@ TEST_F(Window, ExitEndsWithoutAsking) {
     QTest::mouseClick(w->BtExit, Qt::LeftButton);
     EXPECT_TRUE(w->terminated());
     EXPECT_TRUE(dialogs.questions.isEmpty());
+}
+
+// The whole road: the simulated meter on a pseudo-terminal, opened as COM1 by the serial port
+// driver, its frames decoded into the LCD mirror, the grid and the chart.
+TEST_F(Window, ComLinkToTheSimulatedMeter) {
+    const QString binary =
+        qEnvironmentVariable("DMM_BINARY_DIR") + QStringLiteral("/tools/dmm/dmm");
+    if (qEnvironmentVariableIsEmpty("DMM_BINARY_DIR") || !QFile::exists(binary))
+        GTEST_SKIP() << "no dmm binary at " << binary.toStdString();
+    QProcess meterProcess;
+    meterProcess.start(binary, {QStringLiteral("simulate"), QStringLiteral("--pty"),
+                                QStringLiteral("--rate"), QStringLiteral("20")});
+    ASSERT_TRUE(meterProcess.waitForStarted(5000));
+    ASSERT_TRUE(meterProcess.waitForReadyRead(5000));
+    const QString pty = QString::fromLocal8Bit(meterProcess.readLine()).trimmed();
+    ASSERT_TRUE(pty.startsWith(QStringLiteral("/dev/"))) << pty.toStdString();
+    qputenv("DMM_COM1", pty.toLocal8Bit());
+
+    w->COMCon->click();
+    EXPECT_TRUE(w->COMM2().IsPortOpen());
+    QElapsedTimer clock;
+    clock.start();
+    while (w->cds1().size() < 10 && clock.elapsed() < 10000) QTest::qWait(50);
+    w->COMCon->click(); // disconnect: nothing more arrives
+    meterProcess.terminate();
+    meterProcess.waitForFinished(3000);
+    qunsetenv("DMM_COM1");
+
+    ASSERT_GE(w->cds1().size(), 10);
+    EXPECT_FALSE(w->COMM2().IsPortOpen());
+    EXPECT_TRUE(visible(w->CONok));
+    EXPECT_FALSE(visible(w->CONokN));
+    const int last = w->cds1().size() - 1;
+    EXPECT_EQ(w->DBGrid1->currentIndex().row(), last);
+    EXPECT_EQ(w->pager().pointCount(0), static_cast<std::size_t>(w->cds1().size()) + 1);
+    EXPECT_EQ(w->Chtshow().pointsOf(0)->count(), w->cds1().size());
+    QString digits = w->cds1().text(last, Field::Value);
+    digits.remove(QLatin1Char('-')).remove(w->LocaleDecimalSeparator);
+    EXPECT_EQ(shownDigits(), digits);
+    EXPECT_EQ(w->T1VALUE->text(), w->cds1().text(last, Field::Value));
+}
+
+// Not a check: with DMM_SCREENSHOT_DIR set (and the dmm binary built) it writes what the window
+// looks like at start, with the simulated meter sending and with the chart enlarged, for a
+// person to look at.
+TEST_F(Window, Screenshots) {
+    const QString dir = qEnvironmentVariable("DMM_SCREENSHOT_DIR");
+    const QString binary =
+        qEnvironmentVariable("DMM_BINARY_DIR") + QStringLiteral("/tools/dmm/dmm");
+    if (dir.isEmpty() || !QFile::exists(binary))
+        GTEST_SKIP() << "set DMM_SCREENSHOT_DIR and DMM_BINARY_DIR";
+    QTest::qWait(200);
+    w->grab().save(dir + QStringLiteral("/start.png"));
+    const QString script = qEnvironmentVariable("DMM_SCREENSHOT_SCRIPT", QStringLiteral("tour"));
+    QProcess meterProcess;
+    meterProcess.start(binary, {QStringLiteral("simulate"), QStringLiteral("--pty"),
+                                QStringLiteral("--rate"), QStringLiteral("25"),
+                                QStringLiteral("--script"), script});
+    ASSERT_TRUE(meterProcess.waitForReadyRead(5000));
+    qputenv("DMM_COM1", meterProcess.readLine().trimmed());
+    w->COMCon->click();
+    const int shots = qEnvironmentVariableIntValue("DMM_SCREENSHOT_COUNT") > 0
+                          ? qEnvironmentVariableIntValue("DMM_SCREENSHOT_COUNT")
+                          : 6;
+    for (int i = 0; i < shots; ++i) {
+        QTest::qWait(1500);
+        w->grab().save(dir + QStringLiteral("/reading%1.png").arg(i));
+    }
+    QTest::mouseClick(w->TbFd, Qt::LeftButton);
+    QTest::qWait(300);
+    w->grab().save(dir + QStringLiteral("/enlarged.png"));
+    w->COMCon->click();
+    meterProcess.terminate();
+    meterProcess.waitForFinished(3000);
+    qunsetenv("DMM_COM1");
+}
+
+TEST_F(Window, UsbLinkThroughTheAdapterCable) {
+    w.reset();
+    const std::string path = hid.plug(FakeHidPlatform::usbToSerialAdapter());
+    create();
+    ASSERT_TRUE(w->usbAdapter());
+    ASSERT_EQ(w->DevListBox->count(), 1);
+    EXPECT_EQ(w->DevListBox->currentItem()->text(), QStringLiteral("USB to Serial"));
+
+    w->USBCon->click();
+    EXPECT_TRUE(w->USBCon->isChecked());
+    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Disconnect"));
+    EXPECT_FALSE(visible(w->COMCon));
+    for (ClickPanel* p : w->BtCOM) EXPECT_FALSE(visible(p));
+    ASSERT_EQ(hid.featureReports(path).size(), 1u);
+    EXPECT_EQ(w->HistoryListBox->item(0)->text(), QStringLiteral("60 09 00 00 03 00 00 00 00 00 "));
+
+    sim::SimOptions o;
+    o.leadingLineFeed = false;
+    sim::Simulator meter(o);
+    hid.pushRead(path, FakeHidPlatform::idleReport());
+    sim::SimFrame f;
+    for (int i = 0; i < 12; ++i) {
+        f = meter.next();
+        hid.pushReads(path, sim::encodeReports(f.bytes.data(), f.bytes.size()));
+    }
+    ASSERT_TRUE(runUntil([&] { return w->cds1().size() == 12; })) << w->cds1().size();
+    EXPECT_EQ(w->cds1().text(11, Field::Value), QString::fromStdString(f.expected.value));
+    EXPECT_TRUE(visible(w->CONok));
+    QString digits = QString::fromStdString(f.expected.value);
+    digits.remove(QLatin1Char('-')).remove(w->LocaleDecimalSeparator);
+    EXPECT_EQ(shownDigits(), digits);
+    EXPECT_GT(w->HistoryListBox->count(), 12);
+
+    w->USBCon->click();
+    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Connection"));
+    EXPECT_TRUE(visible(w->COMCon));
+    EXPECT_TRUE(visible(w->BtCOM[0]));
+    EXPECT_EQ(hid.featureReports(path).size(), 2u);
+    w->ClearBtn->click();
+    EXPECT_EQ(w->HistoryListBox->count(), 0);
 }
