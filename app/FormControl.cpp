@@ -6,6 +6,7 @@
 #include "ComDrv32.h"
 #include "ComPortMap.h"
 #include "FrameAssembly.h"
+#include "GridModel.h"
 #include "LcdPanel.h"
 #include "UnitSymbols.h"
 #include "Widgets.h"
@@ -54,8 +55,15 @@ void TFCOMM::FormCreate() {
     // 7. The first decoded frame always counts as a range change.
     meter.extremes.LastUnitText = "113";
     // 8. The readings table, empty and open, bound to the grid.
-    cds1_ = std::make_unique<ReadingsTable>();
-    DBGrid1->setModel(cds1_.get());
+    auto table = std::make_unique<ReadingsTable>();
+    auto grid = std::make_unique<GridModel>(*table);
+    connect(grid.get(), &GridModel::rowsShown, this, [this](int last) {
+        // The grid shows the newest row: it becomes the current row, scrolled into view.
+        if (DBGrid1->updatesEnabled()) DBGrid1->setCurrentIndex(gridModel_->index(last, 0));
+    });
+    DBGrid1->setModel(grid.get());
+    gridModel_ = std::move(grid);
+    cds1_ = std::move(table);
     DBGrid1->setColumnHidden(kNvalColumn, true);
     // The stored widths (53, 53, 54, 56, 35, 35) cut the time of day in the installed Arial
     // stand-in; the record number gives up what the time needs.
@@ -300,8 +308,10 @@ void TFCOMM::INDataToTable() {
         recorder_->INDataToTable(meter.reading, RepeatSet->isChecked(), RecallCheck->isChecked());
     if (r.outcome != RecordOutcome::Appended) return;
     if (r.currentPage >= 0) showPage(r.currentPage);
-    // The grid shows the new row at once: it becomes the current row, scrolled into view.
-    if (DBGrid1->updatesEnabled()) DBGrid1->setCurrentIndex(cds1_->index(cds1_->size() - 1, 0));
+}
+
+void TFCOMM::flushGrid() {
+    gridModel_->flush();
 }
 
 int TFCOMM::AddValue(double value) {

@@ -8,6 +8,7 @@
 #include "ChartArea.h"
 #include "ComDrv32.h"
 #include "Fonts.h"
+#include "GridModel.h"
 #include "LcdPanel.h"
 #include "Pictures.h"
 #include "Widgets.h"

@@ -44,6 +44,7 @@ class TCommPortDriver;
 namespace dmm::app {
 
 class ChartArea;
+class GridModel;
 class ClickPanel;
 class ImageButton;
 class LcdPanel;
@@ -156,6 +157,8 @@ public:
 
     TChartControl& pager() { return *pager_; }
     ReadingsTable& cds1() { return *cds1_; }
+    // Hands the grid the rows it has not been shown yet (it takes new rows in batches).
+    void flushGrid();
     Recorder& recorder() { return *recorder_; }
     LimitJudge& limitJudge() { return judge_; }
     RecallClock& recallClock() { return recall_; }
@@ -198,6 +201,7 @@ private:
     std::unique_ptr<Dialogs> ownDialogs_;
     std::unique_ptr<TChartControl> pager_;
     std::unique_ptr<ReadingsTable> cds1_;
+    std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it
     std::unique_ptr<Recorder> recorder_;
     LimitJudge judge_;
     RecallClock recall_;

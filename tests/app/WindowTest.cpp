@@ -5,6 +5,7 @@
 #include "ChartArea.h"
 #include "ComDrv32.h"
 #include "FakeHidPlatform.h"
+#include "GridModel.h"
 #include "HidReports.h"
 #include "LcdPanel.h"
 #include "QV31F.h"
@@ -366,6 +367,9 @@ TEST_F(Window, ReadingsArriveInTheLcdTheGridAndTheChart) {
     ASSERT_TRUE(last.intact);
     EXPECT_EQ(w->meter.counts.decoded, 40u);
     EXPECT_EQ(w->cds1().size(), 40);
+    // The first row reached the grid at once; the rest come in a batch.
+    EXPECT_GE(w->DBGrid1->model()->rowCount(), 1);
+    w->flushGrid();
     EXPECT_EQ(w->DBGrid1->model()->rowCount(), 40);
     EXPECT_EQ(w->DBGrid1->currentIndex().row(), 39); // the newest row is the current one
     EXPECT_EQ(w->cds1().text(39, Field::Value), QString::fromStdString(last.expected.value));
@@ -421,6 +425,7 @@ TEST_F(Window, EveryFunctionOfTheTourShowsItsUnitSymbol) {
     }
     EXPECT_GT(w->meter.counts.decoded, 100u);
     // The grid shows units as symbols while the table keeps the code.
+    w->flushGrid();
     bool sawOhm = false;
     for (int r = 0; r < w->cds1().size(); ++r) {
         if (w->cds1().text(r, Field::Unit).contains(QLatin1Char('*'))) {
@@ -732,6 +737,7 @@ TEST_F(Window, ComLinkToTheSimulatedMeter) {
     EXPECT_TRUE(visible(w->CONok));
     EXPECT_FALSE(visible(w->CONokN));
     const int last = w->cds1().size() - 1;
+    QTest::qWait(kGridFollowMs * 2); // the grid follows within its batch time
     EXPECT_EQ(w->DBGrid1->currentIndex().row(), last);
     EXPECT_EQ(w->pager().pointCount(0), static_cast<std::size_t>(w->cds1().size()) + 1);
     EXPECT_EQ(w->Chtshow().pointsOf(0)->count(), w->cds1().size());

@@ -1,0 +1,104 @@
+// The window's figures, offscreen: the time from start to the window shown, and the GUI thread's
+// cost of one recorded reading (decode, judge, record, grid, chart, and the repaint they cause)
+// with 1,000 and with 1,000,000 rows already in the table. Both costs must be alike: nothing in
+// the road of a reading may grow with the table.
+#include "QV31F.h"
+#include "Simulator.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTest>
+#include <QTimer>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+using namespace dmm;
+using namespace dmm::app;
+
+namespace {
+
+std::vector<std::vector<std::uint8_t>> frames(int n) {
+    sim::Simulator sim(sim::SimOptions{});
+    std::vector<std::vector<std::uint8_t>> out;
+    for (int i = 0; i < n; ++i) out.push_back(sim.next().bytes);
+    return out;
+}
+
+void BM_StartToWindowShown(benchmark::State& state) {
+    ScriptedDialogs dialogs;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        auto w = std::make_unique<TFCOMM>(&dialogs);
+        w->show();
+        if (!QTest::qWaitForWindowExposed(w.get())) state.SkipWithError("window not exposed");
+        QCoreApplication::processEvents(); // the first paint
+        state.SetIterationTime(static_cast<double>(clock.nsecsElapsed()) * 1e-9);
+        w.reset();
+        QCoreApplication::processEvents();
+    }
+}
+BENCHMARK(BM_StartToWindowShown)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_RecordedReading(benchmark::State& state) {
+    const int rows = static_cast<int>(state.range(0));
+    ScriptedDialogs dialogs;
+    TFCOMM w(&dialogs);
+    w.ConTimer->stop();
+    w.findChild<QAction*>(QStringLiteral("limitess"))->trigger();
+    w.show();
+    if (!QTest::qWaitForWindowExposed(&w)) state.SkipWithError("window not exposed");
+
+    // The table and the chart as a long recording leaves them.
+    std::vector<RowData> fill(static_cast<std::size_t>(rows));
+    for (int i = 0; i < rows; ++i) {
+        RowData& r = fill[static_cast<std::size_t>(i)];
+        r.no = i + 1;
+        r.time = QStringLiteral("12:%1:%2")
+                     .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
+                     .arg(i % 60, 2, 10, QLatin1Char('0'));
+        r.dcAc = QStringLiteral("DC");
+        r.value = QString::number(i % 20000);
+        r.unit = QStringLiteral("V");
+        r.judge = QStringLiteral("pass");
+        r.nval = i % 20000;
+    }
+    w.cds1().append(fill);
+    fill.clear();
+    for (int i = 0; i < rows; ++i) w.pager().AddValue(i % 20000);
+    QCoreApplication::processEvents();
+
+    const auto stream = frames(4096);
+    std::size_t next = 0;
+    for (auto _ : state) {
+        const auto& f = stream[next++ % stream.size()];
+        w.serialReceived(f.data(), static_cast<int>(f.size()));
+        if (state.range(1))
+            QCoreApplication::processEvents(); // the grid, the chart and the LCD repaint
+    }
+    state.counters["rows"] = w.cds1().size();
+    state.SetItemsProcessed(state.iterations());
+}
+// Second argument: 1 includes the repaint that each reading causes, 0 leaves it out.
+BENCHMARK(BM_RecordedReading)
+    ->Args({1000, 1})
+    ->Args({1000000, 1})
+    ->Args({1000, 0})
+    ->Args({1000000, 0})
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(3000);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
