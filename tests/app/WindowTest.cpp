@@ -823,3 +823,31 @@ TEST_F(Window, UsbLinkThroughTheAdapterCable) {
     w->ClearBtn->click();
     EXPECT_EQ(w->HistoryListBox->count(), 0);
 }
+
+TEST_F(Window, RecallPanelOutOfSightStillWorks) {
+    QTest::mouseClick(w->RecallCheck, Qt::LeftButton);
+    ASSERT_TRUE(w->RecallCheck->isChecked());
+    EXPECT_EQ(w->TimeH->text(), QStringLiteral("00"));
+    EXPECT_EQ(w->TimeS->text(), QStringLiteral("00"));
+    w->TimeH->setText(QStringLiteral("10"));
+    w->TimeInt->setText(QStringLiteral("90"));
+    QTest::keyClick(w->TimeH, Qt::Key_End); // a key release loads the clock from the fields
+    EXPECT_EQ(w->recallClock().hours(), 10);
+    feed(2);
+    ASSERT_EQ(w->cds1().size(), 2);
+    EXPECT_EQ(w->cds1().text(0, Field::Time), QStringLiteral("10:01:30"));
+    EXPECT_EQ(w->cds1().text(1, Field::Time), QStringLiteral("10:03:00"));
+
+    w->TimeM->setText(QStringLiteral("77"));
+    QTest::keyClick(w->TimeM, Qt::Key_End);
+    EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("Input error!")});
+    EXPECT_EQ(w->TimeM->text(), QStringLiteral("00"));
+}
+
+TEST_F(Window, ResizePlacesTheOutOfSightPanelsAlongTheOuterWidth) {
+    const int outer = w->outerSize().width();
+    EXPECT_EQ(w->BtExit->x(), outer - 80);
+    EXPECT_EQ(w->BTCon->x(), outer - 190);
+    EXPECT_EQ(w->BtDiscon->x(), outer - 190);
+    EXPECT_EQ(w->BTCon->y(), 538);
+}
