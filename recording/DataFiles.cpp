@@ -3,8 +3,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QXmlStreamReader>
-#include <QXmlStreamWriter>
 
 #include <array>
 #include <limits>
@@ -31,7 +29,7 @@ QByteArray textCell(const QString& text) {
 }
 
 // A whole number for an integer field: optional sign, decimal digits, 32 bits.
-std::optional<std::int32_t> toInt32(const QByteArray& token) {
+std::optional<std::int32_t> toInt32(QByteArrayView token) {
     qsizetype i = 0;
     bool negative = false;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
@@ -57,8 +55,10 @@ public:
     static constexpr int kMaxTokens = 7;
 
     struct Token {
-        QByteArray bytes;
+        char bytes[kTokenBytes];
+        qsizetype size = 0;
         bool overlong = false;
+        QByteArrayView view() const { return QByteArrayView(bytes, size); }
     };
 
     // Feeds bytes; onLine(tokens, tooMany) is called at every line end and must return false to
@@ -138,15 +138,15 @@ private:
             return false;
         }
         Token& t = tokens_[count_++];
-        t.bytes.clear();
+        t.size = 0;
         t.overlong = false;
         return true;
     }
     void put(unsigned char c) {
         if (tooMany_) return;
         Token& t = tokens_[count_ - 1];
-        if (t.bytes.size() < kTokenBytes)
-            t.bytes.append(static_cast<char>(c));
+        if (t.size < kTokenBytes)
+            t.bytes[t.size++] = static_cast<char>(c);
         else
             t.overlong = true;
     }
@@ -173,60 +173,6 @@ private:
     bool lineOpen_ = false;
     std::int64_t lines_ = 0;
 };
-
-// ---------------------------------------------------------------------------------------------
-// XML table file
-
-// A field name as an XML attribute name: characters other than letters, digits, '.' and '-'
-// (and a leading digit, '.' or '-') become _xHHHH_.
-QString xmlName(const char* fieldName) {
-    QString out;
-    const QString name = QString::fromLatin1(fieldName);
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name[i];
-        const bool letter = (c >= QLatin1Char('a') && c <= QLatin1Char('z')) ||
-                            (c >= QLatin1Char('A') && c <= QLatin1Char('Z'));
-        const bool other = (c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-                           c == QLatin1Char('.') || c == QLatin1Char('-');
-        if (letter || (other && i > 0))
-            out += c;
-        else
-            out += QStringLiteral("_x") +
-                   QString::number(c.unicode(), 16).toUpper().rightJustified(4, QLatin1Char('0')) +
-                   QLatin1Char('_');
-    }
-    return out;
-}
-
-const std::array<QString, kFieldCount>& xmlNames() {
-    static const std::array<QString, kFieldCount> names = [] {
-        std::array<QString, kFieldCount> n;
-        for (int i = 0; i < kFieldCount; ++i) n[i] = xmlName(fieldName(static_cast<Field>(i)));
-        return n;
-    }();
-    return names;
-}
-
-// XML 1.0 cannot carry these characters in any form, escaped or not.
-bool xmlCarries(const QString& text) {
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (c < 0x20 && c != 0x09 && c != 0x0A && c != 0x0D) return false;
-        if (c == 0xFFFE || c == 0xFFFF) return false;
-        if (QChar::isHighSurrogate(c)) {
-            if (i + 1 >= text.size() || !QChar::isLowSurrogate(text[i + 1].unicode())) return false;
-            ++i;
-        } else if (QChar::isLowSurrogate(c)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::optional<std::int32_t> xmlInt(QStringView v) {
-    if (v.isEmpty() || v.size() > 16) return std::nullopt;
-    return toInt32(v.toLatin1());
-}
 
 } // namespace
 
@@ -288,14 +234,15 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
         for (std::size_t k = 0; k < tokens.size(); ++k) {
             const auto f = static_cast<Field>(k);
             if (isIntegerField(f)) {
-                auto v = tokens[k].overlong ? std::nullopt : toInt32(tokens[k].bytes);
+                auto v = tokens[k].overlong ? std::nullopt : toInt32(tokens[k].view());
                 if (!v) {
                     failure = QStringLiteral("token %1 is not a whole number").arg(k + 1);
                     return false;
                 }
                 (f == Field::No ? row.no : row.nval) = *v;
             } else {
-                row.text(f) = QString::fromLatin1(tokens[k].bytes.left(kMaxFieldText));
+                row.text(f) = QString::fromLatin1(
+                    tokens[k].view().first(std::min<qsizetype>(tokens[k].size, kMaxFieldText)));
             }
         }
         batch.push_back(std::move(row));
@@ -337,212 +284,6 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
     flush();
     if (progress) progress(done, total);
     return failure;
-}
-
-QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
-    if (!out.isOpen() || !out.isWritable())
-        return QStringLiteral("the file is not open for writing");
-    const int rows = table.size();
-    for (int r = 0; r < rows; ++r)
-        for (Field f : kTextFields)
-            if (!xmlCarries(table.text(r, f)))
-                return QStringLiteral("Row %1: field %2 holds a character that XML cannot carry")
-                    .arg(r + 1)
-                    .arg(QLatin1String(fieldName(f)));
-
-    QXmlStreamWriter w(&out);
-    // One element a line, without indentation: readable in an editor, hardly larger.
-    w.setAutoFormatting(true);
-    w.setAutoFormattingIndent(0);
-    w.writeStartDocument(QStringLiteral("1.0"), true);
-    w.writeStartElement(QStringLiteral("DATAPACKET"));
-    w.writeAttribute(QStringLiteral("Version"), QStringLiteral("2.0"));
-    w.writeStartElement(QStringLiteral("METADATA"));
-    w.writeStartElement(QStringLiteral("FIELDS"));
-    for (int i = 0; i < kFieldCount; ++i) {
-        const auto f = static_cast<Field>(i);
-        w.writeEmptyElement(QStringLiteral("FIELD"));
-        w.writeAttribute(QStringLiteral("attrname"), QLatin1String(fieldName(f)));
-        if (isIntegerField(f)) {
-            w.writeAttribute(QStringLiteral("fieldtype"), QStringLiteral("i4"));
-        } else {
-            w.writeAttribute(QStringLiteral("fieldtype"), QStringLiteral("string"));
-            w.writeAttribute(QStringLiteral("WIDTH"), QString::number(kMaxFieldText));
-        }
-    }
-    w.writeEndElement(); // FIELDS
-    w.writeEmptyElement(QStringLiteral("PARAMS"));
-    w.writeEndElement(); // METADATA
-    w.writeStartElement(QStringLiteral("ROWDATA"));
-    const auto& names = xmlNames();
-    for (int r = 0; r < rows; ++r) {
-        w.writeEmptyElement(QStringLiteral("ROW"));
-        for (int i = 0; i < kFieldCount; ++i) {
-            const auto f = static_cast<Field>(i);
-            if (!table.isEmpty(r, f)) w.writeAttribute(names[i], table.text(r, f));
-        }
-        if (progress && (r + 1) % kProgressRows == 0) progress(r + 1, rows);
-        if (w.hasError()) break;
-    }
-    w.writeEndElement(); // ROWDATA
-    w.writeEndElement(); // DATAPACKET
-    w.writeEndDocument();
-    if (w.hasError())
-        return QStringLiteral("Could not write the XML table file: ") + out.errorString();
-    if (progress) progress(rows, rows);
-    return {};
-}
-
-QString LoadReadingsXml(QIODevice& in, ReadingsTable& table, const ProgressFn& progress) {
-    if (!in.isOpen() || !in.isReadable()) return QStringLiteral("the file is not open for reading");
-    QXmlStreamReader x(&in);
-    const std::int64_t total = in.isSequential() ? 0 : in.size();
-    auto fail = [&](const QString& why) {
-        return QStringLiteral("XML table file, line %1: %2").arg(x.lineNumber()).arg(why);
-    };
-    // Next start element inside the current one; false at its end.
-    auto nextChild = [&]() -> bool {
-        while (!x.atEnd()) {
-            switch (x.readNext()) {
-            case QXmlStreamReader::StartElement:
-                return true;
-            case QXmlStreamReader::EndElement:
-                return false;
-            case QXmlStreamReader::DTD:
-                x.raiseError(QStringLiteral("a document type declaration is not accepted"));
-                return false;
-            case QXmlStreamReader::EntityReference:
-                x.raiseError(QStringLiteral("unknown entity"));
-                return false;
-            case QXmlStreamReader::Characters:
-                if (!x.isWhitespace()) {
-                    x.raiseError(QStringLiteral("text where elements were expected"));
-                    return false;
-                }
-                break;
-            default:
-                break;
-            }
-        }
-        return false;
-    };
-    auto expect = [&](const char* name) {
-        if (!nextChild()) {
-            if (!x.hasError())
-                x.raiseError(QStringLiteral("missing element %1").arg(QLatin1String(name)));
-            return false;
-        }
-        if (x.name() != QLatin1String(name)) {
-            x.raiseError(QStringLiteral("element %1 where %2 was expected")
-                             .arg(x.name().toString(), QLatin1String(name)));
-            return false;
-        }
-        return true;
-    };
-    auto endOfElement = [&]() {
-        if (nextChild() && !x.hasError())
-            x.raiseError(QStringLiteral("unexpected element %1").arg(x.name().toString()));
-        return !x.hasError();
-    };
-
-    ReadingsTable staged;
-    std::vector<RowData> batch;
-    auto parse = [&]() -> bool {
-        if (!expect("DATAPACKET")) return false;
-        if (x.attributes().value(QLatin1String("Version")) != QLatin1String("2.0")) {
-            x.raiseError(QStringLiteral("DATAPACKET Version is not 2.0"));
-            return false;
-        }
-        if (!expect("METADATA") || !expect("FIELDS")) return false;
-        for (int i = 0; i < kFieldCount; ++i) {
-            if (!expect("FIELD")) return false;
-            const auto f = static_cast<Field>(i);
-            const auto a = x.attributes();
-            const auto name = fieldByName(a.value(QLatin1String("attrname")));
-            const QStringView type = a.value(QLatin1String("fieldtype"));
-            const bool typeOk =
-                isIntegerField(f) ? type == QLatin1String("i4") : type == QLatin1String("string");
-            if (name != f || !typeOk) {
-                x.raiseError(QStringLiteral("field %1 must be %2 of type %3")
-                                 .arg(i + 1)
-                                 .arg(QLatin1String(fieldName(f)),
-                                      QLatin1String(isIntegerField(f) ? "i4" : "string")));
-                return false;
-            }
-            if (!endOfElement()) return false;
-        }
-        if (!endOfElement()) // FIELDS
-            return false;
-        // PARAMS and whatever the metadata adds after the fields is not ours to read.
-        while (nextChild()) x.skipCurrentElement();
-        if (x.hasError()) return false;
-        if (!expect("ROWDATA")) return false;
-        const auto& names = xmlNames();
-        int rows = 0;
-        while (nextChild()) {
-            if (x.name() != QLatin1String("ROW")) {
-                x.raiseError(QStringLiteral("element %1 in ROWDATA").arg(x.name().toString()));
-                return false;
-            }
-            RowData row;
-            for (const QXmlStreamAttribute& a : x.attributes()) {
-                int field = -1;
-                for (int i = 0; i < kFieldCount; ++i)
-                    if (a.name().compare(names[i], Qt::CaseInsensitive) == 0) {
-                        field = i;
-                        break;
-                    }
-                if (field < 0) {
-                    x.raiseError(QStringLiteral("unknown field %1").arg(a.name().toString()));
-                    return false;
-                }
-                const auto f = static_cast<Field>(field);
-                if (isIntegerField(f)) {
-                    auto v = xmlInt(a.value());
-                    if (!v) {
-                        x.raiseError(
-                            QStringLiteral("%1 is not a whole number: %2")
-                                .arg(QLatin1String(fieldName(f)), a.value().left(40).toString()));
-                        return false;
-                    }
-                    (f == Field::No ? row.no : row.nval) = *v;
-                } else {
-                    row.text(f) = a.value().left(kMaxFieldText).toString();
-                }
-            }
-            if (!endOfElement()) return false;
-            if (staged.size() + static_cast<qsizetype>(batch.size()) >= kMaxTableRows) {
-                x.raiseError(QStringLiteral("more rows than the table can hold"));
-                return false;
-            }
-            batch.push_back(std::move(row));
-            if (batch.size() == kBatchRows) {
-                staged.append(batch);
-                batch.clear();
-            }
-            if (progress && ++rows % kProgressRows == 0) progress(x.characterOffset(), total);
-        }
-        if (x.hasError()) return false;
-        staged.append(batch);
-        batch.clear();
-        if (!endOfElement()) // DATAPACKET
-            return false;
-        while (!x.atEnd()) {
-            const auto t = x.readNext();
-            if (t == QXmlStreamReader::StartElement) {
-                x.raiseError(QStringLiteral("content after the DATAPACKET"));
-                return false;
-            }
-        }
-        return !x.hasError();
-    };
-    if (!parse()) {
-        const QString why = x.hasError() ? x.errorString() : QStringLiteral("malformed file");
-        return fail(why);
-    }
-    table.takeRows(staged);
-    if (progress) progress(total, total);
-    return {};
 }
 
 bool isXmlTableFileName(const QString& fileName) {

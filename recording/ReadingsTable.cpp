@@ -64,14 +64,29 @@ ReadingsTable::ReadingsTable(QObject* parent) : QAbstractTableModel(parent) {
 
 ReadingsTable::~ReadingsTable() = default;
 
-std::uint32_t ReadingsTable::intern(const QString& text) {
+void ReadingsTable::resetPool() {
+    pool_.clear();
+    poolIds_.clear();
+    pool_.emplace_back();
+    poolIds_.insert(QString(), 0);
+    lastIds_.fill(0);
+}
+
+std::uint32_t ReadingsTable::intern(const QString& text, int slot) {
     if (text.isEmpty()) return 0;
+    const std::uint32_t last = lastIds_[slot];
+    if (text.size() <= kMaxFieldText && pool_[last] == text) return last;
     const QString key = cut(text);
     auto it = poolIds_.constFind(key);
-    if (it != poolIds_.constEnd()) return it.value();
-    const auto id = static_cast<std::uint32_t>(pool_.size());
-    pool_.push_back(key);
-    poolIds_.insert(key, id);
+    std::uint32_t id;
+    if (it != poolIds_.constEnd()) {
+        id = it.value();
+    } else {
+        id = static_cast<std::uint32_t>(pool_.size());
+        pool_.push_back(key);
+        poolIds_.insert(key, id);
+    }
+    lastIds_[slot] = id;
     return id;
 }
 
@@ -81,7 +96,7 @@ ReadingsTable::StoredRow ReadingsTable::pack(const RowData& row) {
     s.nval = row.nval.value_or(0);
     s.emptyInts = (row.no ? 0 : kNoEmpty) | (row.nval ? 0 : kNvalEmpty);
     for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
-        s.text[textSlot(f)] = intern(row.text(f));
+        s.text[textSlot(f)] = intern(row.text(f), textSlot(f));
     return s;
 }
 
@@ -117,10 +132,7 @@ void ReadingsTable::clear() {
     blocks_.clear();
     rows_ = 0;
     // The pool goes too: after a clear the texts of a long recording would only hold memory.
-    pool_.clear();
-    poolIds_.clear();
-    pool_.emplace_back();
-    poolIds_.insert(QString(), 0);
+    resetPool();
     endResetModel();
 }
 
@@ -129,10 +141,7 @@ bool ReadingsTable::replaceAll(std::span<const RowData> rows) {
     beginResetModel();
     blocks_.clear();
     rows_ = 0;
-    pool_.clear();
-    poolIds_.clear();
-    pool_.emplace_back();
-    poolIds_.insert(QString(), 0);
+    resetPool();
     for (const RowData& r : rows) store(r);
     endResetModel();
     return true;
@@ -147,10 +156,8 @@ void ReadingsTable::takeRows(ReadingsTable& other) {
     pool_ = std::move(other.pool_);
     poolIds_ = std::move(other.poolIds_);
     other.blocks_.clear();
-    other.pool_.clear();
-    other.poolIds_.clear();
-    other.pool_.emplace_back();
-    other.poolIds_.insert(QString(), 0);
+    lastIds_ = other.lastIds_;
+    other.resetPool();
     other.endResetModel();
     endResetModel();
 }

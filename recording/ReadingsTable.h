@@ -136,12 +136,15 @@ private:
     StoredRow pack(const RowData& row);
     const StoredRow& stored(int index) const;
     void store(const RowData& row);
-    std::uint32_t intern(const QString& text);
+    std::uint32_t intern(const QString& text, int slot);
+    void resetPool();
 
     std::vector<Block> blocks_;
     std::size_t rows_ = 0;
     std::vector<QString> pool_;             // id -> text; id 0 is the empty text
     QHash<QString, std::uint32_t> poolIds_; // text -> id
+    // The id each text field got in the row before: runs of equal texts skip the hash.
+    std::array<std::uint32_t, 5> lastIds_{};
 };
 
 } // namespace dmm
