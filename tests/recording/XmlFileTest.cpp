@@ -248,3 +248,31 @@ TEST_F(FileLevel, LoadFailureMessage) {
 
 } // namespace
 } // namespace dmm
+
+namespace dmm {
+namespace {
+
+TEST(XmlTableFile, ReadsPacketsWrittenByOtherWriters) {
+    // Single quotes, comments, a processing instruction, whitespace inside tags, character
+    // references, literal line ends in a value (read as spaces), the field in upper case.
+    const QByteArray file =
+        "<?xml version='1.0' encoding='utf-8'?>\r\n<!-- saved elsewhere -->\r\n"
+        "<DATAPACKET Version='2.0'><METADATA><FIELDS>"
+        "<FIELD attrname='no' fieldtype='i4'/><FIELD attrname='time' fieldtype='string'/>"
+        "<FIELD attrname='DC/AC' fieldtype='string' WIDTH='20'/>"
+        "<FIELD attrname='value' fieldtype='string'/><FIELD attrname='unit' fieldtype='string'/>"
+        "<FIELD attrname='auto' fieldtype='string'/><FIELD attrname='nval' fieldtype='i4' />"
+        "</FIELDS><PARAMS LCID='1033' x='&amp;'><EXTRA/></PARAMS></METADATA><?pi here?>"
+        "<ROWDATA>\n  <ROW  no = '5' DC_X002F_AC='&#x3A9;&#956;' value=\"a\r\nb\tc\" "
+        "unit='&lt;&#42;&gt;' nval='&#45;3'/>\n</ROWDATA></DATAPACKET>\n<!-- end -->\n";
+    ReadingsTable t;
+    QByteArray copy = file;
+    QBuffer buf(&copy);
+    buf.open(QIODevice::ReadOnly);
+    ASSERT_EQ(LoadReadingsXml(buf, t), QString());
+    ASSERT_EQ(t.size(), 1);
+    EXPECT_EQ(t.row(0), test::makeRow(5, "", "\u03a9\u03bc", "a b c", "<*>", "", -3));
+}
+
+} // namespace
+} // namespace dmm
