@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
-#   1. the program, tools and tests with g++ (-Wall -Wextra -Wpedantic), all CTest tests;
+#   1. the program, tools and tests with g++ (-Wall -Wextra -Wpedantic), all CTest tests, and
+#      the Debian package, installed and started;
 #   2. the Qt-free core with clang-14 under AddressSanitizer and UndefinedBehaviorSanitizer:
 #      its tests, then each fuzz target for a bounded time;
 #   3. the HID read thread's tests under ThreadSanitizer;
@@ -21,6 +22,9 @@ DMM_BUILD_DIR="$here/build" bash scripts/build.sh -DCMAKE_CXX_COMPILER=g++
 
 step "tests (g++)"
 ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 600
+
+step "package: build, install, start the installed program"
+DMM_BUILD_DIR="$here/build" bash scripts/package-check.sh
 
 step "build (clang-14, address and undefined sanitizers)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
