@@ -55,7 +55,7 @@ if [ -f link/hid/CMakeLists.txt ]; then
   cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++-14 -DDMM_CORE_ONLY=ON -DDMM_BENCH=OFF \
     -DDMM_SANITIZE=thread >/dev/null
-  cmake --build build-tsan -j "$(nproc)"
+  cmake --build build-tsan -j "$(nproc)" --target hid_tests
   step "tests (thread sanitizer)"
   TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^Hid' --timeout 600
 fi
