@@ -1,5 +1,7 @@
 #include "Simulator.h"
 
+#include "JsonText.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -23,26 +25,6 @@ SimFrame Simulator::next() {
         f.bytes.insert(f.bytes.begin(), 0x0A);
     return f;
 }
-
-namespace {
-void appendJsonString(std::string& out, const std::string& s) {
-    out += '"';
-    for (char c : s) {
-        const auto u = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (u < 0x20) {
-            char buf[8];
-            std::snprintf(buf, sizeof buf, "\\u%04x", u);
-            out += buf;
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-}
-} // namespace
 
 std::string logLine(const SimFrame& frame) {
     static const char hex[] = "0123456789ABCDEF";

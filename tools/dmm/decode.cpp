@@ -6,6 +6,7 @@
 #include "Decoders.h"
 #include "FrameAssembly.h"
 #include "Indicators.h"
+#include "JsonText.h"
 #include "Meter.h"
 
 #include <algorithm>
@@ -130,39 +131,6 @@ std::string parseOptions(const std::vector<std::string>& args, Options& opt, boo
 }
 
 // ---- JSON ---------------------------------------------------------------------------------
-
-void appendJsonString(std::string& out, std::string_view s) {
-    out.push_back('"');
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20 || c == 0x7F) {
-                char buf[8];
-                std::snprintf(buf, sizeof buf, "\\u%04X", c);
-                out += buf;
-            } else {
-                out.push_back(ch); // bytes of 0x80 and above pass as they are
-            }
-        }
-    }
-    out.push_back('"');
-}
 
 void appendJsonNumber(std::string& out, double v) {
     if (!std::isfinite(v)) {

@@ -3,6 +3,7 @@
 #include "Command.h"
 
 #include "DataFiles.h"
+#include "JsonText.h"
 #include "ReadingsTable.h"
 #include "Report.h"
 
@@ -48,36 +49,6 @@ std::unique_ptr<QCoreApplication> makeApp(bool gui) {
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
-void jsonString(QByteArray& out, const QString& text) {
-    out += '"';
-    for (QChar qc : text) {
-        const char16_t c = qc.unicode();
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20)
-                out += QByteArray("\\u") + QByteArray::number(c, 16).rightJustified(4, '0');
-            else
-                out += QString(QChar(c)).toUtf8();
-        }
-    }
-    out += '"';
-}
-
 void printRows(const ReadingsTable& table) {
     QByteArray line;
     for (int r = 0; r < table.size(); ++r) {
@@ -92,8 +63,11 @@ void printRows(const ReadingsTable& table) {
                 line += "null";
             else if (isIntegerField(f))
                 line += QByteArray::number(*table.integer(r, f));
-            else
-                jsonString(line, table.text(r, f));
+            else {
+                std::string quoted;
+                appendJsonString(quoted, table.text(r, f).toStdString());
+                line += QByteArray::fromStdString(quoted);
+            }
         }
         line += "}\n";
         std::fwrite(line.constData(), 1, static_cast<size_t>(line.size()), stdout);
