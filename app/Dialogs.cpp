@@ -4,6 +4,9 @@
 #include <QMessageBox>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QProgressDialog>
+
+#include <algorithm>
 
 namespace dmm::app {
 
@@ -112,6 +115,32 @@ void WidgetDialogs::printPreview(QWidget* parent, const QString& caption, const 
     preview.exec();
 }
 
+WidgetDialogs::WidgetDialogs() = default;
+WidgetDialogs::~WidgetDialogs() = default;
+
+void WidgetDialogs::progress(QWidget* parent, const QString& label, qint64 done, qint64 total) {
+    // QProgressDialog takes int; the work is scaled to per mille.
+    const int value =
+        total > 0 ? static_cast<int>(std::min<qint64>(done, total) * 1000 / total) : 0;
+    if (!progress_) {
+        progress_ = std::make_unique<QProgressDialog>(label, QString(), 0, 1000, parent);
+        progress_->setObjectName(QStringLiteral("FileProgress"));
+        progress_->setWindowTitle(QStringLiteral("Please wait"));
+        progress_->setCancelButton(nullptr);
+        progress_->setWindowModality(Qt::NonModal); // a modal one would run the event loop itself
+        progress_->setMinimumDuration(500);         // short operations show no window at all
+        progress_->setAutoClose(false);
+        progress_->setAutoReset(false);
+        progress_->setValue(0);
+    }
+    progress_->setLabelText(label);
+    progress_->setValue(value);
+}
+
+void WidgetDialogs::progressDone() {
+    progress_.reset();
+}
+
 // ---------------------------------------------------------------------------------------------
 
 MsgButton ScriptedDialogs::message(QWidget*, const QString& caption, const QString& text,
@@ -163,6 +192,15 @@ void ScriptedDialogs::printPreview(QWidget*, const QString& caption, const Print
     printer.setOutputFileName(previewPdf);
     if (setup) setup(&printer);
     if (paint) paint(&printer);
+}
+
+void ScriptedDialogs::progress(QWidget*, const QString& label, qint64 done, qint64 total) {
+    progressSteps.append(ProgressStep{label, done, total});
+    if (onProgress) onProgress();
+}
+
+void ScriptedDialogs::progressDone() {
+    ++progressWindowsClosed;
 }
 
 QStringList ScriptedDialogs::messageTexts() const {

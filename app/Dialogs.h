@@ -9,8 +9,10 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 
 class QPrinter;
+class QProgressDialog;
 class QWidget;
 
 namespace dmm::app {
@@ -52,6 +54,12 @@ public:
     virtual void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
                               const PrinterFn& paint) = 0;
 
+    // A long file operation's progress window, not modal and with no cancel button: the caller
+    // holds the user's input back meanwhile. `progress` is called now and then with the work
+    // done out of `total` (rows or bytes); `progressDone` closes the window.
+    virtual void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) = 0;
+    virtual void progressDone() = 0;
+
     // Shorthand for the common information box with an OK button.
     void inform(QWidget* parent, const QString& caption, const QString& text) {
         message(parent, caption, text, MsgIcon::Information, static_cast<unsigned>(MsgButton::Ok));
@@ -75,6 +83,13 @@ public:
     QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
     void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
                       const PrinterFn& paint) override;
+    void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) override;
+    void progressDone() override;
+    WidgetDialogs();
+    ~WidgetDialogs() override;
+
+private:
+    std::unique_ptr<QProgressDialog> progress_;
 };
 
 // The test double: answers come from a queue, every question is recorded. A question that finds
@@ -98,6 +113,16 @@ public:
     QList<Question> questions;
     int unanswered = 0;
     QString previewPdf; // where printPreview() paints, if set
+    // Progress reports of file operations, in order, and a hook run at each (a test can send
+    // meter bytes while a file loads).
+    struct ProgressStep {
+        QString label;
+        qint64 done;
+        qint64 total;
+    };
+    QList<ProgressStep> progressSteps;
+    int progressWindowsClosed = 0;
+    std::function<void()> onProgress;
 
     MsgButton message(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
                       MsgButtons buttons) override;
@@ -106,6 +131,8 @@ public:
     QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
     void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
                       const PrinterFn& paint) override;
+    void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) override;
+    void progressDone() override;
 
     // The texts of all message boxes asked so far, in order.
     QStringList messageTexts() const;

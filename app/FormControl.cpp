@@ -304,6 +304,14 @@ void TFCOMM::redrawLcd() {
 // --- decoder hooks --------------------------------------------------------------------------
 
 void TFCOMM::INDataToTable() {
+    if (fileBusy_) {
+        // The table is being loaded or saved: the reading is recorded after it, in order.
+        // Beyond the bound (hours of a stalled file operation) the oldest held one gives way.
+        if (held_.size() >= kMaxHeldOffers) held_.pop_front();
+        held_.push_back(HeldOffer{meter.reading, RepeatSet->isChecked(), RecallCheck->isChecked(),
+                                  recorder_->now()});
+        return;
+    }
     const RecordResult r =
         recorder_->INDataToTable(meter.reading, RepeatSet->isChecked(), RecallCheck->isChecked());
     if (r.outcome != RecordOutcome::Appended) return;

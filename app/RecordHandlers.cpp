@@ -8,6 +8,9 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinter>
@@ -82,11 +85,9 @@ void TFCOMM::saveasClick() {
     spec.confirmOverwrite = true;
     const QString name = dialogs_->saveFile(this, spec);
     if (name.isEmpty()) return;
-    FileResult result;
-    {
-        FrozenGrid frozen(DBGrid1);
-        result = saveTableToFile(*cds1_, name);
-    }
+    const FileResult result = runFileOperation(
+        QStringLiteral("Saving %1").arg(QFileInfo(name).fileName()),
+        [&](const ProgressFn& progress) { return saveTableToFile(*cds1_, name, progress); });
     showFileMessage(*dialogs_, this, result);
 }
 
@@ -99,12 +100,50 @@ void TFCOMM::SpeedButton2Click() {
     const QString name = dialogs_->openFile(this, spec);
     if (name.isEmpty()) return;
     lastOpenName_ = name;
+    const FileResult result =
+        runFileOperation(QStringLiteral("Loading %1").arg(QFileInfo(name).fileName()),
+                         [&](const ProgressFn& progress) {
+                             return loadTableFromFile(name, *cds1_, false, progress);
+                         });
+    showFileMessage(*dialogs_, this, result);
+}
+
+FileResult TFCOMM::runFileOperation(const QString& label,
+                                    const std::function<FileResult(const ProgressFn&)>& operation) {
+    // The window stays alive while a large file is read or written: every tenth of a second the
+    // progress window is updated and the event loop turns once, leaving out the user's input (it
+    // waits until the file is done, as it would in a busy program). Readings that the turning
+    // loop decodes are held by INDataToTable, so no row lands in the middle of a file's rows.
+    QElapsedTimer sinceTurn;
+    bool reported = false;
+    const ProgressFn progress = [&](std::int64_t done, std::int64_t total) {
+        if (!reported && done >= total) return; // done before its first report: nothing to show
+        if (reported && sinceTurn.elapsed() < 100) return;
+        reported = true;
+        sinceTurn.restart();
+        dialogs_->progress(this, label, done, total);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    fileBusy_ = true;
     FileResult result;
     {
         FrozenGrid frozen(DBGrid1);
-        result = loadTableFromFile(name, *cds1_, false);
+        result = operation(progress);
     }
-    showFileMessage(*dialogs_, this, result);
+    fileBusy_ = false;
+    if (reported) dialogs_->progressDone();
+    recordHeldReadings(); // before any message box, whose own event loop records new ones
+    return result;
+}
+
+void TFCOMM::recordHeldReadings() {
+    while (!held_.empty() && !fileBusy_) {
+        const HeldOffer offer = std::move(held_.front());
+        held_.pop_front();
+        const RecordResult r =
+            recorder_->INDataToTable(offer.reading, offer.repeat, offer.recall, offer.takenAt);
+        if (r.outcome == RecordOutcome::Appended && r.currentPage >= 0) showPage(r.currentPage);
+    }
 }
 
 void TFCOMM::BtPrintClick() {

@@ -59,14 +59,16 @@ Recorder::Recorder(ReadingsTable& table, ChartFeed* chart)
       separator_(systemTimeSeparator()) {}
 
 RecordResult Recorder::INDataToTable(const CurrentReading& reading, bool repeatChecked,
-                                     bool recallChecked) {
+                                     bool recallChecked, std::optional<QTime> takenAt) {
     if (recordLimit_ <= recordedCount_) return {RecordOutcome::LimitReached};
     std::string key = duplicateKey(reading);
     RecordResult result{RecordOutcome::Duplicate};
     if (repeatChecked || key != lastRecordedKey_) {
         RowData row;
         row.no = nextRecordNo_;
-        row.time = formatTimeStamp(recallChecked ? recallStampTime(reading.RecallStamp) : now_(),
+        row.time = formatTimeStamp(recallChecked ? recallStampTime(reading.RecallStamp)
+                                   : takenAt     ? *takenAt
+                                                 : now_(),
                                    separator_);
         row.dcAc = fromBytes(reading.DcAc);
         row.value = fromBytes(reading.ValueText);

@@ -14,6 +14,7 @@
 #include <QTime>
 
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -61,15 +62,17 @@ public:
     void setChartFeed(ChartFeed* chart) { chart_ = chart; }
     // The clock of the time stamps; QTime::currentTime() by default. For tests.
     void setClock(std::function<QTime()> now) { now_ = std::move(now); }
+    QTime now() const { return now_(); }
     // The time separator of the stamps; systemTimeSeparator() by default.
     void setTimeSeparator(QString separator) { separator_ = std::move(separator); }
     const QString& timeSeparator() const { return separator_; }
 
     // Offers the reading. repeatChecked: state of `RepeatSet` (checked: record every reading);
     // recallChecked: state of `RecallCheck` (checked: the stamp is reading.RecallStamp's time
-    // of day instead of the clock's).
+    // of day instead of the clock's). takenAt: the clock's time when the reading came, for an
+    // offer made later than that (the window holds readings back while it loads or saves a file).
     RecordResult INDataToTable(const CurrentReading& reading, bool repeatChecked,
-                               bool recallChecked);
+                               bool recallChecked, std::optional<QTime> takenAt = std::nullopt);
 
     // `RecordNewClick` after the user said Yes (the window has cleared its chart and shown the
     // page): empties the table, NextRecordNo := 1, RecordedCount := 0. LastRecordedKey and

@@ -37,6 +37,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 using namespace dmm;
 using namespace dmm::app;
 
@@ -683,6 +685,75 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
     EXPECT_EQ(dialogs.last()->caption, QStringLiteral("Error"));
     EXPECT_EQ(dialogs.last()->icon, MsgIcon::Error);
     EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+}
+
+// Large files report progress while the event loop keeps turning; readings decoded meanwhile
+// are recorded after the file's rows, in order and with the time they came, never among them.
+TEST_F(Window, ReadingsThatComeDuringALargeLoadOrSaveAreRecordedAfterIt) {
+    QTemporaryDir dir;
+    constexpr int kRows = 40000; // some 1.4 MB: a load reports progress per megabyte
+    const QString big = dir.filePath(QStringLiteral("big.txt"));
+    {
+        QFile f(big);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        QByteArray text = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
+        for (int i = 1; i <= kRows; ++i)
+            text += QByteArray::number(i) + "\t01:02:03\tAC\t9.9999\tmV\tpass\r\n";
+        f.write(text);
+    }
+    feed(3);
+    ASSERT_EQ(w->cds1().size(), 3);
+    std::vector<sim::SimFrame> during;
+    dialogs.onProgress = [&] {
+        if (during.empty()) {
+            during.push_back(feed(1));
+            during.push_back(feed(1));
+        }
+    };
+    dialogs.fileNames = {big};
+    w->OpenDataFiles->click();
+    ASSERT_EQ(during.size(), 2u);
+    ASSERT_FALSE(dialogs.progressSteps.isEmpty());
+    EXPECT_EQ(dialogs.progressSteps.front().label, QStringLiteral("Loading big.txt"));
+    EXPECT_EQ(dialogs.progressWindowsClosed, 1);
+    ASSERT_EQ(w->cds1().size(), 3 + kRows + 2);
+    for (int row : {3, 20000, kRows + 2}) {
+        EXPECT_EQ(w->cds1().text(row, Field::Value), QStringLiteral("9.9999")) << row;
+        EXPECT_EQ(w->cds1().integer(row, Field::No), row - 2) << row;
+    }
+    for (int k = 0; k < 2; ++k) {
+        const int row = kRows + 3 + k;
+        EXPECT_EQ(w->cds1().text(row, Field::Value).toStdString(), during[k].expected.value);
+        EXPECT_EQ(w->cds1().integer(row, Field::No), 4 + k); // the recorder's numbering goes on
+        EXPECT_NE(w->cds1().text(row, Field::Time), QStringLiteral("01:02:03"));
+    }
+
+    // A save of the same size: the file holds the table as it was when the save began.
+    during.clear();
+    dialogs.progressSteps.clear();
+    const QString saved = dir.filePath(QStringLiteral("saved.xls"));
+    dialogs.fileNames = {saved};
+    w->saveas->click();
+    ASSERT_EQ(during.size(), 2u);
+    ASSERT_FALSE(dialogs.progressSteps.isEmpty());
+    EXPECT_EQ(dialogs.progressSteps.front().label, QStringLiteral("Saving saved.xls"));
+    EXPECT_EQ(dialogs.progressWindowsClosed, 2);
+    EXPECT_EQ(w->cds1().size(), kRows + 7);
+    ReadingsTable reloaded;
+    QFile f(saved);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(LoadReadingsFile(f, reloaded, false).isEmpty());
+    EXPECT_EQ(reloaded.size(), kRows + 5);
+    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+}
+
+TEST_F(Window, SmallFilesShowNoProgress) {
+    QTemporaryDir dir;
+    feed(20);
+    dialogs.fileNames = {dir.filePath(QStringLiteral("small.xls"))};
+    w->saveas->click();
+    EXPECT_TRUE(dialogs.progressSteps.isEmpty());
+    EXPECT_EQ(dialogs.progressWindowsClosed, 0);
 }
 
 TEST_F(Window, PrintShowsThePreviewWithTheGridFrozen) {
