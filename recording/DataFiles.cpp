@@ -28,24 +28,6 @@ QByteArray textCell(const QString& text) {
     return QStringView(text).mid(b, e - b).toLatin1();
 }
 
-// A whole number for an integer field: optional sign, decimal digits, 32 bits.
-std::optional<std::int32_t> toInt32(QByteArrayView token) {
-    qsizetype i = 0;
-    bool negative = false;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
-    if (i == token.size()) return std::nullopt;
-    long long v = 0;
-    for (; i < token.size(); ++i) {
-        const char c = token[i];
-        if (c < '0' || c > '9') return std::nullopt;
-        v = v * 10 + (c - '0');
-        if (v > 2147483648LL) return std::nullopt;
-    }
-    if (negative) v = -v;
-    if (v > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
-    return static_cast<std::int32_t>(v);
-}
-
 // Splits the stream into lines and the lines into tokens as the bytes come, so that neither a
 // line nor a token is ever held whole: a token keeps its first kTokenBytes bytes and notes that
 // it was longer.
@@ -234,7 +216,7 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
         for (std::size_t k = 0; k < tokens.size(); ++k) {
             const auto f = static_cast<Field>(k);
             if (isIntegerField(f)) {
-                auto v = tokens[k].overlong ? std::nullopt : toInt32(tokens[k].view());
+                auto v = tokens[k].overlong ? std::nullopt : parseFieldInteger(tokens[k].view());
                 if (!v) {
                     failure = QStringLiteral("token %1 is not a whole number").arg(k + 1);
                     return false;
@@ -284,6 +266,23 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
     flush();
     if (progress) progress(done, total);
     return failure;
+}
+
+std::optional<std::int32_t> parseFieldInteger(QByteArrayView token) {
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-')) negative = token[i++] == '-';
+    if (i == token.size()) return std::nullopt;
+    long long v = 0;
+    for (; i < token.size(); ++i) {
+        const char c = token[i];
+        if (c < '0' || c > '9') return std::nullopt;
+        v = v * 10 + (c - '0');
+        if (v > 2147483648LL) return std::nullopt;
+    }
+    if (negative) v = -v;
+    if (v > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+    return static_cast<std::int32_t>(v);
 }
 
 bool isXmlTableFileName(const QString& fileName) {

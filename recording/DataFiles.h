@@ -40,6 +40,7 @@
 
 #include "ReadingsTable.h"
 
+#include <QByteArrayView>
 #include <QIODevice>
 #include <QString>
 
@@ -64,6 +65,10 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
 // them; for writers that append rows one by one (the headless logger).
 inline constexpr const char* kReadingsTextHeader = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
 void appendReadingsTextLine(QByteArray& out, const ReadingsTable& table, int row);
+
+// The value of an integer field as both files write it: an optional sign and decimal digits,
+// within 32 bits; nothing for any other text.
+std::optional<std::int32_t> parseFieldInteger(QByteArrayView text);
 
 // The XML table file. LoadReadingsXml replaces the table's whole content on success.
 QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out,

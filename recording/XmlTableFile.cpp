@@ -110,21 +110,12 @@ void appendEscaped(QByteArray& out, const QString& text) {
     }
 }
 
+// An integer attribute longer than this is no 32-bit number the packet's writers would write.
+constexpr std::size_t kMaxIntegerChars = 16;
+
 std::optional<std::int32_t> parseInt32(const char* p, std::size_t n) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < n && (p[i] == '+' || p[i] == '-')) negative = p[i++] == '-';
-    if (i == n || n > 16) return std::nullopt;
-    long long v = 0;
-    for (; i < n; ++i) {
-        if (p[i] < '0' || p[i] > '9') return std::nullopt;
-        v = v * 10 + (p[i] - '0');
-    }
-    if (negative) v = -v;
-    if (v < std::numeric_limits<std::int32_t>::min() ||
-        v > std::numeric_limits<std::int32_t>::max())
-        return std::nullopt;
-    return static_cast<std::int32_t>(v);
+    if (n > kMaxIntegerChars) return std::nullopt;
+    return parseFieldInteger(QByteArrayView(p, static_cast<qsizetype>(n)));
 }
 
 // The reader of the packet's part of XML, over the whole file in memory.
