@@ -7,38 +7,168 @@
 //                                               10  status 3: bit 3 DC, bit 2 AC, bit 1 AUTO,
 //                                                   bit 0 clear = serial output on
 //                                               11 "D" (the 0x0D)
+// The decoder runs in stages: plausibility, the status nibbles, the function table, the digits,
+// then what the reading means (value, blanking, extremes, recorder, bar graph).
 #include "Decoders.h"
+#include "HexDigits.h"
 
+#include <array>
+#include <cstdint>
 #include <string_view>
 
 namespace dmm {
 
 namespace {
 
-constexpr char kOverloadL = '@';
-
-bool isDecimal(char c) {
-    return c >= '0' && c <= '9';
-}
-bool isHex(char c) {
-    return isDecimal(c) || (c >= 'A' && c <= 'F');
-}
-int hexValue(char c) {
-    return isDecimal(c) ? c - '0' : c - 'A' + 10;
-}
-
-// The flags the function table and the frequency override set; step by step they decide the
-// decimal points and the prefix annunciators.
+// The decimal points and prefix annunciators a function row sets.
 struct Flags {
     bool DP1 = false, DP2 = false, DP3 = false;
     bool k = false, M = false, m = false, u = false, A = false, n = false;
 };
+
+enum class Point : std::uint8_t { None, P1, P2, P3 };
+enum class Prefix : std::uint8_t { None, Kilo, Mega, Milli, Micro, Nano };
+
+void setPoint(Flags& fl, Point p) {
+    fl.DP1 = fl.DP1 || p == Point::P1;
+    fl.DP2 = fl.DP2 || p == Point::P2;
+    fl.DP3 = fl.DP3 || p == Point::P3;
+}
+
+void setPrefix(Flags& fl, Prefix x) {
+    fl.k = fl.k || x == Prefix::Kilo;
+    fl.M = fl.M || x == Prefix::Mega;
+    fl.m = fl.m || x == Prefix::Milli;
+    fl.u = fl.u || x == Prefix::Micro;
+    fl.n = fl.n || x == Prefix::Nano;
+}
+
+// What range digit r shows: unit text, decimal point and prefix.
+struct Step {
+    std::string_view unit;
+    Point point = Point::None;
+    Prefix prefix = Prefix::None;
+};
+
+// Conditions besides the function code under which a row applies.
+enum Cond : std::uint8_t {
+    kAny = 0,
+    kRpmBit = 1, // status 1 bit 3 set (RPM for f 2, Celsius for f 4)
+    kNoRpmBit = 2,
+    kKHzVariant = 4, // the variants whose lowest frequency range reads in kHz
+    kNoKHzVariant = 8,
+    kV16 = 16, // the variant that lights the ohm sign for continuity
+    kNoV16 = 32,
+};
+
+// One row of the function table: the indicators it lights, what every range shows, and the
+// range steps that override that for range digits 0, 1, ...
+struct FunctionRow {
+    char code;
+    std::uint8_t cond;
+    std::array<Ind, 2> lit;
+    int litCount;
+    Step always;
+    bool amps;
+    std::array<Step, 8> steps;
+    int stepCount;
+};
+
+using P = Point;
+using X = Prefix;
+constexpr Ind kNone = Ind::LcdV; // filler for unused indicator slots
+
+constexpr FunctionRow kFunctions[] = {
+    {'B', kAny, {Ind::LcdV, kNone}, 1, {"V"}, false,
+     {{{"mV", P::P3, X::Milli}, {"V", P::P1}, {"V", P::P2}, {"V", P::P3}}}, 4},
+    {'D', kAny, {kNone, kNone}, 0, {"uA", P::None, X::Micro}, true, {{{"uA", P::P3}}}, 1},
+    {'9', kAny, {kNone, kNone}, 0, {"mA", P::None, X::Milli}, true,
+     {{{"mA", P::P2}, {"mA", P::P3}}}, 2},
+    {'F', kAny, {kNone, kNone}, 0, {"A", P::P2}, true, {}, 0},
+    {'3', kAny, {Ind::LCDohm, kNone}, 1, {"*"}, false,
+     {{{"*", P::P3},
+       {"k*", P::P1, X::Kilo},
+       {"k*", P::P2, X::Kilo},
+       {"k*", P::P3, X::Kilo},
+       {"M*", P::P1, X::Mega},
+       {"M*", P::P2, X::Mega}}},
+     6},
+    {'2', kNoRpmBit | kNoKHzVariant, {Ind::LCDHz, kNone}, 1, {""}, false,
+     {{{"Hz"},
+       {"kHz", P::P2, X::Kilo},
+       {"kHz", P::P3, X::Kilo},
+       {"MHz", P::P1, X::Mega},
+       {"MHz", P::P2, X::Mega},
+       {"MHz", P::P3, X::Mega}}},
+     6},
+    {'2', kNoRpmBit | kKHzVariant, {Ind::LCDHz, kNone}, 1, {""}, false,
+     {{{"kHz", P::P1, X::Kilo},
+       {"kHz", P::P2, X::Kilo},
+       {"kHz", P::P3, X::Kilo},
+       {"MHz", P::P1, X::Mega},
+       {"MHz", P::P2, X::Mega},
+       {"MHz", P::P3, X::Mega}}},
+     6},
+    {'2', kRpmBit, {Ind::LcdRPM, kNone}, 1, {""}, false,
+     {{{"kRPM", P::P2, X::Kilo},
+       {"kRPM", P::P3, X::Kilo},
+       {"MRPM", P::P1, X::Mega},
+       {"MRPM", P::P2, X::Mega},
+       {"MRPM", P::P3, X::Mega},
+       {"MRPM", P::None, X::Mega}}},
+     6},
+    {'4', kRpmBit, {Ind::LCDCS, kNone}, 1, {"#"}, false, {}, 0},
+    {'4', kNoRpmBit, {Ind::LCDFS, kNone}, 1, {"?"}, false, {}, 0},
+    {'5', kV16, {Ind::LCDFm, Ind::LCDohm}, 2, {"&*", P::P3}, false, {}, 0},
+    {'5', kNoV16, {Ind::LCDFm, kNone}, 1, {"&", P::P3}, false, {}, 0},
+    {'1', kAny, {Ind::LCDDI, Ind::LcdV}, 2, {")", P::P1}, false, {}, 0},
+    {'6', kAny, {Ind::LCDF, kNone}, 1, {""}, false,
+     {{{"nF", P::P1, X::Nano},
+       {"nF", P::P2, X::Nano},
+       {"nF", P::P3, X::Nano},
+       {"uF", P::P1, X::Micro},
+       {"uF", P::P2, X::Micro},
+       {"uF", P::P3, X::Micro},
+       {"mF", P::P1, X::Milli},
+       {"mF", P::P2, X::Milli}}},
+     8},
+};
+
+// Every indicator a row of the table lights; a frame switches off those its row does not.
+constexpr Ind kFunctionIndicators[] = {Ind::LcdV,  Ind::LCDohm, Ind::LCDHz, Ind::LcdRPM, Ind::LCDCS,
+                                       Ind::LCDFS, Ind::LCDFm,  Ind::LCDDI, Ind::LCDF};
+
+// The status nibbles and the two digits that are not digits of the reading.
+struct Status {
+    int range; // -1 where the range digit is not decimal (then no row reads it)
+    char fn;
+    bool rpmBit, negative, battery, overload;
+    bool frequencyOverride;
+    bool dc, ac, autoRange, serialOut;
+};
+
+Status readStatus(std::string_view f) {
+    const int s1 = hexValue(f[7]);
+    const int s3 = hexValue(f[9]);
+    return Status{isDecimal(f[1]) ? f[1] - '0' : -1,
+                  f[6],
+                  (s1 & 8) != 0,
+                  (s1 & 4) != 0,
+                  (s1 & 2) != 0,
+                  (s1 & 1) != 0,
+                  f[7] == '0' && f[8] == '1',
+                  (s3 & 8) != 0,
+                  (s3 & 4) != 0,
+                  (s3 & 2) != 0,
+                  (s3 & 1) == 0};
+}
 
 // A frame is decodable when every position that is read as a decimal number holds a digit:
 // the range digit where a matching row or the override looks at it, and the digits that the
 // reading and the bar graph are read from (none at overload; no digit 4 for diode and
 // continuity, whose reading drops it).
 bool decodable(std::string_view f) {
+    if (f.size() < 11) return false;
     for (std::size_t i = 1; i < 10; ++i)
         if (!isHex(f[i])) return false;
     const char fn = f[6];
@@ -46,261 +176,68 @@ bool decodable(std::string_view f) {
     const bool readsRange =
         override || fn == 'B' || fn == 'D' || fn == '9' || fn == '3' || fn == '2' || fn == '6';
     if (readsRange && !isDecimal(f[1])) return false;
-    const bool overload = hexValue(f[7]) & 1;
-    if (!overload) {
+    if (!(hexValue(f[7]) & 1)) {
         if (!isDecimal(f[2]) || !isDecimal(f[3]) || !isDecimal(f[4])) return false;
         if (fn != '1' && fn != '5' && !isDecimal(f[5])) return false;
     }
     return true;
 }
 
-} // namespace
+void showStatus(const Status& s, IndicatorSet& lcd, CurrentReading& r) {
+    lcd.set(Ind::LcdFH, s.negative);
+    lcd.set(Ind::LCDBATT, s.battery);
+    lcd.set(Ind::LcdAC, s.ac);
+    lcd.set(Ind::LcdDc1, s.dc);
+    r.DcAc = s.dc ? "DC" : s.ac ? "AC" : "";
+    lcd.set(Ind::LcdAuto, s.autoRange);
+    r.RangeMode = s.autoRange ? "AUTO" : "MANU";
+    lcd.set(Ind::LCDRS, s.serialOut);
+    lcd.set(Ind::LCD232C, s.serialOut);
+}
 
-FrameOutcome LcdDisplayQ31(Meter& m) {
-    m.MarkLinkAlive();
-    const std::string_view frame = m.FrameText;
-    if (frame.size() < 11 || !decodable(frame)) return FrameOutcome::Undecodable;
+bool matches(const FunctionRow& row, const Status& s, const ModelVariant& v) {
+    const bool kHzVariant = v.IFQV16 || v.IFQV31;
+    const std::uint8_t c = row.cond;
+    return row.code == s.fn && !((c & kRpmBit) && !s.rpmBit) && !((c & kNoRpmBit) && s.rpmBit) &&
+           !((c & kKHzVariant) && !kHzVariant) && !((c & kNoKHzVariant) && kHzVariant) &&
+           !((c & kV16) && !v.IFQV16) && !((c & kNoV16) && v.IFQV16);
+}
 
-    m.diag.Memo1.add(frame);
-
-    CurrentReading& r = m.reading;
-    IndicatorSet& lcd = m.lcd;
-    const int range = isDecimal(frame[1]) ? frame[1] - '0' : -1; // read only where decimal
-    const char fn = frame[6];
-    const int status1 = hexValue(frame[7]);
-    const int status3 = hexValue(frame[9]);
-    const bool overload = status1 & 1;
-
-    // Digit texts: one character each, empty once dropped.
-    std::string_view d[4];
-    for (int i = 0; i < 4; ++i) d[i] = frame.substr(static_cast<std::size_t>(2 + i), 1);
-    static constexpr char kZero[] = "0";
-    static constexpr char kL[] = {kOverloadL, 0};
-    if (overload) {
-        d[1] = kZero;
-        d[2] = kL;
-    }
-
-    r.DcAc.clear();
-    r.RangeMode.clear();
-    r.UnitText.clear();
-
-    const bool negative = status1 & 4;
-    const std::string_view sign = negative ? "-" : "";
-    lcd.set(Ind::LcdFH, negative);
-    lcd.set(Ind::LCDBATT, status1 & 2);
-
-    lcd.set(Ind::LcdAC, status3 & 4);
-    if (status3 & 4) r.DcAc = "AC";
-    lcd.set(Ind::LcdDc1, status3 & 8);
-    if (status3 & 8) r.DcAc = "DC";
-    lcd.set(Ind::LcdAuto, status3 & 2);
-    r.RangeMode = (status3 & 2) ? "AUTO" : "MANU";
-    lcd.set(Ind::LCDRS, !(status3 & 1));
-    lcd.set(Ind::LCD232C, !(status3 & 1));
-
-    // The function table, every row in turn; a row that does not match switches off its own
-    // indicator only.
+// The function table's row for the frame, lit on the LCD; UnitText from the range step.
+Flags applyFunction(const Status& s, const ModelVariant& v, IndicatorSet& lcd,
+                    CurrentReading& r) {
+    for (Ind i : kFunctionIndicators) lcd.set(i, false);
     Flags fl;
-    const bool variantKHz = m.variant.IFQV16 || m.variant.IFQV31;
-    lcd.set(Ind::LcdV, fn == 'B');
-    if (fn == 'B') {
-        r.UnitText = range == 0 ? "mV" : "V";
-        switch (range) {
-        case 0:
-            fl.DP3 = fl.m = true;
-            break;
-        case 1:
-            fl.DP1 = true;
-            break;
-        case 2:
-            fl.DP2 = true;
-            break;
-        case 3:
-            fl.DP3 = true;
-            break;
-        default:
-            break;
-        }
+    r.UnitText.clear();
+    for (const FunctionRow& row : kFunctions) {
+        if (!matches(row, s, v)) continue;
+        for (int i = 0; i < row.litCount; ++i) lcd.set(row.lit[static_cast<std::size_t>(i)], true);
+        const bool stepped = s.range >= 0 && s.range < row.stepCount;
+        const Step& step = stepped ? row.steps[static_cast<std::size_t>(s.range)] : row.always;
+        r.UnitText = step.unit;
+        setPoint(fl, step.point);
+        setPrefix(fl, row.always.prefix);
+        setPrefix(fl, step.prefix);
+        fl.A = row.amps;
+        break;
     }
-    if (fn == 'D') {
-        r.UnitText = "uA";
-        fl.A = fl.u = true;
-        fl.DP3 = range == 0;
-    }
-    if (fn == '9') {
-        r.UnitText = "mA";
-        fl.m = fl.A = true;
-        fl.DP2 = range == 0;
-        fl.DP3 = range == 1;
-    }
-    if (fn == 'F') {
-        r.UnitText = "A";
-        fl.A = fl.DP2 = true;
-    }
-    lcd.set(Ind::LCDohm, fn == '3');
-    if (fn == '3') {
-        r.UnitText = range >= 1 && range <= 3 ? "k*" : range == 4 || range == 5 ? "M*" : "*";
-        switch (range) {
-        case 0:
-            fl.DP3 = true;
-            break;
-        case 1:
-            fl.DP1 = fl.k = true;
-            break;
-        case 2:
-            fl.DP2 = fl.k = true;
-            break;
-        case 3:
-            fl.DP3 = fl.k = true;
-            break;
-        case 4:
-            fl.DP1 = fl.M = true;
-            break;
-        case 5:
-            fl.DP2 = fl.M = true;
-            break;
-        default:
-            break;
-        }
-    }
-    const bool rpm = status1 & 8;
-    lcd.set(Ind::LCDHz, fn == '2' && !rpm);
-    lcd.set(Ind::LcdRPM, fn == '2' && rpm);
-    if (fn == '2' && !rpm) {
-        switch (range) {
-        case 0:
-            if (variantKHz) {
-                r.UnitText = "kHz";
-                fl.DP1 = fl.k = true;
-            } else {
-                r.UnitText = "Hz";
-            }
-            break;
-        case 1:
-            r.UnitText = "kHz";
-            fl.DP2 = fl.k = true;
-            break;
-        case 2:
-            r.UnitText = "kHz";
-            fl.DP3 = fl.k = true;
-            break;
-        case 3:
-            r.UnitText = "MHz";
-            fl.DP1 = fl.M = true;
-            break;
-        case 4:
-            r.UnitText = "MHz";
-            fl.DP2 = fl.M = true;
-            break;
-        case 5:
-            r.UnitText = "MHz";
-            fl.DP3 = fl.M = true;
-            break;
-        default:
-            break;
-        }
-    }
-    if (fn == '2' && rpm) {
-        if (range == 0 || range == 1)
-            r.UnitText = "kRPM";
-        else if (range >= 2 && range <= 5)
-            r.UnitText = "MRPM";
-        switch (range) {
-        case 0:
-            fl.DP2 = fl.k = true;
-            break;
-        case 1:
-            fl.DP3 = fl.k = true;
-            break;
-        case 2:
-            fl.DP1 = fl.M = true;
-            break;
-        case 3:
-            fl.DP2 = fl.M = true;
-            break;
-        case 4:
-            fl.DP3 = fl.M = true;
-            break;
-        case 5:
-            fl.M = true;
-            break;
-        default:
-            break;
-        }
-    }
-    lcd.set(Ind::LCDCS, fn == '4' && rpm);
-    lcd.set(Ind::LCDFS, fn == '4' && !rpm);
-    if (fn == '4') r.UnitText = rpm ? "#" : "?";
-    lcd.set(Ind::LCDFm, fn == '5');
-    if (fn == '5') {
-        if (m.variant.IFQV16) {
-            lcd.set(Ind::LCDohm, true);
-            r.UnitText = "&*";
-        } else {
-            r.UnitText = "&";
-        }
-        fl.DP3 = true;
-    }
-    lcd.set(Ind::LCDDI, fn == '1');
-    if (fn == '1') {
-        lcd.set(Ind::LcdV, true);
-        r.UnitText = ")";
-        fl.DP1 = true;
-    }
-    lcd.set(Ind::LCDF, fn == '6');
-    if (fn == '6') {
-        r.UnitText = range <= 2 ? "nF" : range <= 5 ? "uF" : range <= 7 ? "mF" : "";
-        switch (range) {
-        case 0:
-            fl.DP1 = fl.n = true;
-            break;
-        case 1:
-            fl.DP2 = fl.n = true;
-            break;
-        case 2:
-            fl.DP3 = fl.n = true;
-            break;
-        case 3:
-            fl.DP1 = fl.u = true;
-            break;
-        case 4:
-            fl.DP2 = fl.u = true;
-            break;
-        case 5:
-            fl.DP3 = fl.u = true;
-            break;
-        case 6:
-            fl.DP1 = fl.m = true;
-            break;
-        case 7:
-            fl.DP2 = fl.m = true;
-            break;
-        default:
-            break;
-        }
-    }
+    return fl;
+}
 
-    // Frequency override: status 1 "0" with status 2 "1" shows a frequency whatever f says.
-    if (frame[7] == '0' && frame[8] == '1') {
-        fl = Flags{};
-        lcd.set(Ind::LcdV, false);
-        lcd.set(Ind::LCDHz, true);
-        lcd.set(Ind::LcdRPM, false);
-        if (range >= 0 && range <= 5) {
-            r.UnitText = range <= 2 ? "kHz" : "MHz";
-            fl.DP1 = range % 3 == 0;
-            fl.DP2 = range % 3 == 1;
-            fl.DP3 = range % 3 == 2;
-            fl.k = range <= 2;
-            fl.M = range >= 3;
-        }
-    }
+// Status 1 "0" with status 2 "1" shows a frequency whatever the function code says.
+void applyFrequencyOverride(const Status& s, Flags& fl, IndicatorSet& lcd, CurrentReading& r) {
+    if (!s.frequencyOverride) return;
+    fl = Flags{};
+    lcd.set(Ind::LcdV, false);
+    lcd.set(Ind::LCDHz, true);
+    lcd.set(Ind::LcdRPM, false);
+    if (s.range < 0 || s.range > 5) return;
+    r.UnitText = s.range <= 2 ? "kHz" : "MHz";
+    setPoint(fl, static_cast<Point>(1 + s.range % 3));
+    setPrefix(fl, s.range <= 2 ? Prefix::Kilo : Prefix::Mega);
+}
 
-    const std::string_view sep = m.LocaleDecimalSeparator;
-    std::string_view p1 = fl.DP1 ? sep : std::string_view();
-    std::string_view p2 = fl.DP2 ? sep : std::string_view();
-    std::string_view p3 = fl.DP3 ? sep : std::string_view();
+void showFlags(const Flags& fl, IndicatorSet& lcd) {
     lcd.set(Ind::LcdP1, fl.DP1);
     lcd.set(Ind::LcdP2, fl.DP2);
     lcd.set(Ind::LcdP3, fl.DP3);
@@ -310,85 +247,114 @@ FrameOutcome LcdDisplayQ31(Meter& m) {
     lcd.set(Ind::LCDu, fl.u);
     lcd.set(Ind::LCDA, fl.A);
     lcd.set(Ind::LCDn, fl.n);
+}
 
+// The four digit texts (one character each, empty once dropped) and the separators after
+// digits 1 to 3.
+struct Display {
+    std::string_view d[4];
+    std::string_view p[3];
+};
+
+constexpr char kZero[] = "0";
+constexpr char kL[] = {kOverloadL, 0};
+
+// Diode and continuity drop digit 4; continuity drops its point after digit 3 as well but
+// keeps the flag (leading-zero blanking still reads it).
+Display readDisplay(std::string_view frame, const Status& s, const Flags& fl,
+                    std::string_view sep, IndicatorSet& lcd, CurrentReading& r) {
+    Display out;
+    for (std::size_t i = 0; i < 4; ++i) out.d[i] = frame.substr(2 + i, 1);
+    if (s.overload) {
+        out.d[1] = kZero;
+        out.d[2] = kL;
+    }
+    out.p[0] = fl.DP1 ? sep : std::string_view();
+    out.p[1] = fl.DP2 ? sep : std::string_view();
+    out.p[2] = fl.DP3 ? sep : std::string_view();
     if (lcd.on(Ind::LCDDI)) {
-        d[3] = {};
+        out.d[3] = {};
         r.UnitText += 'V';
     }
     if (lcd.on(Ind::LCDFm)) {
-        d[3] = {};
-        p3 = {};
+        out.d[3] = {};
+        out.p[2] = {};
         lcd.set(Ind::LcdP3, false);
         r.UnitText += '*';
         lcd.set(Ind::LCDohm, true);
     }
+    return out;
+}
 
-    const bool lShown = d[2] == kL;
+void buildValue(const Display& v, bool negative, std::int32_t fullScale, CurrentReading& r) {
+    const std::string_view sign = negative ? "-" : "";
     r.ValueText.clear();
-    if (lShown)
-        r.ValueText.append(sign).append(p1).append("0").append(p2).append("L").append(p3);
-    else
-        r.ValueText.append(sign)
-            .append(d[0])
-            .append(p1)
-            .append(d[1])
-            .append(p2)
-            .append(d[2])
-            .append(p3)
-            .append(d[3]);
+    if (v.d[2] == kL) {
+        r.ValueText.append(sign).append(v.p[0]).append("0").append(v.p[1]).append("L");
+        r.ValueText.append(v.p[2]);
+        const double over = static_cast<double>(fullScale) + 1;
+        r.NumericValue = negative ? -over : over;
+        return;
+    }
+    r.ValueText.append(sign).append(v.d[0]).append(v.p[0]).append(v.d[1]).append(v.p[1]);
+    r.ValueText.append(v.d[2]).append(v.p[2]).append(v.d[3]);
+    long n = 0;
+    for (const std::string_view& digit : v.d)
+        if (!digit.empty()) n = n * 10 + (digit[0] - '0');
+    r.NumericValue = static_cast<double>(negative ? -n : n);
+}
 
-    if (lShown) {
-        r.NumericValue = negative ? -(static_cast<double>(r.FullScale) + 1)
-                                  : static_cast<double>(r.FullScale) + 1;
-    } else {
-        long n = 0;
-        for (const std::string_view& digit : d)
-            if (!digit.empty()) n = n * 10 + (digit[0] - '0');
-        r.NumericValue = static_cast<double>(negative ? -n : n);
-    }
+constexpr Ind kPlaces[4] = {Ind::LcdDa, Ind::LcdDb, Ind::LcdDc, Ind::LcdDd};
 
-    // Leading-zero blanking, from the flags as the table left them (the continuity point
-    // dropped above still counts).
-    static constexpr Ind places[4] = {Ind::LcdDa, Ind::LcdDb, Ind::LcdDc, Ind::LcdDd};
-    for (Ind place : places) lcd.set(place, true);
-    const bool z1 = d[0] == "0", z2 = d[1] == "0", z3 = d[2] == "0";
-    if (!fl.DP1 && !fl.DP2 && !fl.DP3) {
-        if (z1 && z2 && z3) {
-            lcd.set(Ind::LcdDa, false);
-            lcd.set(Ind::LcdDb, false);
-            lcd.set(Ind::LcdDc, false);
-        } else if (z1 && z2) {
-            lcd.set(Ind::LcdDa, false);
-            lcd.set(Ind::LcdDb, false);
-        } else if (z1) {
-            lcd.set(Ind::LcdDa, false);
-        }
-    }
-    if (fl.DP2 && z1) lcd.set(Ind::LcdDa, false);
-    if (fl.DP3 && z1 && z2) {
-        lcd.set(Ind::LcdDa, false);
-        lcd.set(Ind::LcdDb, false);
-    }
-    if (fl.DP3 && z1) lcd.set(Ind::LcdDa, false);
+// Leading zeros go dark up to the first decimal point, read from the flags as the table left
+// them (the continuity point dropped from the text still counts).
+void blankLeadingZeros(const Display& v, const Flags& fl, bool overload, IndicatorSet& lcd) {
+    const bool z1 = v.d[0] == "0", z2 = v.d[1] == "0", z3 = v.d[2] == "0";
+    int dark = 0;
+    if (!fl.DP1 && !fl.DP2 && !fl.DP3) dark = z1 ? (z2 ? (z3 ? 3 : 2) : 1) : 0;
+    if ((fl.DP2 || fl.DP3) && z1 && dark < 1) dark = 1;
+    if (fl.DP3 && z1 && z2 && dark < 2) dark = 2;
+    for (int i = 0; i < 4; ++i) lcd.set(kPlaces[i], i >= dark);
     if (overload) {
         lcd.set(Ind::LcdDa, false);
         lcd.set(Ind::LcdDd, false);
     }
+}
+
+void setBar(const Display& v, const Status& s, const Meter& m, IndicatorSet& lcd) {
+    if (v.d[2] == kL) {
+        lcd.setBarPosition(s.fn == '1' ? 25 : m.OverloadBarPosition);
+        return;
+    }
+    const int n = (v.d[0][0] - '0') * 10 + (v.d[1][0] - '0');
+    lcd.setBarPosition(n >= 2 ? n : 1);
+}
+
+} // namespace
+
+FrameOutcome LcdDisplayQ31(Meter& m) {
+    m.MarkLinkAlive();
+    const std::string_view frame = m.FrameText;
+    if (!decodable(frame)) return FrameOutcome::Undecodable;
+    m.diag.Memo1.add(frame);
+
+    CurrentReading& r = m.reading;
+    IndicatorSet& lcd = m.lcd;
+    const Status s = readStatus(frame);
+    showStatus(s, lcd, r);
+    Flags fl = applyFunction(s, m.variant, lcd, r);
+    applyFrequencyOverride(s, fl, lcd, r);
+    showFlags(fl, lcd);
+
+    const Display v = readDisplay(frame, s, fl, m.LocaleDecimalSeparator, lcd, r);
+    buildValue(v, s.negative, r.FullScale, r);
+    blankLeadingZeros(v, fl, s.overload, lcd);
 
     if (r.NumericValue > m.OverrangeHigh || r.NumericValue < m.OverrangeLow) m.hooks().Beep();
-
     m.UpdateExtremes(0, r.FullScale + 1, false);
-
-    for (int i = 0; i < 4; ++i) lcd.setDigit(places[i], d[i]);
-
+    for (int i = 0; i < 4; ++i) lcd.setDigit(kPlaces[i], v.d[i]);
     m.hooks().INDataToTable();
-
-    if (lShown) {
-        lcd.setBarPosition(fn == '1' ? 25 : m.OverloadBarPosition);
-    } else {
-        const int n = (d[0][0] - '0') * 10 + (d[1][0] - '0');
-        lcd.setBarPosition(n >= 2 ? n : 1);
-    }
+    setBar(v, s, m, lcd);
     return FrameOutcome::Decoded;
 }
 

@@ -8,8 +8,11 @@
 //   10,11 "D", "A"
 // NumericValue is the display count; FullScale is the range's full scale in display units.
 #include "Decoders.h"
+#include "HexDigits.h"
 
+#include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace dmm {
@@ -18,188 +21,123 @@ namespace {
 
 constexpr int kNotSet = -1;
 
-inline bool isDecimal(char c) {
-    return c >= '0' && c <= '9';
-}
-
-inline int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 // One row of the function table, resolved for the frame's range digit.
 struct FunctionRow {
     Ind indicators[3];
     int indicatorCount = 0;
-    std::string_view unit;
+    std::string unit;
     int decimalPos = kNotSet;
     std::int32_t fullScale = 0; // meaningful only where decimalPos is set (or for f 0)
     bool setsFullScale = false;
     std::string_view dcAc; // coupling digit 0
 };
 
-void on(FunctionRow& row, Ind i) {
-    row.indicators[row.indicatorCount++] = i;
-}
+constexpr int kAnyRange = -1;
 
-void scale(FunctionRow& row, int decimalPos, std::int32_t fullScale) {
-    row.decimalPos = decimalPos;
-    row.fullScale = fullScale;
-    row.setsFullScale = true;
-}
-
-// Ranges spanning 2, 20 and 200 in steps, as several functions use them.
-struct Range {
+// What one range digit (or every range, kAnyRange) adds to a function: a prefix, whose
+// annunciator lights and whose letter goes before the unit, and the range's scale.
+struct RangeStep {
+    int r;
+    char prefix; // 0, 'k', 'M', 'm', 'u' or 'n'
     int decimalPos;
-    std::int32_t fullScale;
+    std::int32_t fullScale; // 0: the range leaves FullScale as it was
 };
-constexpr Range k2{0, 2}, k20{1, 20}, k200{2, 200};
+
+struct FunctionDef {
+    std::array<Ind, 2> lit;
+    int litCount;
+    std::string_view unit;
+    std::string_view dcAc;
+    std::array<RangeStep, 8> steps;
+    int stepCount;
+};
+
+constexpr Ind kNoInd = Ind::LcdV; // filler for unused indicator slots
+
+// The function codes 0 to F. Ranges a row does not list show the plain unit and keep the
+// decimal point unset and FullScale as it was.
+constexpr FunctionDef kFunctions[16] = {
+    /* 0 */ {{kNoInd, kNoInd}, 0, "", "DC", {{{kAnyRange, 0, kNotSet, 200}}}, 1},
+    /* 1 */
+    {{Ind::LcdV, kNoInd}, 1, "V", "DC",
+     {{{1, 0, 0, 2}, {2, 0, 1, 20}, {3, 0, 2, 200}, {4, 0, 3, 1000}}}, 4},
+    /* 2 */
+    {{Ind::LcdV, kNoInd}, 1, "V", "",
+     {{{1, 0, 0, 2}, {2, 0, 1, 20}, {3, 0, 2, 200}, {4, 0, 3, 1000}}}, 4},
+    /* 3 */ {{Ind::LcdV, Ind::Lcdm}, 2, "mV", "DC", {{{kAnyRange, 0, 2, 200}}}, 1},
+    /* 4 */
+    {{Ind::LCDohm, kNoInd}, 1, "*", "OHM",
+     {{{1, 0, 2, 200},
+       {2, 'k', 0, 2},
+       {3, 'k', 1, 20},
+       {4, 'k', 2, 200},
+       {5, 'M', 0, 2},
+       {6, 'M', 1, 20}}},
+     6},
+    /* 5 */
+    {{Ind::LCDF, kNoInd}, 1, "F", "CAP",
+     {{{1, 'n', 1, 20},
+       {2, 'n', 2, 200},
+       {3, 'u', 0, 2},
+       {4, 'u', 1, 20},
+       {5, 'u', 2, 200},
+       {6, 'm', 0, 2},
+       {7, 'm', 1, 20}}},
+     7},
+    /* 6 */ {{Ind::LCDCS, kNoInd}, 1, "#", "Temperature", {{{kAnyRange, 0, 3, 1000}}}, 1},
+    /* 7 */ {{Ind::LCDA, kNoInd}, 1, "A", "DC", {{{0, 'u', 2, 200}, {1, 'u', 3, 2000}}}, 2},
+    /* 8 */ {{Ind::LCDA, kNoInd}, 1, "A", "DC", {{{0, 'm', 1, 20}, {1, 'm', 2, 200}}}, 2},
+    /* 9 */ {{Ind::LCDA, kNoInd}, 1, "A", "DC", {{{kAnyRange, 0, 1, 10}}}, 1},
+    /* A */ {{Ind::LCDFm, Ind::LCDohm}, 2, "*", "OHM", {{{kAnyRange, 0, 2, 1000}}}, 1},
+    /* B */ {{Ind::LCDDI, Ind::LcdV}, 2, "V", "Diode", {{{kAnyRange, 0, 0, 20}}}, 1},
+    /* C */
+    {{Ind::LCDHz, kNoInd}, 1, "Hz", "Frequency",
+     {{{0, 0, 1, 20},
+       {1, 0, 2, 200},
+       {2, 'k', 0, 2},
+       {3, 'k', 1, 20},
+       {4, 'k', 2, 200},
+       {5, 'M', 0, 2},
+       {6, 'M', 1, 20},
+       {7, 'M', 2, 200}}},
+     8},
+    /* D */ {{Ind::LCDFS, kNoInd}, 1, "?", "Temperature", {{{kAnyRange, 0, 3, 1832}}}, 1},
+    /* E */ {{Ind::lcdW, kNoInd}, 1, "W", "", {{{kAnyRange, 0, 3, 200}}}, 1},
+    /* F */ {{Ind::LCDBF, kNoInd}, 1, "mA%", "", {{{kAnyRange, 0, 2, 200}}}, 1},
+};
+
+Ind prefixIndicator(char prefix) {
+    switch (prefix) {
+    case 'k':
+        return Ind::LCDk;
+    case 'M':
+        return Ind::LCDM1;
+    case 'm':
+        return Ind::Lcdm;
+    case 'u':
+        return Ind::LCDu;
+    default:
+        return Ind::LCDn;
+    }
+}
 
 FunctionRow functionRow(int f, int r) {
+    const FunctionDef& def = kFunctions[f & 0xF];
     FunctionRow row;
-    switch (f) {
-    case 0x0:
-        row.fullScale = 200;
-        row.setsFullScale = true; // DecimalPos stays not set
-        row.dcAc = "DC";
-        break;
-    case 0x1:
-    case 0x2:
-        on(row, Ind::LcdV);
-        row.unit = "V";
-        if (r == 1)
-            scale(row, 0, 2);
-        else if (r == 2)
-            scale(row, 1, 20);
-        else if (r == 3)
-            scale(row, 2, 200);
-        else if (r == 4)
-            scale(row, 3, 1000);
-        row.dcAc = f == 1 ? "DC" : "";
-        break;
-    case 0x3:
-        on(row, Ind::LcdV);
-        on(row, Ind::Lcdm);
-        row.unit = "mV";
-        scale(row, 2, 200);
-        row.dcAc = "DC";
-        break;
-    case 0x4: {
-        on(row, Ind::LCDohm);
-        row.unit = "*";
-        if (r >= 2 && r <= 4) {
-            on(row, Ind::LCDk);
-            row.unit = "k*";
-        } else if (r == 5 || r == 6) {
-            on(row, Ind::LCDM1);
-            row.unit = "M*";
+    for (int i = 0; i < def.litCount; ++i)
+        row.indicators[row.indicatorCount++] = def.lit[static_cast<std::size_t>(i)];
+    row.unit = def.unit;
+    row.dcAc = def.dcAc;
+    for (int i = 0; i < def.stepCount; ++i) {
+        const RangeStep& step = def.steps[static_cast<std::size_t>(i)];
+        if (step.r != kAnyRange && step.r != r) continue;
+        if (step.prefix != 0) {
+            row.indicators[row.indicatorCount++] = prefixIndicator(step.prefix);
+            row.unit.insert(row.unit.begin(), step.prefix);
         }
-        static constexpr Range ranges[] = {k200, k2, k20, k200, k2, k20};
-        if (r >= 1 && r <= 6) scale(row, ranges[r - 1].decimalPos, ranges[r - 1].fullScale);
-        row.dcAc = "OHM";
-        break;
-    }
-    case 0x5: {
-        on(row, Ind::LCDF);
-        row.unit = "F";
-        if (r == 1 || r == 2) {
-            on(row, Ind::LCDn);
-            row.unit = "nF";
-        } else if (r >= 3 && r <= 5) {
-            on(row, Ind::LCDu);
-            row.unit = "uF";
-        } else if (r == 6 || r == 7) {
-            on(row, Ind::Lcdm);
-            row.unit = "mF";
-        }
-        static constexpr Range ranges[] = {k20, k200, k2, k20, k200, k2, k20};
-        if (r >= 1 && r <= 7) scale(row, ranges[r - 1].decimalPos, ranges[r - 1].fullScale);
-        row.dcAc = "CAP";
-        break;
-    }
-    case 0x6:
-        on(row, Ind::LCDCS);
-        row.unit = "#";
-        scale(row, 3, 1000);
-        row.dcAc = "Temperature";
-        break;
-    case 0x7:
-        on(row, Ind::LCDA);
-        row.unit = "A";
-        if (r == 0 || r == 1) {
-            on(row, Ind::LCDu);
-            row.unit = "uA";
-        }
-        if (r == 0)
-            scale(row, 2, 200);
-        else if (r == 1)
-            scale(row, 3, 2000);
-        row.dcAc = "DC";
-        break;
-    case 0x8:
-        on(row, Ind::LCDA);
-        row.unit = "A";
-        if (r == 0 || r == 1) {
-            on(row, Ind::Lcdm);
-            row.unit = "mA";
-        }
-        if (r == 0)
-            scale(row, 1, 20);
-        else if (r == 1)
-            scale(row, 2, 200);
-        row.dcAc = "DC";
-        break;
-    case 0x9:
-        on(row, Ind::LCDA);
-        row.unit = "A";
-        scale(row, 1, 10);
-        row.dcAc = "DC";
-        break;
-    case 0xA:
-        on(row, Ind::LCDFm);
-        on(row, Ind::LCDohm);
-        row.unit = "*";
-        scale(row, 2, 1000);
-        row.dcAc = "OHM";
-        break;
-    case 0xB:
-        on(row, Ind::LCDDI);
-        on(row, Ind::LcdV);
-        row.unit = "V";
-        scale(row, 0, 20);
-        row.dcAc = "Diode";
-        break;
-    case 0xC: {
-        on(row, Ind::LCDHz);
-        row.unit = "Hz";
-        if (r >= 2 && r <= 4) {
-            on(row, Ind::LCDk);
-            row.unit = "kHz";
-        } else if (r >= 5 && r <= 7) {
-            on(row, Ind::LCDM1);
-            row.unit = "MHz";
-        }
-        static constexpr Range ranges[] = {k20, k200, k2, k20, k200, k2, k20, k200};
-        if (r >= 0 && r <= 7) scale(row, ranges[r].decimalPos, ranges[r].fullScale);
-        row.dcAc = "Frequency";
-        break;
-    }
-    case 0xD:
-        on(row, Ind::LCDFS);
-        row.unit = "?";
-        scale(row, 3, 1832);
-        row.dcAc = "Temperature";
-        break;
-    case 0xE:
-        on(row, Ind::lcdW);
-        row.unit = "W";
-        scale(row, 3, 200);
-        break;
-    default: // 0xF
-        on(row, Ind::LCDBF);
-        row.unit = "mA%";
-        scale(row, 2, 200);
+        row.decimalPos = step.decimalPos;
+        row.fullScale = step.fullScale;
+        row.setsFullScale = true;
         break;
     }
     return row;
