@@ -1,18 +1,15 @@
 # dmm_library(<name> <folder> [LIBS ...]): a static library of the .cpp files directly in
-# <folder>, exporting the folder as its include directory. A folder without sources yet gives an
-# interface library, so the tree configures while a part is being written.
+# <folder>, exporting the folder as its include directory. A folder without sources is an error:
+# a part that went missing must not build into a program that silently lacks it.
 function(dmm_library name folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${folder}/*.cpp)
-  if(srcs)
-    add_library(${name} STATIC ${srcs})
-    target_include_directories(${name} PUBLIC ${folder})
-    target_link_libraries(${name} PUBLIC ${ARG_LIBS})
-  else()
-    add_library(${name} INTERFACE)
-    target_include_directories(${name} INTERFACE ${folder})
-    target_link_libraries(${name} INTERFACE ${ARG_LIBS})
+  if(NOT srcs)
+    message(FATAL_ERROR "${name}: no sources in ${folder}")
   endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${folder})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
 endfunction()
 
 # dmm_test(<name> <folder> [LIBS ...]): one GoogleTest program of the .cpp files in <folder>,
@@ -21,7 +18,7 @@ function(dmm_test name folder)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${folder}/*.cpp)
   if(NOT srcs)
-    return()
+    message(FATAL_ERROR "${name}: no test sources in ${folder}")
   endif()
   add_executable(${name} ${srcs} ${PROJECT_SOURCE_DIR}/cmake/test_env.cpp)
   target_compile_definitions(${name} PRIVATE DMM_TEST_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

@@ -79,13 +79,30 @@ using X = Prefix;
 constexpr Ind kNone = Ind::LcdV; // filler for unused indicator slots
 
 constexpr FunctionRow kFunctions[] = {
-    {'B', kAny, {Ind::LcdV, kNone}, 1, {"V"}, false,
-     {{{"mV", P::P3, X::Milli}, {"V", P::P1}, {"V", P::P2}, {"V", P::P3}}}, 4},
+    {'B',
+     kAny,
+     {Ind::LcdV, kNone},
+     1,
+     {"V"},
+     false,
+     {{{"mV", P::P3, X::Milli}, {"V", P::P1}, {"V", P::P2}, {"V", P::P3}}},
+     4},
     {'D', kAny, {kNone, kNone}, 0, {"uA", P::None, X::Micro}, true, {{{"uA", P::P3}}}, 1},
-    {'9', kAny, {kNone, kNone}, 0, {"mA", P::None, X::Milli}, true,
-     {{{"mA", P::P2}, {"mA", P::P3}}}, 2},
+    {'9',
+     kAny,
+     {kNone, kNone},
+     0,
+     {"mA", P::None, X::Milli},
+     true,
+     {{{"mA", P::P2}, {"mA", P::P3}}},
+     2},
     {'F', kAny, {kNone, kNone}, 0, {"A", P::P2}, true, {}, 0},
-    {'3', kAny, {Ind::LCDohm, kNone}, 1, {"*"}, false,
+    {'3',
+     kAny,
+     {Ind::LCDohm, kNone},
+     1,
+     {"*"},
+     false,
      {{{"*", P::P3},
        {"k*", P::P1, X::Kilo},
        {"k*", P::P2, X::Kilo},
@@ -93,7 +110,12 @@ constexpr FunctionRow kFunctions[] = {
        {"M*", P::P1, X::Mega},
        {"M*", P::P2, X::Mega}}},
      6},
-    {'2', kNoRpmBit | kNoKHzVariant, {Ind::LCDHz, kNone}, 1, {""}, false,
+    {'2',
+     kNoRpmBit | kNoKHzVariant,
+     {Ind::LCDHz, kNone},
+     1,
+     {""},
+     false,
      {{{"Hz"},
        {"kHz", P::P2, X::Kilo},
        {"kHz", P::P3, X::Kilo},
@@ -101,7 +123,12 @@ constexpr FunctionRow kFunctions[] = {
        {"MHz", P::P2, X::Mega},
        {"MHz", P::P3, X::Mega}}},
      6},
-    {'2', kNoRpmBit | kKHzVariant, {Ind::LCDHz, kNone}, 1, {""}, false,
+    {'2',
+     kNoRpmBit | kKHzVariant,
+     {Ind::LCDHz, kNone},
+     1,
+     {""},
+     false,
      {{{"kHz", P::P1, X::Kilo},
        {"kHz", P::P2, X::Kilo},
        {"kHz", P::P3, X::Kilo},
@@ -109,7 +136,12 @@ constexpr FunctionRow kFunctions[] = {
        {"MHz", P::P2, X::Mega},
        {"MHz", P::P3, X::Mega}}},
      6},
-    {'2', kRpmBit, {Ind::LcdRPM, kNone}, 1, {""}, false,
+    {'2',
+     kRpmBit,
+     {Ind::LcdRPM, kNone},
+     1,
+     {""},
+     false,
      {{{"kRPM", P::P2, X::Kilo},
        {"kRPM", P::P3, X::Kilo},
        {"MRPM", P::P1, X::Mega},
@@ -122,7 +154,12 @@ constexpr FunctionRow kFunctions[] = {
     {'5', kV16, {Ind::LCDFm, Ind::LCDohm}, 2, {"&*", P::P3}, false, {}, 0},
     {'5', kNoV16, {Ind::LCDFm, kNone}, 1, {"&", P::P3}, false, {}, 0},
     {'1', kAny, {Ind::LCDDI, Ind::LcdV}, 2, {")", P::P1}, false, {}, 0},
-    {'6', kAny, {Ind::LCDF, kNone}, 1, {""}, false,
+    {'6',
+     kAny,
+     {Ind::LCDF, kNone},
+     1,
+     {""},
+     false,
      {{{"nF", P::P1, X::Nano},
        {"nF", P::P2, X::Nano},
        {"nF", P::P3, X::Nano},
@@ -204,8 +241,7 @@ bool matches(const FunctionRow& row, const Status& s, const ModelVariant& v) {
 }
 
 // The function table's row for the frame, lit on the LCD; UnitText from the range step.
-Flags applyFunction(const Status& s, const ModelVariant& v, IndicatorSet& lcd,
-                    CurrentReading& r) {
+Flags applyFunction(const Status& s, const ModelVariant& v, IndicatorSet& lcd, CurrentReading& r) {
     for (Ind i : kFunctionIndicators) lcd.set(i, false);
     Flags fl;
     r.UnitText.clear();
@@ -261,8 +297,8 @@ constexpr char kL[] = {kOverloadL, 0};
 
 // Diode and continuity drop digit 4; continuity drops its point after digit 3 as well but
 // keeps the flag (leading-zero blanking still reads it).
-Display readDisplay(std::string_view frame, const Status& s, const Flags& fl,
-                    std::string_view sep, IndicatorSet& lcd, CurrentReading& r) {
+Display readDisplay(std::string_view frame, const Status& s, const Flags& fl, std::string_view sep,
+                    IndicatorSet& lcd, CurrentReading& r) {
     Display out;
     for (std::size_t i = 0; i < 4; ++i) out.d[i] = frame.substr(2 + i, 1);
     if (s.overload) {

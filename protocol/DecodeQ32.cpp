@@ -59,14 +59,25 @@ constexpr Ind kNoInd = Ind::LcdV; // filler for unused indicator slots
 constexpr FunctionDef kFunctions[16] = {
     /* 0 */ {{kNoInd, kNoInd}, 0, "", "DC", {{{kAnyRange, 0, kNotSet, 200}}}, 1},
     /* 1 */
-    {{Ind::LcdV, kNoInd}, 1, "V", "DC",
-     {{{1, 0, 0, 2}, {2, 0, 1, 20}, {3, 0, 2, 200}, {4, 0, 3, 1000}}}, 4},
+    {{Ind::LcdV, kNoInd},
+     1,
+     "V",
+     "DC",
+     {{{1, 0, 0, 2}, {2, 0, 1, 20}, {3, 0, 2, 200}, {4, 0, 3, 1000}}},
+     4},
     /* 2 */
-    {{Ind::LcdV, kNoInd}, 1, "V", "",
-     {{{1, 0, 0, 2}, {2, 0, 1, 20}, {3, 0, 2, 200}, {4, 0, 3, 1000}}}, 4},
+    {{Ind::LcdV, kNoInd},
+     1,
+     "V",
+     "",
+     {{{1, 0, 0, 2}, {2, 0, 1, 20}, {3, 0, 2, 200}, {4, 0, 3, 1000}}},
+     4},
     /* 3 */ {{Ind::LcdV, Ind::Lcdm}, 2, "mV", "DC", {{{kAnyRange, 0, 2, 200}}}, 1},
     /* 4 */
-    {{Ind::LCDohm, kNoInd}, 1, "*", "OHM",
+    {{Ind::LCDohm, kNoInd},
+     1,
+     "*",
+     "OHM",
      {{{1, 0, 2, 200},
        {2, 'k', 0, 2},
        {3, 'k', 1, 20},
@@ -75,7 +86,10 @@ constexpr FunctionDef kFunctions[16] = {
        {6, 'M', 1, 20}}},
      6},
     /* 5 */
-    {{Ind::LCDF, kNoInd}, 1, "F", "CAP",
+    {{Ind::LCDF, kNoInd},
+     1,
+     "F",
+     "CAP",
      {{{1, 'n', 1, 20},
        {2, 'n', 2, 200},
        {3, 'u', 0, 2},
@@ -91,7 +105,10 @@ constexpr FunctionDef kFunctions[16] = {
     /* A */ {{Ind::LCDFm, Ind::LCDohm}, 2, "*", "OHM", {{{kAnyRange, 0, 2, 1000}}}, 1},
     /* B */ {{Ind::LCDDI, Ind::LcdV}, 2, "V", "Diode", {{{kAnyRange, 0, 0, 20}}}, 1},
     /* C */
-    {{Ind::LCDHz, kNoInd}, 1, "Hz", "Frequency",
+    {{Ind::LCDHz, kNoInd},
+     1,
+     "Hz",
+     "Frequency",
      {{{0, 0, 1, 20},
        {1, 0, 2, 200},
        {2, 'k', 0, 2},
@@ -197,53 +214,10 @@ constexpr Ind kCouplingIndicators[] = {Ind::LcdAC, Ind::LCDJa, Ind::LcdDc1, Ind:
                                        Ind::LCDTRMS};
 constexpr Ind kPoints[] = {Ind::LcdP0, Ind::LcdP1, Ind::LcdP2, Ind::LcdP3};
 
-} // namespace
-
-FrameOutcome LcdDisplayQ32(Meter& m) {
-    // 1.
-    m.MarkLinkAlive();
-    const std::string_view frame(m.FrameText);
-    if (!decodable(frame)) return FrameOutcome::Undecodable;
-
-    CurrentReading& rd = m.reading;
-    IndicatorSet& lcd = m.lcd;
-    DecoderHooks& hooks = m.hooks();
-
-    // 2.
-    const Digits dg = readDigits(frame);
-    const std::string_view d1 = dg.d[0], d2 = dg.d[1], d3 = dg.d[2], d4 = dg.d[3], d5 = dg.d[4];
-
-    // 3.
-    m.diag.USBtxt.assign(frame);
-    for (int i = 0; i < 5; ++i) lcd.setDigit(digitPlace(i), dg.d[i]);
-
-    // 4.
-    rd.DcAc.clear();
-    rd.RangeMode.clear();
-    rd.UnitText.clear();
-    for (Ind i : kFunctionIndicators) lcd.set(i, false);
-
-    // 5.
-    const int r = frame[5] - '0';
-    const int f = hexValue(frame[6]);
-
-    // 6.
-    const FunctionRow row = functionRow(f, r);
-    for (int i = 0; i < row.indicatorCount; ++i) lcd.set(row.indicators[i], true);
-    rd.UnitText.append(row.unit);
-    int decimalPos = row.decimalPos;
-    if (row.setsFullScale) rd.FullScale = row.fullScale;
-
-    // 7. The chart plots NumericValue in counts, so the axis spans the full scale in counts;
-    // without a decimal position the counts per unit are unknown and the axis keeps its range.
-    if (decimalPos != kNotSet) {
-        const double span = static_cast<double>(rd.FullScale * countsPerUnit(decimalPos));
-        hooks.SetValueAxis(-span, span);
-    }
-
-    // 8.
+// The coupling digit: its annunciators and DcAc; digit 0 leaves the function's own word.
+void showCoupling(char digit, const FunctionRow& row, IndicatorSet& lcd, CurrentReading& rd) {
     for (Ind i : kCouplingIndicators) lcd.set(i, false);
-    switch (frame[7]) {
+    switch (digit) {
     case '0':
         rd.DcAc.assign(row.dcAc);
         break;
@@ -264,85 +238,136 @@ FrameOutcome LcdDisplayQ32(Meter& m) {
     default:
         break;
     }
+}
 
-    // 9.
-    int s = frame[8] - '0';
+// The status digit: 8 is ignored, 4 is the minus sign, and what is left must be exactly 1 for
+// automatic ranging. Returns whether the minus sign is on.
+bool showStatus(char digit, IndicatorSet& lcd, CurrentReading& rd) {
+    int s = digit - '0';
     if (s >= 8) s -= 8;
     const bool minus = s >= 4;
     if (minus) s -= 4;
-    std::string_view sign = minus ? "-" : "";
     lcd.set(Ind::LcdFH, minus);
-    const bool autoRange = s == 1;
-    lcd.set(Ind::LcdAuto, autoRange);
-    if (autoRange) rd.RangeMode.assign("AUTO");
+    lcd.set(Ind::LcdAuto, s == 1);
+    if (s == 1) rd.RangeMode.assign("AUTO");
+    return minus;
+}
 
-    // 10. Duty cycle: the frequency function with the minus sign.
-    if (lcd.on(Ind::LCDHz) && lcd.on(Ind::LcdFH)) {
-        decimalPos = 2;
-        lcd.set(Ind::LCDk, false);
-        lcd.set(Ind::LCDM1, false);
-        lcd.set(Ind::LCDHz, false);
-        lcd.set(Ind::LcdFH, false);
-        lcd.set(Ind::LCDBF, true);
-        sign = "";
-        rd.UnitText.assign("%");
-    }
+// Duty cycle: the frequency function with the minus sign reads as a percentage with two
+// decimals and no sign. Returns whether it applied.
+bool applyDutyCycle(IndicatorSet& lcd, CurrentReading& rd) {
+    if (!lcd.on(Ind::LCDHz) || !lcd.on(Ind::LcdFH)) return false;
+    lcd.set(Ind::LCDk, false);
+    lcd.set(Ind::LCDM1, false);
+    lcd.set(Ind::LCDHz, false);
+    lcd.set(Ind::LcdFH, false);
+    lcd.set(Ind::LCDBF, true);
+    rd.UnitText.assign("%");
+    return true;
+}
 
-    // 11.
-    const std::string_view sep(m.LocaleDecimalSeparator);
+// The two overload forms of digits 3 and 4.
+struct Overload {
+    bool L0;    // "@" then "0": shown as L0.
+    bool zeroL; // "0" then "@"
+};
+
+void buildValueText(const Digits& dg, std::string_view sign, int decimalPos, Overload ov,
+                    std::string_view sep, IndicatorSet& lcd, std::string& vt) {
     std::string_view p[4];
     for (Ind i : kPoints) lcd.set(i, false);
     if (decimalPos >= 0 && decimalPos <= 3) {
         p[decimalPos] = sep;
         lcd.set(kPoints[decimalPos], true);
     }
-    const bool overloadL0 = d3 == "@" && d4 == "0";
-    const bool overload0L = d3 == "0" && d4 == "@";
-    if (overloadL0) {
+    if (ov.L0) {
         p[3] = sep;
         lcd.set(Ind::LcdP3, true);
         p[2] = {};
         lcd.set(Ind::LcdP2, false);
     }
-
-    // 12.
-    std::string& vt = rd.ValueText;
+    const std::string_view d3 = dg.d[2], d4 = dg.d[3];
     vt.clear();
     if (d4 == "@" || d3 != "@") {
-        vt.append(sign).append(d1).append(p[0]).append(d2).append(p[1]).append(d3).append(p[2]);
-        vt.append(d4 == "@" ? std::string_view("L") : d4).append(p[3]).append(d5);
+        vt.append(sign).append(dg.d[0]).append(p[0]).append(dg.d[1]).append(p[1]).append(d3);
+        vt.append(p[2]).append(d4 == "@" ? std::string_view("L") : d4).append(p[3]).append(dg.d[4]);
     } else {
         vt.assign("L0.");
     }
+}
 
-    // 13.
-    if (overload0L || overloadL0) {
-        const double fs = static_cast<double>(rd.FullScale);
-        rd.NumericValue = sign.empty() ? fs : -fs;
+double numericValue(const Digits& dg, bool negative, Overload ov, std::int32_t fullScale) {
+    if (ov.L0 || ov.zeroL) {
+        const double fs = static_cast<double>(fullScale);
+        return negative ? -fs : fs;
+    }
+    std::int64_t count = 0;
+    for (std::string_view d : dg.d)
+        if (!d.empty()) count = count * 10 + (d[0] - '0');
+    return static_cast<double>(negative ? -count : count);
+}
+
+void setBar(const Digits& dg, Overload ov, const Meter& m, IndicatorSet& lcd) {
+    if (ov.zeroL) {
+        lcd.setBarPosition(m.OverloadBarPosition);
+    } else if (ov.L0) {
+        lcd.setBarPosition(1);
     } else {
-        std::int64_t count = 0;
-        for (std::string_view d : dg.d)
-            if (!d.empty()) count = count * 10 + (d[0] - '0');
-        rd.NumericValue = static_cast<double>(sign.empty() ? count : -count);
+        const int n = (dg.d[0][0] - '0') * 10 + (dg.d[1][0] - '0');
+        lcd.setBarPosition(n >= 2 ? n : 1);
+    }
+}
+
+} // namespace
+
+FrameOutcome LcdDisplayQ32(Meter& m) {
+    m.MarkLinkAlive();
+    const std::string_view frame(m.FrameText);
+    if (!decodable(frame)) return FrameOutcome::Undecodable;
+
+    CurrentReading& rd = m.reading;
+    IndicatorSet& lcd = m.lcd;
+    DecoderHooks& hooks = m.hooks();
+
+    const Digits dg = readDigits(frame);
+    m.diag.USBtxt.assign(frame);
+    for (int i = 0; i < 5; ++i) lcd.setDigit(digitPlace(i), dg.d[i]);
+
+    rd.DcAc.clear();
+    rd.RangeMode.clear();
+    rd.UnitText.clear();
+    for (Ind i : kFunctionIndicators) lcd.set(i, false);
+
+    const FunctionRow row = functionRow(hexValue(frame[6]), frame[5] - '0');
+    for (int i = 0; i < row.indicatorCount; ++i) lcd.set(row.indicators[i], true);
+    rd.UnitText.append(row.unit);
+    int decimalPos = row.decimalPos;
+    if (row.setsFullScale) rd.FullScale = row.fullScale;
+
+    // The chart plots NumericValue in counts, so the axis spans the full scale in counts;
+    // without a decimal position the counts per unit are unknown and the axis keeps its range.
+    if (decimalPos != kNotSet) {
+        const double span = static_cast<double>(rd.FullScale * countsPerUnit(decimalPos));
+        hooks.SetValueAxis(-span, span);
     }
 
-    // 14.
-    m.UpdateExtremes(decimalPos == kNotSet ? 0 : decimalPos, rd.FullScale, true);
+    showCoupling(frame[7], row, lcd, rd);
+    bool negative = showStatus(frame[8], lcd, rd);
+    if (applyDutyCycle(lcd, rd)) {
+        decimalPos = 2;
+        negative = false;
+    }
 
-    // 15. - 17.
+    const Overload ov{dg.d[2] == "@" && dg.d[3] == "0", dg.d[2] == "0" && dg.d[3] == "@"};
+    buildValueText(dg, negative ? "-" : "", decimalPos, ov, m.LocaleDecimalSeparator, lcd,
+                   rd.ValueText);
+    rd.NumericValue = numericValue(dg, negative, ov, rd.FullScale);
+
+    m.UpdateExtremes(decimalPos == kNotSet ? 0 : decimalPos, rd.FullScale, true);
     hooks.JudgeReading();
     hooks.RecallStep();
     if (!hooks.RecordSIChecked()) hooks.INDataToTable();
-
-    // 18.
-    if (overload0L) {
-        lcd.setBarPosition(m.OverloadBarPosition);
-    } else if (overloadL0) {
-        lcd.setBarPosition(1);
-    } else {
-        const int n = (d1[0] - '0') * 10 + (d2[0] - '0');
-        lcd.setBarPosition(n >= 2 ? n : 1);
-    }
+    setBar(dg, ov, m, lcd);
     return FrameOutcome::Decoded;
 }
 

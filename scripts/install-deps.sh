@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang-14 libclang-rt-14-dev
+  clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-serialport-dev
   libhidapi-dev libudev-dev libxkbcommon-dev
   xvfb xauth xdotool x11-apps imagemagick poppler-utils socat

@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything and runs every test:
+#   0. the gates: clang-format finds nothing to change, the build has no warning, clang-tidy's
+#      checks (.clang-tidy) find nothing in protocol/, recording/ and link/;
 #   1. the program, tools and tests with g++ (-Wall -Wextra -Wpedantic), all CTest tests, and
 #      the Debian package, installed and started;
 #   2. the Qt-free core with clang-14 under AddressSanitizer and UndefinedBehaviorSanitizer:
@@ -17,8 +19,14 @@ step() { printf '\n=== %s ===\n' "$*"; }
 step "dependencies"
 bash scripts/install-deps.sh
 
-step "build (g++)"
-DMM_BUILD_DIR="$here/build" bash scripts/build.sh -DCMAKE_CXX_COMPILER=g++
+step "style (clang-format)"
+git ls-files '*.cpp' '*.h' | xargs clang-format-14 --dry-run --Werror
+
+step "build (g++, warnings are errors)"
+DMM_BUILD_DIR="$here/build" bash scripts/build.sh -DCMAKE_CXX_COMPILER=g++ -DDMM_WERROR=ON
+
+step "clang-tidy (protocol, recording, link)"
+bash scripts/tidy.sh build
 
 step "tests (g++)"
 ctest --test-dir build --output-on-failure -j "$(nproc)" --timeout 600
@@ -29,7 +37,7 @@ DMM_BUILD_DIR="$here/build" bash scripts/package-check.sh
 step "build (clang-14, address and undefined sanitizers)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 -DDMM_CORE_ONLY=ON -DDMM_BENCH=OFF -DDMM_FUZZ=ON \
-  -DDMM_SANITIZE=address,undefined >/dev/null
+  -DDMM_SANITIZE=address,undefined -DDMM_WERROR=ON >/dev/null
 cmake --build build-asan -j "$(nproc)"
 
 step "tests (sanitizers)"
@@ -50,15 +58,13 @@ for f in "${fuzzers[@]}"; do
   "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" "${seeds[@]}" 2>&1 | tail -n 4
 done
 
-if [ -f link/hid/CMakeLists.txt ]; then
-  step "build (clang-14, thread sanitizer)"
-  cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER=clang++-14 -DDMM_CORE_ONLY=ON -DDMM_BENCH=OFF \
-    -DDMM_SANITIZE=thread >/dev/null
-  cmake --build build-tsan -j "$(nproc)" --target hid_tests
-  step "tests (thread sanitizer)"
-  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^Hid' --timeout 600
-fi
+step "build (clang-14, thread sanitizer)"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_CXX_COMPILER=clang++-14 -DDMM_CORE_ONLY=ON -DDMM_BENCH=OFF \
+  -DDMM_SANITIZE=thread -DDMM_WERROR=ON >/dev/null
+cmake --build build-tsan -j "$(nproc)" --target hid_tests
+step "tests (thread sanitizer)"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^Hid' --timeout 600
 
 step "soak (50,000 frames, address and undefined sanitizers)"
 bash scripts/soak.sh 50000

@@ -45,10 +45,12 @@ std::uint16_t lengthOf(const std::array<std::uint64_t, 256>& bits) {
 
 } // namespace
 
-ReportDescriptorSummary parseReportDescriptor(const std::uint8_t* data, std::size_t size) {
-    ReportDescriptorSummary out;
-    if (data == nullptr || size == 0) return out;
+namespace {
 
+// The walk over the items, one handler per item type; a handler that meets a malformed item
+// returns false and the walk stops with the summary unparsed.
+struct DescriptorWalk {
+    ReportDescriptorSummary out;
     std::array<std::uint64_t, 256> inputBits{}, outputBits{}, featureBits{};
     GlobalState g;
     std::array<GlobalState, kMaxPushDepth> stack{};
@@ -59,89 +61,93 @@ ReportDescriptorSummary parseReportDescriptor(const std::uint8_t* data, std::siz
     int collectionDepth = 0;
     bool topUsageSet = false;
 
+    void mainItem(int tag) {
+        const std::uint64_t bits = static_cast<std::uint64_t>(g.reportSize) * g.reportCount;
+        if (tag == Input) inputBits[g.reportId] += bits;
+        if (tag == Output) outputBits[g.reportId] += bits;
+        if (tag == Feature) featureBits[g.reportId] += bits;
+        if (tag == Collection) {
+            if (collectionDepth == 0 && !topUsageSet && pendingUsageSet) {
+                out.caps.UsagePage = static_cast<std::uint16_t>(
+                    pendingUsageExtended ? pendingUsage >> 16 : g.usagePage);
+                out.caps.Usage = static_cast<std::uint16_t>(pendingUsage & 0xFFFF);
+                topUsageSet = true;
+            }
+            ++collectionDepth;
+        }
+        if (tag == EndCollection && collectionDepth > 0) --collectionDepth;
+        pendingUsageSet = false; // local items last until the next main item
+    }
+
+    bool globalItem(int tag, std::uint32_t value) {
+        switch (tag) {
+        case UsagePage:
+            g.usagePage = value;
+            return true;
+        case ReportSize:
+            g.reportSize = value;
+            return true;
+        case ReportCount:
+            g.reportCount = value;
+            return true;
+        case ReportId:
+            g.reportId = static_cast<std::uint8_t>(value);
+            out.numbered = true;
+            return true;
+        case Push:
+            if (depth == kMaxPushDepth) return false;
+            stack[depth++] = g;
+            return true;
+        case Pop:
+            if (depth == 0) return false;
+            g = stack[--depth];
+            return true;
+        default:
+            return true;
+        }
+    }
+
+    void localItem(int tag, std::uint32_t value, std::size_t len) {
+        if (tag != Usage || pendingUsageSet) return;
+        pendingUsage = value;
+        pendingUsageExtended = len == 4;
+        pendingUsageSet = true;
+    }
+
+    bool item(int type, int tag, std::uint32_t value, std::size_t len) {
+        if (type == Main) mainItem(tag);
+        if (type == Global) return globalItem(tag, value);
+        if (type == Local) localItem(tag, value, len);
+        return true;
+    }
+};
+
+} // namespace
+
+ReportDescriptorSummary parseReportDescriptor(const std::uint8_t* data, std::size_t size) {
+    DescriptorWalk w;
+    if (data == nullptr || size == 0) return w.out;
     std::size_t i = 0;
     while (i < size) {
         const std::uint8_t prefix = data[i];
         if (prefix == kLongItem) {
-            if (i + 2 >= size) return out;
+            if (i + 2 >= size) return w.out;
             i += 3 + data[i + 1];
             continue;
         }
         const std::size_t len = (prefix & 3) == 3 ? 4 : (prefix & 3);
-        if (i + 1 + len > size) return out;
+        if (i + 1 + len > size) return w.out;
         std::uint32_t value = 0;
         for (std::size_t k = 0; k < len; ++k)
             value |= static_cast<std::uint32_t>(data[i + 1 + k]) << (8 * k);
-        const int type = (prefix >> 2) & 3;
-        const int tag = prefix >> 4;
         i += 1 + len;
-
-        if (type == Main) {
-            const std::uint64_t bits = static_cast<std::uint64_t>(g.reportSize) * g.reportCount;
-            switch (tag) {
-            case Input:
-                inputBits[g.reportId] += bits;
-                break;
-            case Output:
-                outputBits[g.reportId] += bits;
-                break;
-            case Feature:
-                featureBits[g.reportId] += bits;
-                break;
-            case Collection:
-                if (collectionDepth == 0 && !topUsageSet && pendingUsageSet) {
-                    out.caps.UsagePage = static_cast<std::uint16_t>(
-                        pendingUsageExtended ? pendingUsage >> 16 : g.usagePage);
-                    out.caps.Usage = static_cast<std::uint16_t>(pendingUsage & 0xFFFF);
-                    topUsageSet = true;
-                }
-                ++collectionDepth;
-                break;
-            case EndCollection:
-                if (collectionDepth > 0) --collectionDepth;
-                break;
-            default:
-                break;
-            }
-            pendingUsageSet = false; // local items last until the next main item
-        } else if (type == Global) {
-            switch (tag) {
-            case UsagePage:
-                g.usagePage = value;
-                break;
-            case ReportSize:
-                g.reportSize = value;
-                break;
-            case ReportCount:
-                g.reportCount = value;
-                break;
-            case ReportId:
-                g.reportId = static_cast<std::uint8_t>(value);
-                out.numbered = true;
-                break;
-            case Push:
-                if (depth == kMaxPushDepth) return out;
-                stack[depth++] = g;
-                break;
-            case Pop:
-                if (depth == 0) return out;
-                g = stack[--depth];
-                break;
-            default:
-                break;
-            }
-        } else if (type == Local && tag == Usage && !pendingUsageSet) {
-            pendingUsage = value;
-            pendingUsageExtended = len == 4;
-            pendingUsageSet = true;
-        }
+        if (!w.item((prefix >> 2) & 3, prefix >> 4, value, len)) return w.out;
     }
-
-    out.caps.InputReportByteLength = lengthOf(inputBits);
-    out.caps.OutputReportByteLength = lengthOf(outputBits);
-    out.caps.FeatureReportByteLength = lengthOf(featureBits);
-    out.parsed = true;
-    return out;
+    w.out.caps.InputReportByteLength = lengthOf(w.inputBits);
+    w.out.caps.OutputReportByteLength = lengthOf(w.outputBits);
+    w.out.caps.FeatureReportByteLength = lengthOf(w.featureBits);
+    w.out.parsed = true;
+    return w.out;
 }
 
 } // namespace dmm
