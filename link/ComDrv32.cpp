@@ -3,6 +3,7 @@
 #include "ComPortMap.h"
 
 #include <QSerialPort>
+#include <QStringList>
 #include <QTimer>
 
 #include <poll.h>
@@ -45,10 +46,17 @@ QString TCommPortDriver::deviceName() const {
 bool TCommPortDriver::OpenPort() {
     if (open_) return true;
     const QString device = deviceName();
-    if (device.isEmpty()) return false;
+    if (device.isEmpty()) {
+        lastError_ = QStringLiteral("COM%1 has no device").arg(static_cast<int>(comPort_) + 1);
+        return false;
+    }
     port_->setPortName(device);
     // Exclusive: QSerialPort takes the device's lock file and TIOCEXCL.
-    if (!port_->open(QIODevice::ReadWrite)) return false;
+    if (!port_->open(QIODevice::ReadWrite)) {
+        lastError_ = device + QStringLiteral(": ") + port_->errorString();
+        return false;
+    }
+    lastError_.clear();
     open_ = true;
     ApplyLineSettings();
     // Reads never wait here: a tick takes what the port has collected (the read time-outs of 1 ms
@@ -82,19 +90,26 @@ void TCommPortDriver::deviceLost() {
 void TCommPortDriver::ApplyLineSettings() {
     if (!open_ || !port_->isOpen()) return;
     // Every setting is tried; one the device refuses (a pseudo-terminal has no modem lines) is
-    // left as the device has it.
-    port_->setBaudRate(baudRateValue(speed_));
-    port_->setDataBits(static_cast<QSerialPort::DataBits>(5 + static_cast<int>(dataBits_)));
+    // left as the device has it, and named in LastError.
+    QStringList refused;
+    const auto check = [&refused](bool ok, const char* what) {
+        if (!ok) refused << QLatin1String(what);
+    };
+    check(port_->setBaudRate(baudRateValue(speed_)), "the speed");
+    check(port_->setDataBits(static_cast<QSerialPort::DataBits>(5 + static_cast<int>(dataBits_))),
+          "the data bits");
     static constexpr QSerialPort::Parity parities[] = {
         QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
         QSerialPort::MarkParity, QSerialPort::SpaceParity};
-    port_->setParity(parities[parity_]);
+    check(port_->setParity(parities[parity_]), "the parity");
     // Linux has no 1.5 stop bits; a UART set to two stop bits sends 1.5 with five data bits, the
     // only word length for which 1.5 is defined, so 1.5 maps to two.
-    port_->setStopBits(stopBits_ == sb1BITS ? QSerialPort::OneStop : QSerialPort::TwoStop);
-    port_->setFlowControl(hw_ == hhRTSCTS    ? QSerialPort::HardwareControl
-                          : sw_ == shXONXOFF ? QSerialPort::SoftwareControl
-                                             : QSerialPort::NoFlowControl);
+    check(port_->setStopBits(stopBits_ == sb1BITS ? QSerialPort::OneStop : QSerialPort::TwoStop),
+          "the stop bits");
+    check(port_->setFlowControl(hw_ == hhRTSCTS    ? QSerialPort::HardwareControl
+                                : sw_ == shXONXOFF ? QSerialPort::SoftwareControl
+                                                   : QSerialPort::NoFlowControl),
+          "the flow control");
     // What the port's settings leave open: received bytes are delivered whatever their parity
     // bit, unchanged, and XON/XOFF can come with RTS/CTS.
     const int fd = static_cast<int>(port_->handle());
@@ -106,10 +121,15 @@ void TCommPortDriver::ApplyLineSettings() {
             tio.c_iflag |= IXON | IXOFF;
         else
             tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY);
-        ::tcsetattr(fd, TCSANOW, &tio);
+        check(::tcsetattr(fd, TCSANOW, &tio) == 0, "the raw input mode");
+    } else {
+        check(false, "the raw input mode");
     }
-    port_->setDataTerminalReady(enableDtr_);
-    if (hw_ == hhNONE) port_->setRequestToSend(false);
+    check(port_->setDataTerminalReady(enableDtr_), "DTR");
+    if (hw_ == hhNONE) check(port_->setRequestToSend(false), "RTS");
+    lastError_ = refused.isEmpty() ? QString()
+                                   : port_->portName() + QStringLiteral(": the device refused ") +
+                                         refused.join(QStringLiteral(", "));
     port_->clearError();
     PurgeQueues(true, true);
     // The input queue: what one tick can take; the rest waits in the device for the next tick.

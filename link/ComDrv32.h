@@ -71,6 +71,10 @@ public:
     bool OpenPort();
     void ClosePort();
     bool IsPortOpen() const { return open_; }
+    // What went wrong with the last OpenPort, or which line settings the device refused when
+    // they were last applied ("/dev/pts/3: the device refused DTR"); empty when all went through.
+    // The window stays quiet about it; the logger says it.
+    const QString& LastError() const { return lastError_; }
 
     TComPortNumber ComPort() const { return comPort_; }
     void SetComPort(TComPortNumber value);
@@ -126,6 +130,7 @@ private:
     quint16 outputTimeout_ = 4000;
 
     bool open_ = false;
+    QString lastError_;
     std::unique_ptr<std::uint8_t[]> receiveBuffer_;
     QSerialPort* port_ = nullptr;
     QTimer* timer_ = nullptr;

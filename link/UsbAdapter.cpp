@@ -190,8 +190,11 @@ void UsbAdapter::SetFeatureClick() {
         return;
     }
     selectedDevice_ = deviceOfSelectedLine();
-    if (selectedDevice_)
-        selectedDevice_->SendFeature(kUsbLineSetupReport, sizeof kUsbLineSetupReport);
+    lineSetupError_.clear();
+    if (!selectedDevice_)
+        lineSetupError_ = "the selected line has no device";
+    else if (!selectedDevice_->SendFeature(kUsbLineSetupReport, sizeof kUsbLineSetupReport))
+        lineSetupError_ = "the adapter did not take the line setup (feature report)";
     // The nine bytes after the report ID and one more zero; written whatever the outcome.
     std::string line;
     for (std::size_t i = 1; i < sizeof kUsbLineSetupReport; ++i)
@@ -233,6 +236,7 @@ std::optional<std::string> UsbAdapter::InfoBtnClick() {
     text += d->HasReadThread()
                 ? "Reading: yes, read wait " + std::to_string(d->ReadSleepMs()) + " ms"
                 : std::string("Reading: no");
+    if (!lineSetupError_.empty()) text += "\nLine setup: " + lineSetupError_;
     return text;
 }
 

@@ -118,6 +118,9 @@ public:
     // After `USBCon` changed its pressed state; the window sets captions and panels from the
     // outcome.
     UsbConnectOutcome USBConClick();
+    // Why the last line setup did not reach the adapter; empty when it did. The window stays
+    // quiet about it (the history line is written whatever the outcome); Info shows it.
+    const std::string& LineSetupError() const { return lineSetupError_; }
     // The watchdog's USB check (ConTimerTimer, at its every third tick): drops the link when
     // IdleReports has reached kUsbIdleReportLimit. True if it dropped it.
     bool WatchdogCheck();
@@ -142,6 +145,7 @@ private:
     QSocketNotifier* notifier_ = nullptr;
     QTimer* rescanTimer_ = nullptr;
     bool closing_ = false;
+    std::string lineSetupError_;
 };
 
 } // namespace dmm

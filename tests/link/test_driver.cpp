@@ -142,6 +142,9 @@ TEST_F(DriverTest, MeterLineSettingsReachTheDevice) {
     // Raw: no byte is translated or checked on the way in (0x0D stays 0x0D).
     EXPECT_FALSE(t.c_iflag & (INPCK | ICRNL | ISTRIP | IGNCR | INLCR));
     EXPECT_FALSE(t.c_lflag & (ICANON | ECHO));
+    // A pseudo-terminal has no modem lines; everything else went through.
+    for (const char* applied : {"speed", "data bits", "parity", "stop bits", "raw input"})
+        EXPECT_FALSE(d.LastError().contains(QLatin1String(applied))) << d.LastError().toStdString();
     Receiver r(d);
     pty.write(QByteArray("\x0D\x0A\x11\x13\xFF", 5));
     ASSERT_TRUE(r.waitFor(5));
@@ -360,6 +363,9 @@ TEST(DriverFailures, APortThatCannotBeOpenedFailsQuietly) {
         ComOverride com(2, QStringLiteral("/dev/nonexistent-dmm-port"));
         EXPECT_FALSE(d.OpenPort());
         EXPECT_FALSE(d.IsPortOpen());
+        // Quiet, but not swallowed: the reason is there for whoever reports it.
+        EXPECT_TRUE(d.LastError().startsWith(QStringLiteral("/dev/nonexistent-dmm-port: ")))
+            << d.LastError().toStdString();
     }
     {
         QTemporaryDir dir;

@@ -141,8 +141,7 @@ TEST_F(UsbAdapterTest, PluggingTheAdapterBackWritesHistoryAndReselectsWithoutRea
     // The reading device may log a read error or two before the notice is handled.
     Strings h;
     for (const auto& line : history())
-        if (line.rfind("READ ERROR: ", 0) != 0)
-            h.push_back(line);
+        if (line.rfind("READ ERROR: ", 0) != 0) h.push_back(line);
     ASSERT_GE(h.size(), 3u);
     EXPECT_EQ(h[h.size() - 2], "Removal of USB to Serial");
     EXPECT_EQ(h.back(), "Arrival of USB to Serial");
@@ -159,6 +158,7 @@ TEST_F(UsbAdapterTest, ConnectSendsTheLineSetupBeforeReadingAndDisconnectSendsIt
     EXPECT_EQ(usb->USBConClick(), UsbConnectOutcome::Connected);
     EXPECT_EQ(meter.hid.IdleReports, 0);
     ASSERT_EQ(platform.featureReports(path), (std::vector<std::vector<std::uint8_t>>{kLineSetup}));
+    EXPECT_EQ(usb->LineSetupError(), "");
     EXPECT_EQ(history(), (Strings{"60 09 00 00 03 00 00 00 00 00 "}));
     TJvHidDevice* d = usb->SelectedDevice();
     ASSERT_NE(d, nullptr);
@@ -224,6 +224,11 @@ TEST_F(UsbAdapterTest, ARefusedFeatureReportDoesNotStopTheConnect) {
     EXPECT_EQ(usb->USBConClick(), UsbConnectOutcome::Connected);
     EXPECT_EQ(history(), (Strings{"60 09 00 00 03 00 00 00 00 00 "}));
     EXPECT_TRUE(usb->SelectedDevice()->HasReadThread());
+    // Quiet, but not swallowed: the refusal is kept, and Info shows it.
+    EXPECT_NE(usb->LineSetupError().find("line setup"), std::string::npos);
+    const auto info = usb->InfoBtnClick();
+    ASSERT_TRUE(info);
+    EXPECT_NE(info->find(usb->LineSetupError()), std::string::npos) << *info;
 }
 
 TEST_F(UsbAdapterTest, WatchdogDropsASilentLinkAfter1900IdleReports) {
