@@ -86,11 +86,11 @@ void TFCOMM::FormCreate() {
     // 10. The shipped variant: family Q32 on the serial port, its title and count profile. No
     // switch binds another family: without it the port has no receive handler at all.
     comm2_->OnReceiveData = nullptr;
-    serialBound_ = false;
+    serialFamily_ = nullptr;
     if (IFQV31->isChecked()) {
         comm2_->OnReceiveData = [this](TCommPortDriver*, const std::uint8_t* data,
                                        std::int32_t size) { serialReceived(data, size); };
-        serialBound_ = true;
+        serialFamily_ = &meterFamily(Family::Q32);
         setWindowTitle(QStringLiteral("%1 Interface Program Ver: %2")
                            .arg(QLatin1String(kModelName), QLatin1String(kVersion)));
         meter.CountCode = "2";
@@ -267,8 +267,8 @@ bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
 // --- the meter's bytes and the LCD mirror ---------------------------------------------------
 
 void TFCOMM::serialReceived(const std::uint8_t* data, int size) {
-    if (!serialBound_ || size <= 0) return; // no receive handler bound: the bytes go nowhere
-    HQ32RData(meter, data, size);
+    if (!serialFamily_ || size <= 0) return; // no receive handler bound: the bytes go nowhere
+    serialFamily_->serial(meter, data, size);
     redrawLcd();
 }
 

@@ -13,6 +13,7 @@
 #include "DataFiles.h"
 #include "LimitJudge.h"
 #include "Meter.h"
+#include "MeterFamily.h"
 #include "ReadingsTable.h"
 #include "RecallClock.h"
 #include "Recorder.h"
@@ -215,7 +216,7 @@ private:
     LimitJudge judge_;
     RecallClock recall_;
     TCommPortDriver* comm2_ = nullptr;
-    bool serialBound_ = false;
+    const MeterFamily* serialFamily_ = nullptr; // the family the variant binds to COMM2
     class UsbView;
     friend class UsbView;
     std::unique_ptr<UsbView> usbView_;

@@ -45,18 +45,17 @@ UsbAdapter::UsbAdapter(Meter& meter, UsbAdapterView& view, HidPlatform* platform
       platform_(platform ? *platform : *ownPlatform_),
       ownDispatcher_(dispatcher ? nullptr : std::make_unique<QtGuiDispatcher>()),
       dispatcher_(dispatcher ? *dispatcher : *ownDispatcher_) {
-    q32Handler_ = [this](TJvHidDevice&, std::uint8_t id, const std::uint8_t* data,
-                         std::uint16_t size) {
+    // USB Connect reads the shipped family; the Read button binds family Q13's report handler.
+    q32Handler_ = reportHandler(meterFamily(Family::Q32));
+    q13Handler_ = reportHandler(meterFamily(Family::Q13));
+}
+
+TJvHidDataEvent UsbAdapter::reportHandler(const MeterFamily& family) {
+    const auto handle = family.report;
+    return [this, handle](TJvHidDevice&, std::uint8_t id, const std::uint8_t* data,
+                          std::uint16_t size) {
         const auto before = meter_.diag.HistoryListBox.added();
-        Q32ReportHandler(meter_, id, data, size);
-        if (closing_) return;
-        if (meter_.diag.HistoryListBox.added() != before) view_.historyChanged();
-        view_.reportHandled();
-    };
-    q13Handler_ = [this](TJvHidDevice&, std::uint8_t id, const std::uint8_t* data,
-                         std::uint16_t size) {
-        const auto before = meter_.diag.HistoryListBox.added();
-        Q13ReportHandler(meter_, id, data, size);
+        handle(meter_, id, data, size);
         if (closing_) return;
         if (meter_.diag.HistoryListBox.added() != before) view_.historyChanged();
         view_.reportHandled();

@@ -9,6 +9,7 @@
 #include "HidPlatform.h"
 #include "JvHidControllerClass.h"
 #include "Meter.h"
+#include "MeterFamily.h"
 
 #include <QObject>
 
@@ -126,6 +127,8 @@ public:
     bool WatchdogCheck();
 
 private:
+    // The hand-over of one report to a family's report handler, and what the view learns of it.
+    TJvHidDataEvent reportHandler(const MeterFamily& family);
     void addHistory(const std::string& line);
     TJvHidDevice* deviceOfSelectedLine() const;
     void watchChanges();

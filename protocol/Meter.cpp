@@ -3,26 +3,14 @@
 namespace dmm {
 
 namespace {
-constexpr CountProfile kProfile4{40000, -40001.0f, 40001.0f, "-40001", "40001",
-                                 40002.0f, -40002.0f, 40, 40};
-constexpr CountProfile kProfile2{20000, -20001.0f, 20001.0f, "-20001", "20001",
-                                 20002.0f, -20002.0f, 20, 20};
+constexpr CountProfile kProfile4{40000,    -40001.0f, 40001.0f, "-40001", "40001",
+                                 40002.0f, -40002.0f, 40,       40};
+constexpr CountProfile kProfile2{20000,    -20001.0f, 20001.0f, "-20001", "20001",
+                                 20002.0f, -20002.0f, 20,       20};
 } // namespace
 
 const CountProfile& countProfile(std::string_view countCode) {
     return countCode == "2" ? kProfile2 : kProfile4;
-}
-
-const char* familyName(Family f) {
-    switch (f) {
-    case Family::Q13:
-        return "q13";
-    case Family::Q31:
-        return "q31";
-    case Family::Q32:
-        return "q32";
-    }
-    return "";
 }
 
 Meter::Meter(DecoderHooks* hooks) : hooks_(hooks ? hooks : &nullHooks_) {
@@ -34,7 +22,9 @@ Meter::Meter(DecoderHooks* hooks) : hooks_(hooks ? hooks : &nullHooks_) {
     reading.ValueText.reserve(32);
 }
 
-void Meter::setHooks(DecoderHooks* hooks) { hooks_ = hooks ? hooks : &nullHooks_; }
+void Meter::setHooks(DecoderHooks* hooks) {
+    hooks_ = hooks ? hooks : &nullHooks_;
+}
 
 void Meter::applyCountProfile(std::string_view countCode) {
     CountCode.assign(countCode);
@@ -60,8 +50,7 @@ void Meter::UpdateExtremes(int decimalPos, std::int32_t resetSpan, bool compareA
     int t = decimalPos;
     static constexpr Ind points[] = {Ind::LcdP0, Ind::LcdP1, Ind::LcdP2, Ind::LcdP3};
     for (int i = 0; i < 4; ++i)
-        if (lcd.on(points[i]))
-            t = i;
+        if (lcd.on(points[i])) t = i;
 
     bool compare = true;
     if (reading.UnitText != extremes.LastUnitText || t != extremes.LastDecimalPos) {
@@ -101,8 +90,7 @@ void Meter::finishFrame(Family family, FrameOutcome outcome) {
         ++counts.undecodable;
         break;
     }
-    if (observer)
-        observer->frameDone(family, outcome);
+    if (observer) observer->frameDone(family, outcome);
 }
 
 } // namespace dmm

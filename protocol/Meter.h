@@ -13,8 +13,8 @@
 
 namespace dmm {
 
+// The protocol families; MeterFamily.h describes each.
 enum class Family { Q13, Q31, Q32 };
-const char* familyName(Family f);
 
 enum class FrameOutcome {
     Decoded,     // accepted and decoded
@@ -36,8 +36,8 @@ public:
 inline constexpr std::size_t kAccumulatorBytes = 64;
 
 struct SerialAccumulators {
-    std::string HighNibbles; // high hex digit of each kept byte since the last frame end
-    std::string LowNibbles;  // low hex digit of the same bytes
+    std::string HighNibbles;   // high hex digit of each kept byte since the last frame end
+    std::string LowNibbles;    // low hex digit of the same bytes
     std::size_t byteCount = 0; // every byte since the last frame end, kept or not
     void clear() {
         HighNibbles.clear();

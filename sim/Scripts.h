@@ -1,6 +1,7 @@
 // What the simulated meter shows frame after frame: a named script of meter states.
 #pragma once
 
+#include "Meter.h"
 #include "MeterModel.h"
 #include "Random.h"
 
@@ -21,7 +22,7 @@ public:
 // "tour": every function code and range of the family, each coupling, both overload forms, the
 // duty cycle, the sign and automatic ranging, one state per frame, then again.
 // Returns nullptr for an unknown name.
-std::unique_ptr<Script> makeScript(std::string_view name, SimFamily family);
+std::unique_ptr<Script> makeScript(std::string_view name, Family family);
 const std::vector<std::string>& scriptNames();
 
 } // namespace dmm::sim

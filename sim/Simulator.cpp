@@ -19,9 +19,10 @@ SimFrame Simulator::next() {
     f.seq = seq_++;
     f.state = script_->next(scriptRng_);
     f.expected = expectation_.next(f.state);
-    f.bytes = encodeFrame(options_.family, f.state);
+    const MeterFamily& family = meterFamily(options_.family);
+    f.bytes = family.encode(f.state);
     f.intact = !applyFaults(f.bytes, options_.faults, faultRng_);
-    if (f.seq == 0 && options_.leadingLineFeed && options_.family != SimFamily::Q13)
+    if (f.seq == 0 && options_.leadingLineFeed && family.leadingLineFeed)
         f.bytes.insert(f.bytes.begin(), 0x0A);
     return f;
 }
@@ -53,15 +54,6 @@ std::string logLine(const SimFrame& frame) {
     out += num;
     out += '}';
     return out;
-}
-
-SimFamily familyByName(const std::string& name, bool* ok) {
-    *ok = true;
-    if (name == "q32") return SimFamily::Q32;
-    if (name == "q31") return SimFamily::Q31;
-    if (name == "q13") return SimFamily::Q13;
-    *ok = false;
-    return SimFamily::Q32;
 }
 
 } // namespace dmm::sim

@@ -2,7 +2,7 @@
 // damaged by faults, with the reading each frame must give when it arrives intact.
 #pragma once
 
-#include "Encoders.h"
+#include "Expectation.h"
 #include "Faults.h"
 #include "Scripts.h"
 
@@ -22,7 +22,7 @@ struct SimFrame {
 };
 
 struct SimOptions {
-    SimFamily family = SimFamily::Q32;
+    Family family = Family::Q32;
     std::string script = "wander";
     std::uint32_t seed = 1;
     std::vector<Fault> faults;
@@ -50,7 +50,5 @@ private:
 // One JSON line for the log: "seq", "bytes" (hex as sent), "intact", "value", "unit", "dcac",
 // "range", "numeric"; no newline.
 std::string logLine(const SimFrame& frame);
-
-SimFamily familyByName(const std::string& name, bool* ok);
 
 } // namespace dmm::sim

@@ -2,7 +2,7 @@
 // them to the GUI thread, where the Q32 report handler assembles and decodes them.
 #include "HidTestSupport.h"
 
-#include "Encoders.h"
+#include "Expectation.h"
 #include "FrameAssembly.h"
 #include "HidReports.h"
 #include "Meter.h"
@@ -80,7 +80,7 @@ TEST_F(HidEndToEnd, EveryFrameOfATwoThousandFrameStreamIsDecoded) {
     EXPECT_EQ(observer.other, 0);
     EXPECT_EQ(hooks.recorded, kFrames);
     // The last frame's reading is the one shown.
-    sim::Expectation expectation(sim::SimFamily::Q32);
+    sim::Expectation expectation(Family::Q32);
     sim::ExpectedReading last;
     for (int i = 0; i < kFrames; ++i) last = expectation.next(stateFor(i));
     EXPECT_EQ(meter.reading.ValueText, last.value);

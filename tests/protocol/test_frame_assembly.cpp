@@ -4,6 +4,7 @@
 #include "Decoders.h"
 #include "FrameAssembly.h"
 #include "Meter.h"
+#include "MeterFamily.h"
 #include "RecordingHooks.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +25,7 @@ public:
     explicit FrameLog(Meter& m) : m_(m) { m_.observer = this; }
     ~FrameLog() override { m_.observer = nullptr; }
     void frameDone(Family family, FrameOutcome outcome) override {
-        std::string line = familyName(family);
+        std::string line(meterFamily(family).name);
         line += outcome == FrameOutcome::Decoded    ? " decoded "
                 : outcome == FrameOutcome::Rejected ? " rejected "
                                                     : " undecodable ";

@@ -4,6 +4,7 @@
 #include "FrameAssembly.h"
 #include "HidReports.h"
 #include "Meter.h"
+#include "MeterFamily.h"
 #include "Simulator.h"
 
 #include <gtest/gtest.h>
@@ -36,7 +37,7 @@ MeterState state(Function f, int range, std::uint32_t count) {
 TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
     struct Row {
         const char* what;
-        SimFamily family;
+        Family family;
         MeterState s;
         const char* bytes;
         ExpectedReading expected;
@@ -49,22 +50,22 @@ TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
         with(state(Function::DcVolt, 3, 12345), [](MeterState& s) { s.autoRange = true; });
     const Row rows[] = {
         {"Q32 123.45 V auto",
-         SimFamily::Q32,
+         Family::Q32,
          volts,
          "3132333435333130310D0A",
          {"123.45", "V", "DC", "AUTO", 12345}},
         {"Q32 minus",
-         SimFamily::Q32,
+         Family::Q32,
          with(volts, [](MeterState& s) { s.negative = true; }),
          "3132333435333130350D0A",
          {"-123.45", "V", "DC", "AUTO", -12345}},
         {"Q32 status 9: the 8 is ignored",
-         SimFamily::Q32,
+         Family::Q32,
          with(volts, [](MeterState& s) { s.status8 = true; }),
          "3132333435333130390D0A",
          {"123.45", "V", "DC", "AUTO", 12345}},
         {"Q32 fifth place dark",
-         SimFamily::Q32,
+         Family::Q32,
          with(volts,
               [](MeterState& s) {
                   s.fourDigits = true;
@@ -73,18 +74,18 @@ TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
          "31323334 3A333130310D0A",
          {"123.4", "V", "DC", "AUTO", 1234}},
         {"Q32 all zeros",
-         SimFamily::Q32,
+         Family::Q32,
          with(volts, [](MeterState& s) { s.allZero = true; }),
          "313233 3B35333130310D0A",
          {"000.00", "V", "DC", "AUTO", 0}},
         {"Q32 overload 0L, 200 mV",
-         SimFamily::Q32,
+         Family::Q32,
          with(state(Function::MilliVolt, 3, 0),
               [](MeterState& s) { s.overload = Overload::ZeroL; }),
          "3A30303030333330300D0A",
          {"0.L", "mV", "DC", "", 200}},
         {"Q32 overload 0L with minus",
-         SimFamily::Q32,
+         Family::Q32,
          with(state(Function::MilliVolt, 3, 0),
               [](MeterState& s) {
                   s.overload = Overload::ZeroL;
@@ -93,38 +94,38 @@ TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
          "3A30303030333330340D0A",
          {"-0.L", "mV", "DC", "", -200}},
         {"Q32 overload L0",
-         SimFamily::Q32,
+         Family::Q32,
          with(state(Function::MilliVolt, 3, 0),
               [](MeterState& s) { s.overload = Overload::LZero; }),
          "3A3C303030333330300D0A",
          {"L0.", "mV", "DC", "", 200}},
         {"Q32 duty cycle",
-         SimFamily::Q32,
+         Family::Q32,
          state(Function::DutyCycle, 1, 4567),
          "30343536 37313C30340D0A",
          {"045.67", "%", "Frequency", "", 4567}},
         {"Q32 AC+DC",
-         SimFamily::Q32,
+         Family::Q32,
          with(state(Function::AcVolt, 2, 1000), [](MeterState& s) { s.coupling = Coupling::ACDC; }),
          "3031303030323233300D0A",
          {"01.000", "V", "AC+DC", "", 1000}},
         {"Q32 coupling 4-9: none",
-         SimFamily::Q32,
+         Family::Q32,
          with(state(Function::Ohm, 2, 12), [](MeterState& s) { s.coupling = Coupling::Other; }),
          "3030303132323434300D0A",
          {"0.0012", "k*", "", "", 12}},
         {"Q32 f 2 coupling 0: no DcAc",
-         SimFamily::Q32,
+         Family::Q32,
          state(Function::AcVolt, 4, 20),
          "3030303230343230300D0A",
          {"0002.0", "V", "", "", 20}},
         {"Q31 1.234 V auto",
-         SimFamily::Q31,
+         Family::Q31,
          with(state(Function::DcVolt, 1, 1234), [](MeterState& s) { s.autoRange = true; }),
          "3131323334 3B3030320D0A",
          {"1.234", "V", "", "AUTO", 1234}},
         {"Q31 AC",
-         SimFamily::Q31,
+         Family::Q31,
          with(state(Function::DcVolt, 1, 1234),
               [](MeterState& s) {
                   s.autoRange = true;
@@ -133,7 +134,7 @@ TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
          "3131323334 3B3030360D0A",
          {"1.234", "V", "AC", "AUTO", 1234}},
         {"Q31 AC and DC: DC wins",
-         SimFamily::Q31,
+         Family::Q31,
          with(state(Function::DcVolt, 1, 1234),
               [](MeterState& s) {
                   s.autoRange = true;
@@ -142,42 +143,42 @@ TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
          "3131323334 3B30303E0D0A",
          {"1.234", "V", "DC", "AUTO", 1234}},
         {"Q31 continuity",
-         SimFamily::Q31,
+         Family::Q31,
          state(Function::Continuity, 0, 123),
          "3030313233 353030300D0A",
          {"012", "&*", "", "MANU", 12}},
         {"Q31 diode overload",
-         SimFamily::Q31,
+         Family::Q31,
          with(state(Function::Diode, 0, 0), [](MeterState& s) { s.overload = Overload::ZeroL; }),
          "3030303030 313130300D0A",
          {".0L", ")V", "", "MANU", 20001}},
         {"Q31 frequency reading on a diode",
-         SimFamily::Q31,
+         Family::Q31,
          with(state(Function::Diode, 0, 1234), [](MeterState& s) { s.frequencyOverride = true; }),
          "3031323334 313031300D0A",
          {"1.23", "kHzV", "", "MANU", 123}},
         {"Q31 RPM",
-         SimFamily::Q31,
+         Family::Q31,
          state(Function::Rpm, 0, 1500),
          "3031353030 323830300D0A",
          {"15.00", "kRPM", "", "MANU", 1500}},
         {"Q13 1.234 V DC auto",
-         SimFamily::Q13,
+         Family::Q13,
          with(state(Function::DcVolt, 0, 1234), [](MeterState& s) { s.autoRange = true; }),
          "172035 4D5B617F8297A0B0C0D4E0",
          {"1.234", "V", "DC", "AUTO", 1234}},
         {"Q13 AC manual",
-         SimFamily::Q13,
+         Family::Q13,
          with(state(Function::DcVolt, 0, 1234), [](MeterState& s) { s.coupling = Coupling::AC; }),
          "192035 4D5B617F8297A0B0C0D4E0",
          {"1.234", "V", "AC", "MANU", 1234}},
         {"Q13 overload",
-         SimFamily::Q13,
+         Family::Q13,
          with(state(Function::DcVolt, 1, 0), [](MeterState& s) { s.overload = Overload::ZeroL; }),
          "15203047 5D6E788090A0B0C0D4E0",
          {"0.L", "V", "DC", "MANU", 20000}},
         {"Q13 Celsius with the volt bit",
-         SimFamily::Q13,
+         Family::Q13,
          with(state(Function::Celsius, 1, 250), [](MeterState& s) { s.coupling = Coupling::DC; }),
          "15273D 455B637E8F9DA0B0C0D4E1",
          {"025.0", "#", "", "MANU", 250}},
@@ -185,7 +186,7 @@ TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
     for (const Row& r : rows) {
         std::string want = r.bytes;
         want.erase(std::remove(want.begin(), want.end(), ' '), want.end());
-        EXPECT_EQ(hex(encodeFrame(r.family, r.s)), want) << r.what;
+        EXPECT_EQ(hex(meterFamily(r.family).encode(r.s)), want) << r.what;
         Expectation e(r.family);
         const ExpectedReading got = e.next(r.s);
         EXPECT_EQ(got.value, r.expected.value) << r.what;
@@ -198,7 +199,7 @@ TEST(SimEncoders, FramesOfTheDocumentedDisplays) {
 
 // Where a Q32 range leaves the full scale as it was, an overload reads the one before.
 TEST(SimEncoders, Q32FullScaleCarriesOverUnsetRanges) {
-    Expectation e(SimFamily::Q32);
+    Expectation e(Family::Q32);
     MeterState s = state(Function::DcVolt, 9, 0);
     s.overload = Overload::ZeroL;
     EXPECT_EQ(e.next(s).numeric, 20000); // the profile's start value
@@ -275,11 +276,11 @@ TEST(SimStream, LogLineAndDeterminism) {
     o.seed = 2;
     Simulator c(o);
     bool differs = false;
-    Simulator d(SimOptions{SimFamily::Q32, "tour", 1, {}, 20000, true});
+    Simulator d(SimOptions{Family::Q32, "tour", 1, {}, 20000, true});
     for (int i = 0; i < 20; ++i) differs |= c.next().bytes != d.next().bytes;
     EXPECT_TRUE(differs);
 
-    SimFrame q13 = Simulator(SimOptions{SimFamily::Q13, "tour", 1, {}, 20000, true}).next();
+    SimFrame q13 = Simulator(SimOptions{Family::Q13, "tour", 1, {}, 20000, true}).next();
     EXPECT_EQ(q13.bytes.size(), 14u); // Q13 frames need no lead-in
 }
 
@@ -328,15 +329,20 @@ void startShipped(Meter& m) {
            << "|" << e.range << "|" << e.numeric << "]";
 }
 
-void feedSerial(Meter& m, SimFamily family, const std::vector<std::uint8_t>& b) {
-    const int n = static_cast<int>(b.size());
-    if (family == SimFamily::Q32) HQ32RData(m, b.data(), n);
-    if (family == SimFamily::Q31) HQ31RData(m, b.data(), n);
-    if (family == SimFamily::Q13) HQ13RData(m, b.data(), n);
+void feedSerial(Meter& m, Family family, const std::vector<std::uint8_t>& b) {
+    meterFamily(family).serial(m, b.data(), static_cast<int>(b.size()));
+}
+
+// Every family of the table, and those the USB adapter reads.
+std::vector<Family> allFamilies(bool usbOnly = false) {
+    std::vector<Family> out;
+    for (const MeterFamily& f : meterFamilies())
+        if (!usbOnly || f.report) out.push_back(f.id);
+    return out;
 }
 
 TEST(SimCrossCheck, EveryTourFrameDecodesToItsReadingOnTheSerialRoad) {
-    for (SimFamily family : {SimFamily::Q32, SimFamily::Q31, SimFamily::Q13}) {
+    for (Family family : allFamilies()) {
         Meter m;
         startShipped(m);
         Collect c(m);
@@ -355,7 +361,7 @@ TEST(SimCrossCheck, EveryTourFrameDecodesToItsReadingOnTheSerialRoad) {
 }
 
 TEST(SimCrossCheck, EveryTourFrameDecodesOnTheHidRoad) {
-    for (SimFamily family : {SimFamily::Q32, SimFamily::Q13}) {
+    for (Family family : allFamilies(true)) {
         Meter m;
         startShipped(m);
         Collect c(m);
@@ -366,10 +372,7 @@ TEST(SimCrossCheck, EveryTourFrameDecodesOnTheHidRoad) {
             c.seen.clear();
             for (const InputReport& r :
                  encodeReports(f.bytes.data(), f.bytes.size(), 3 + i % 5, 1 + i % 2)) {
-                if (family == SimFamily::Q32)
-                    Q32ReportHandler(m, r[0], r.data() + 1, 8);
-                else
-                    Q13ReportHandler(m, r[0], r.data() + 1, 8);
+                meterFamily(family).report(m, r[0], r.data() + 1, 8);
             }
             ASSERT_EQ(c.seen.size(), 1u) << "frame " << i;
             ASSERT_EQ(c.seen[0].outcome, FrameOutcome::Decoded) << hex(f.bytes);
@@ -381,7 +384,7 @@ TEST(SimCrossCheck, EveryTourFrameDecodesOnTheHidRoad) {
 // Under line faults every intact frame that follows an intact frame still decodes, to its own
 // reading; how many damaged frames pass the framing check is counted.
 TEST(SimCrossCheck, IntactFramesAfterIntactFramesSurviveFaults) {
-    for (SimFamily family : {SimFamily::Q32, SimFamily::Q31, SimFamily::Q13}) {
+    for (Family family : allFamilies()) {
         Meter m;
         startShipped(m);
         Collect c(m);
@@ -413,10 +416,7 @@ TEST(SimCrossCheck, IntactFramesAfterIntactFramesSurviveFaults) {
         // A damaged frame passes only where the damage missed what the check looks at.
         EXPECT_LT(damagedPassed, damaged);
         std::printf("[   INFO   ] %s: %d damaged frames, %d of them passed the framing check\n",
-                    family == SimFamily::Q32   ? "Q32"
-                    : family == SimFamily::Q31 ? "Q31"
-                                               : "Q13",
-                    damaged, damagedPassed);
+                    std::string(meterFamily(family).name).c_str(), damaged, damagedPassed);
     }
 }
 

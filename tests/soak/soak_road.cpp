@@ -121,7 +121,7 @@ void runUntilQuiet(const Options& o, Progress progress, int quietMs, qint64 limi
 // simulator's own log line by line, so the comparison below is with what was really sent.
 std::vector<dmm::sim::SimFrame> sentFrames(const Options& o) {
     dmm::sim::SimOptions so;
-    so.family = dmm::sim::SimFamily::Q32;
+    so.family = dmm::Family::Q32;
     so.script = o.script.toStdString();
     so.seed = o.seed;
     dmm::sim::Simulator sim(so);

@@ -2,7 +2,7 @@
 // lines, connect and disconnect with the feature report, and the watchdog's drop.
 #include "UsbAdapter.h"
 
-#include "Encoders.h"
+#include "Expectation.h"
 #include "FakeHidPlatform.h"
 #include "HidReports.h"
 
@@ -174,7 +174,7 @@ TEST_F(UsbAdapterTest, ConnectSendsTheLineSetupBeforeReadingAndDisconnectSendsIt
         platform.pushReads(path, sim::encodeReports(frame.data(), frame.size()));
     }
     ASSERT_TRUE(runUntil([&] { return meter.counts.decoded == 20; }));
-    sim::Expectation expectation(sim::SimFamily::Q32);
+    sim::Expectation expectation(Family::Q32);
     const sim::ExpectedReading expected = expectation.next(s);
     EXPECT_EQ(meter.reading.ValueText, expected.value);
     EXPECT_EQ(meter.reading.UnitText, expected.unit);

@@ -8,6 +8,7 @@
 #include "Indicators.h"
 #include "JsonText.h"
 #include "Meter.h"
+#include "MeterFamily.h"
 
 #include <algorithm>
 #include <array>
@@ -39,7 +40,7 @@ constexpr std::size_t kMaxLineBytes = 1 << 20;
 constexpr std::size_t kMaxReportDataBytes = 65535;
 
 struct Options {
-    std::optional<Family> family;
+    const MeterFamily* family = nullptr;
     bool hid = false;
     std::string separator = ".";
     std::optional<std::string> countProfile;
@@ -95,15 +96,9 @@ std::string parseOptions(const std::vector<std::string>& args, Options& opt, boo
         };
         if (name == "--family") {
             const auto v = takeValue();
-            if (!v) return "--family needs q32, q13 or q31";
-            if (*v == "q32")
-                opt.family = Family::Q32;
-            else if (*v == "q13")
-                opt.family = Family::Q13;
-            else if (*v == "q31")
-                opt.family = Family::Q31;
-            else
-                return "unknown family '" + *v + "' (q32, q13 or q31)";
+            if (!v) return "--family needs " + meterFamilyNames();
+            opt.family = findMeterFamily(*v);
+            if (!opt.family) return "unknown family '" + *v + "' (" + meterFamilyNames() + ")";
         } else if (name == "--hid") {
             if (value) return "--hid takes no value";
             opt.hid = true;
@@ -124,9 +119,10 @@ std::string parseOptions(const std::vector<std::string>& args, Options& opt, boo
             return "unknown option '" + a + "'";
         }
     }
-    if (!opt.family) return "--family is required (q32, q13 or q31)";
-    if (opt.hid && *opt.family == Family::Q31)
-        return "family q31 has no report handler; --hid works with q32 and q13";
+    if (!opt.family) return "--family is required (" + meterFamilyNames() + ")";
+    if (opt.hid && !opt.family->report)
+        return "family " + std::string(opt.family->name) +
+               " has no report handler; --hid works with " + meterFamilyNames(true);
     return {};
 }
 
@@ -183,7 +179,7 @@ public:
         const CurrentReading& r = m_.reading;
         const IndicatorSet& lcd = m_.lcd;
         out_ += "{\"family\":";
-        appendJsonString(out_, familyName(family));
+        appendJsonString(out_, meterFamily(family).name);
         appendKey(out_, "frame");
         appendJsonString(out_, m_.FrameText);
         appendKey(out_, "value");
@@ -319,18 +315,7 @@ public:
 
 private:
     void feedSerial(const std::uint8_t* data, std::size_t size) {
-        const int n = static_cast<int>(size);
-        switch (*opt_.family) {
-        case Family::Q13:
-            HQ13RData(m_, data, n);
-            break;
-        case Family::Q31:
-            HQ31RData(m_, data, n);
-            break;
-        case Family::Q32:
-            HQ32RData(m_, data, n);
-            break;
-        }
+        opt_.family->serial(m_, data, static_cast<int>(size));
     }
 
     std::string endLine() {
@@ -339,10 +324,7 @@ private:
         if (!ok) return "line " + std::to_string(lineNumber_) + ": not a report of hex bytes";
         if (report_.empty()) return {}; // blank line
         const auto size = static_cast<std::uint16_t>(report_.size() - 1);
-        if (*opt_.family == Family::Q13)
-            Q13ReportHandler(m_, report_[0], report_.data() + 1, size);
-        else
-            Q32ReportHandler(m_, report_[0], report_.data() + 1, size);
+        opt_.family->report(m_, report_[0], report_.data() + 1, size);
         return {};
     }
 

@@ -4,6 +4,7 @@
 #include "Command.h"
 
 #include "HidReports.h"
+#include "MeterFamily.h"
 #include "Simulator.h"
 
 #include <cerrno>
@@ -20,6 +21,7 @@
 
 namespace {
 
+using namespace dmm;
 using namespace dmm::sim;
 
 const char kUsage[] =
@@ -88,12 +90,12 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
             o.hidReports = true;
         } else if (a == "--family") {
             if (!value(v)) return false;
-            bool ok = false;
-            o.sim.family = familyByName(v, &ok);
-            if (!ok) {
-                error = "unknown family '" + v + "' (q32, q13 or q31)";
+            const MeterFamily* family = findMeterFamily(v);
+            if (!family) {
+                error = "unknown family '" + v + "' (" + meterFamilyNames() + ")";
                 return false;
             }
+            o.sim.family = family->id;
         } else if (a == "--out") {
             if (!value(o.out)) return false;
         } else if (a == "--log") {
@@ -152,8 +154,8 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
         error = "--hid-reports writes report lines, which a serial port does not carry";
         return false;
     }
-    if (o.hidReports && o.sim.family == SimFamily::Q31) {
-        error = "the USB adapter has no Q31 road";
+    if (o.hidReports && !meterFamily(o.sim.family).report) {
+        error = "the USB adapter has no " + std::string(meterFamily(o.sim.family).name) + " road";
         return false;
     }
     // The sent script is checked again here, as --family may come after --script.

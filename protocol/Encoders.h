@@ -1,5 +1,5 @@
 // Frame encoders of the simulated meter, one per family, each written from the family's frame
-// layout, and the reading a decoder must make of each frame.
+// layout, the reading a decoder must make of each frame, and the tour of its functions.
 #pragma once
 
 #include "MeterModel.h"
@@ -18,26 +18,25 @@ std::vector<std::uint8_t> encodeQ31(const MeterState& s);
 // annunciator bits in the low nibble.
 std::vector<std::uint8_t> encodeQ13(const MeterState& s);
 
-std::vector<std::uint8_t> encodeFrame(SimFamily family, const MeterState& s);
-
-// Works out the reading from the meter state, frame by frame. It carries what a decoder carries
-// from one frame to the next: the Q32 full scale, which some ranges leave as it was (an overload
-// there reads the full scale of the range before). profileFullScale is the start-up full scale
-// of the count profile (20000 for the shipped 20000-count model); Q13 and Q31 overloads read it.
-class Expectation {
-public:
-    explicit Expectation(SimFamily family, std::int32_t profileFullScale = 20000);
-    ExpectedReading next(const MeterState& s);
-
-private:
-    ExpectedReading q32(const MeterState& s);
-    ExpectedReading q31(const MeterState& s) const;
-    ExpectedReading q13(const MeterState& s) const;
-
-    SimFamily family_;
-    std::int32_t profileFullScale_;
-    std::int32_t fullScale_;
+// What a decoder carries from one frame to the next that the reading depends on: the Q32 full
+// scale, which some ranges leave as it was (an overload there reads the full scale of the range
+// before). profileFullScale is the start-up full scale of the count profile (20000 for the
+// shipped 20000-count model); Q13 and Q31 overloads read it.
+struct ExpectationState {
+    std::int32_t profileFullScale = 20000;
+    std::int32_t fullScale = 20000;
 };
+
+// The reading a decoder must make of each family's frame of a state.
+ExpectedReading expectQ32(const MeterState& s, ExpectationState& st);
+ExpectedReading expectQ31(const MeterState& s, ExpectationState& st);
+ExpectedReading expectQ13(const MeterState& s, ExpectationState& st);
+
+// The "tour" script's states for each family: every function code and range, each coupling,
+// both overload forms, the sign and automatic ranging.
+std::vector<MeterState> tourQ32();
+std::vector<MeterState> tourQ31();
+std::vector<MeterState> tourQ13();
 
 // How many ranges the simulated Q13 meter has in a function (its range digits are 0 to n-1).
 int q13RangeCount(Function f);

@@ -162,7 +162,7 @@ std::vector<std::uint8_t> encodeQ31(const MeterState& s) {
             0x0A};
 }
 
-ExpectedReading Expectation::q31(const MeterState& s) const {
+ExpectedReading expectQ31(const MeterState& s, ExpectationState& carried) {
     const Q31Status st = q31Status(s);
     const char f = q31FunctionCode(s.function);
     Q31Meaning m = q31Meaning(f, s.range, (st.s1 & 8) != 0);
@@ -198,13 +198,55 @@ ExpectedReading Expectation::q31(const MeterState& s) const {
     e.range = (st.s3 & 2) ? "AUTO" : "MANU";
     if (overload) {
         e.value = sign + p[1] + "0" + p[2] + "L" + p[3];
-        e.numeric = sign.empty() ? profileFullScale_ + 1.0 : -(profileFullScale_ + 1.0);
+        e.numeric =
+            sign.empty() ? carried.profileFullScale + 1.0 : -(carried.profileFullScale + 1.0);
     } else {
         e.value = sign + d[0] + p[1] + d[1] + p[2] + d[2] + p[3] + d[3];
         const double magnitude = std::stod(d[0] + d[1] + d[2] + d[3]);
         e.numeric = sign.empty() ? magnitude : -magnitude;
     }
     return e;
+}
+
+namespace {
+
+struct Walk {
+    Function function;
+    int firstRange;
+    int lastRange;
+};
+
+} // namespace
+
+// The "tour" script: every function and range in turn, with the display forms varied.
+std::vector<MeterState> tourQ31() {
+    const Walk walks[] = {
+        {Function::DcVolt, 0, 5},   {Function::MilliVolt, 0, 0},   {Function::AcVolt, 1, 4},
+        {Function::MicroAmp, 0, 1}, {Function::MilliAmp, 0, 2},    {Function::Amp, 0, 1},
+        {Function::Ohm, 0, 6},      {Function::Frequency, 0, 6},   {Function::Rpm, 0, 5},
+        {Function::Celsius, 0, 0},  {Function::Fahrenheit, 0, 0},  {Function::Continuity, 0, 0},
+        {Function::Diode, 0, 0},    {Function::Capacitance, 0, 7}, {Function::None, 0, 0},
+        {Function::Watt, 0, 0}};
+    std::vector<MeterState> out;
+    int i = 0;
+    for (const Walk& w : walks) {
+        for (int r = w.firstRange; r <= w.lastRange; ++r, ++i) {
+            MeterState s;
+            s.function = w.function;
+            s.range = r;
+            static const Coupling couplings[] = {Coupling::Default, Coupling::AC, Coupling::DC,
+                                                 Coupling::ACDC};
+            s.coupling = w.function == Function::AcVolt ? Coupling::AC : couplings[i % 4];
+            s.negative = (i / 2) % 2 == 1;
+            s.autoRange = i % 3 != 1;
+            s.lowBattery = i % 8 == 5;
+            s.serialOutput = i % 4 != 3;
+            if (i % 9 == 4) s.overload = Overload::ZeroL;
+            if (i % 10 == 7) s.frequencyOverride = true;
+            out.push_back(s);
+        }
+    }
+    return out;
 }
 
 } // namespace dmm::sim

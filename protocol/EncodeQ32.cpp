@@ -175,10 +175,10 @@ std::vector<std::uint8_t> encodeQ32(const MeterState& s) {
             0x0A};
 }
 
-ExpectedReading Expectation::q32(const MeterState& s) {
+ExpectedReading expectQ32(const MeterState& s, ExpectationState& st) {
     const int f = q32FunctionCode(s.function);
     const Q32Row row = q32Row(f, s.range);
-    if (row.fullScale >= 0) fullScale_ = row.fullScale;
+    if (row.fullScale >= 0) st.fullScale = row.fullScale;
     int point = row.point;
     std::string unit = row.unit;
     std::string sign = s.negative ? "-" : "";
@@ -211,10 +211,10 @@ ExpectedReading Expectation::q32(const MeterState& s) {
     auto sep = [point](int slot) { return point == slot ? "." : ""; };
     if (s.overload == Overload::LZero) {
         e.value = "L0.";
-        e.numeric = sign.empty() ? fullScale_ : -fullScale_;
+        e.numeric = sign.empty() ? st.fullScale : -st.fullScale;
     } else if (s.overload == Overload::ZeroL) {
         e.value = sign + sep(0) + sep(1) + "0" + sep(2) + "L" + sep(3);
-        e.numeric = sign.empty() ? fullScale_ : -fullScale_;
+        e.numeric = sign.empty() ? st.fullScale : -st.fullScale;
     } else {
         std::string digits;
         if (s.allZero) {
@@ -233,6 +233,39 @@ ExpectedReading Expectation::q32(const MeterState& s) {
         e.numeric = sign.empty() || magnitude == 0 ? magnitude : -magnitude;
     }
     return e;
+}
+
+// The "tour" script: every function and range in turn, with the display forms varied.
+std::vector<MeterState> tourQ32() {
+    std::vector<MeterState> out;
+    const Function functions[] = {
+        Function::None,      Function::DcVolt,      Function::AcVolt,     Function::MilliVolt,
+        Function::Ohm,       Function::Capacitance, Function::Celsius,    Function::MicroAmp,
+        Function::MilliAmp,  Function::Amp,         Function::Continuity, Function::Diode,
+        Function::Frequency, Function::Fahrenheit,  Function::Watt,       Function::LoopPercent,
+        Function::DutyCycle};
+    int i = 0;
+    for (Function f : functions) {
+        for (int r = 0; r <= 9; ++r, ++i) {
+            MeterState s;
+            s.function = f;
+            s.range = r;
+            static const Coupling couplings[] = {Coupling::Default, Coupling::AC, Coupling::DC,
+                                                 Coupling::ACDC, Coupling::Other};
+            s.coupling = couplings[i % 5];
+            s.negative = (i / 2) % 2 == 1;
+            s.autoRange = i % 3 != 1;
+            s.status8 = i % 4 == 3;
+            s.fourDigits = i % 7 == 3;
+            s.allZero = i % 11 == 5;
+            // An overload where the range keeps the last full scale would read the full scale of
+            // whatever frame came before, which a receiver that joined late has not seen.
+            if (q32RangeDefined(f, r) && i % 6 == 0) s.overload = Overload::ZeroL;
+            if (q32RangeDefined(f, r) && i % 6 == 3) s.overload = Overload::LZero;
+            out.push_back(s);
+        }
+    }
+    return out;
 }
 
 } // namespace dmm::sim

@@ -213,7 +213,7 @@ std::vector<std::uint8_t> encodeQ13(const MeterState& s) {
     return out;
 }
 
-ExpectedReading Expectation::q13(const MeterState& s) const {
+ExpectedReading expectQ13(const MeterState& s, ExpectationState& st) {
     const Q13Range& r = q13Range(s);
     const Q13Digits d = q13Digits(s);
     const auto [ac, dc] = q13Coupling(s);
@@ -228,12 +228,43 @@ ExpectedReading Expectation::q13(const MeterState& s) const {
     auto sep = [&r](int k) { return r.point == k ? "." : ""; };
     e.value = sign + d.text[0] + sep(1) + d.text[1] + sep(2) + d.text[2] + sep(3) + d.text[3];
     if (d.overload) {
-        e.numeric = sign.empty() ? profileFullScale_ : -profileFullScale_;
+        e.numeric = sign.empty() ? st.profileFullScale : -st.profileFullScale;
     } else {
         const double magnitude = static_cast<double>(s.count % 10000);
         e.numeric = sign.empty() ? magnitude : -magnitude;
     }
     return e;
+}
+
+// The "tour" script: every function and range in turn, with the display forms varied.
+std::vector<MeterState> tourQ13() {
+    const Function functions[] = {Function::DcVolt,    Function::AcVolt,      Function::MilliVolt,
+                                  Function::Ohm,       Function::Capacitance, Function::Frequency,
+                                  Function::Celsius,   Function::MicroAmp,    Function::MilliAmp,
+                                  Function::Amp,       Function::Continuity,  Function::Diode,
+                                  Function::DutyCycle, Function::None};
+    std::vector<MeterState> out;
+    int i = 0;
+    for (Function f : functions) {
+        for (int r = 0; r < q13RangeCount(f); ++r, ++i) {
+            MeterState s;
+            s.function = f;
+            s.range = r;
+            static const Coupling couplings[] = {Coupling::Default, Coupling::AC, Coupling::DC,
+                                                 Coupling::ACDC, Coupling::Default};
+            s.coupling = couplings[i % 5];
+            s.negative = (i / 2) % 2 == 1;
+            s.autoRange = i % 3 != 1;
+            s.lowBattery = i % 7 == 2;
+            s.hold = i % 5 == 1;
+            s.rec = i % 6 == 4;
+            s.serialOutput = i % 4 != 3;
+            s.blankLeading = i % 4 == 2;
+            if (i % 9 == 4) s.overload = Overload::ZeroL;
+            out.push_back(s);
+        }
+    }
+    return out;
 }
 
 } // namespace dmm::sim

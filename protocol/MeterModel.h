@@ -8,8 +8,6 @@
 
 namespace dmm::sim {
 
-enum class SimFamily { Q13, Q31, Q32 };
-
 enum class Function : std::uint8_t {
     None,        // no function annunciator (Q32 code 0)
     DcVolt,      // volt, DC
