@@ -1,6 +1,7 @@
 #include "ChartArea.h"
 
 #include "Fonts.h"
+#include "Reading.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -67,7 +68,10 @@ ChartArea::ChartArea(QWidget* parent) : QChartView(parent) {
     axisY_->setLabelsFont(uiFont(QLatin1String(kArial), 10));
     axisY_->setLinePen(QPen(QColor(0x00, 0x40, 0x80), 1, Qt::DashLine));
     axisY_->setMinorTickCount(4);
-    axisY_->setRange(-40000, 40000);
+    // Before start-up applies the model's count profile, the axis spans the default profile's
+    // full scale.
+    const double span = countProfile("4").fullScale;
+    axisY_->setRange(-span, span);
     c->addAxis(axisX_, Qt::AlignBottom);
     c->addAxis(axisY_, Qt::AlignLeft);
     for (QAbstractSeries* s :
@@ -84,11 +88,11 @@ ChartArea::ChartArea(QWidget* parent) : QChartView(parent) {
     leftWall_->setZValue(-1);
     connect(c, &QChart::plotAreaChanged, this, [this] { placeLeftWall(); });
 
-    edit1_ = new QLineEdit(QStringLiteral("30000"), this);
+    edit1_ = new QLineEdit(QString::number(kLimitFieldText), this);
     edit1_->setObjectName(QStringLiteral("Edit1"));
     edit1_->setGeometry(6, 6, 41, 22);
     edit1_->setFont(uiFont(QLatin1String(kArial), 11));
-    edit2_ = new QLineEdit(QStringLiteral("-30000"), this);
+    edit2_ = new QLineEdit(QString::number(-kLimitFieldText), this);
     edit2_->setObjectName(QStringLiteral("Edit2"));
     edit2_->setGeometry(6, 258, 41, 22);
     edit2_->setFont(uiFont(QLatin1String(kArial), 11));

@@ -23,6 +23,12 @@ namespace dmm::app {
 // holds; a page of the default 100 points is always handed over whole.
 inline constexpr std::size_t kMaxDrawnPoints = 4000;
 
+// The value-axis limit fields' stored texts, the upper limit and its mirror below.
+inline constexpr int kLimitFieldText = 30000;
+// What an empty or non-numeric limit field is replaced by (the lower field by its mirror). It
+// differs from the stored texts: the replacement is the upper limit rule's own value.
+inline constexpr int kLimitFieldFallback = 20000;
+
 class ChartArea : public QChartView, public ChartSurface {
     Q_OBJECT
 public:

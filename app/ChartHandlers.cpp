@@ -154,13 +154,13 @@ int axisLimit(QLineEdit* field, int fallback) {
 
 void TFCOMM::Timer5Timer() {
     Timer5->stop();
-    pager_->SetMaximum(axisLimit(Edit1, 20000));
+    pager_->SetMaximum(axisLimit(Edit1, kLimitFieldFallback));
 }
 
 void TFCOMM::Timer6Timer() {
     Timer6->stop();
     // The lower limit falls back to the mirror of the upper limit's fallback.
-    pager_->SetMinimum(axisLimit(Edit2, -20000));
+    pager_->SetMinimum(axisLimit(Edit2, -kLimitFieldFallback));
 }
 
 } // namespace dmm::app
