@@ -65,10 +65,11 @@ protected:
 
     // Runs `dmm decode args...`; with `pipeFrom` set, that file is piped in through cat, so the
     // tool reads a real pipe.
-    Result run(const std::vector<std::string>& args, const std::string& pipeFrom = {}) {
+    Result run(const std::vector<std::string>& args, const std::string& pipeFrom = {},
+               const std::string& command = "decode") {
         std::string cmd;
         if (!pipeFrom.empty()) cmd = "cat " + quote(pipeFrom) + " | ";
-        cmd += quote(tool_) + " decode";
+        cmd += quote(tool_) + " " + command;
         for (const auto& a : args) cmd += " " + quote(a);
         if (pipeFrom.empty()) cmd += " < /dev/null";
         cmd += " > " + quote(dir_ + "/out") + " 2> " + quote(dir_ + "/err");
@@ -235,6 +236,24 @@ TEST_F(DecodeTool, BadOptionsAndInputsExitWithTwo) {
     const Result tooWide = run({"--hid", "--family", "q32", writeInput("w", "00 100\n")});
     EXPECT_EQ(tooWide.rc, 2);
     EXPECT_NE(tooWide.err.find("line 1"), std::string::npos) << tooWide.err;
+}
+
+// Every command parses its options alike: --help and --version on standard output with exit 0,
+// an unknown option on standard error with exit 2.
+TEST_F(DecodeTool, EveryCommandAnswersHelpAndVersionAlike) {
+    for (const std::string command : {"decode", "simulate"}) {
+        const Result help = run({"--help"}, {}, command);
+        EXPECT_EQ(help.rc, 0) << command;
+        EXPECT_EQ(help.out.rfind("usage: dmm " + command, 0), 0u) << help.out;
+        EXPECT_NE(help.out.find("--version"), std::string::npos) << help.out;
+        const Result version = run({"--version"}, {}, command);
+        EXPECT_EQ(version.rc, 0) << command;
+        EXPECT_EQ(version.out, "dmm " + command + " " DMM_TEST_VERSION "\n");
+        const Result bad = run({"--frobnicate"}, {}, command);
+        EXPECT_EQ(bad.rc, 2) << command;
+        EXPECT_EQ(bad.err.rfind("dmm " + command + ": ", 0), 0u) << bad.err;
+        EXPECT_TRUE(bad.out.empty()) << bad.out;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // input report per line) go through the family's handler exactly as the program's links feed
 // it; every decoded frame is printed as one JSON object per line.
 #include "Command.h"
+#include "CommandLine.h"
 
 #include "Decoders.h"
 #include "FrameAssembly.h"
@@ -55,70 +56,57 @@ int fail(const std::string& message) {
     return 2;
 }
 
-int badOption(const std::string& message) {
-    std::fprintf(stderr, "dmm decode: %s\nusage: dmm %s\n", message.c_str(), kUsage);
-    return 2;
-}
-
 std::optional<bool> parseSwitch(std::string_view value) {
     if (value == "1") return true;
     if (value == "0") return false;
     return std::nullopt;
 }
 
-// Returns an error text, empty on success. `help` is set for -h/--help.
-std::string parseOptions(const std::vector<std::string>& args, Options& opt, bool& help) {
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (optionsEnded || a == "-" || a.empty() || a[0] != '-') {
-            if (opt.file) return "more than one input file given";
-            opt.file = a;
-            continue;
-        }
-        if (a == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (a == "-h" || a == "--help") {
-            help = true;
-            return {};
-        }
-        // --name=value or --name value for the options that take a value.
-        const std::size_t eq = a.find('=');
-        const std::string name = a.substr(0, eq);
-        std::optional<std::string> value;
-        if (eq != std::string::npos) value = a.substr(eq + 1);
-        auto takeValue = [&]() -> std::optional<std::string> {
-            if (value) return value;
-            if (i + 1 < args.size()) return args[++i];
-            return std::nullopt;
-        };
-        if (name == "--family") {
-            const auto v = takeValue();
-            if (!v) return "--family needs " + meterFamilyNames();
-            opt.family = findMeterFamily(*v);
-            if (!opt.family) return "unknown family '" + *v + "' (" + meterFamilyNames() + ")";
-        } else if (name == "--hid") {
-            if (value) return "--hid takes no value";
-            opt.hid = true;
-        } else if (name == "--separator") {
-            const auto v = takeValue();
-            if (!v) return "--separator needs a text";
-            opt.separator = *v;
-        } else if (name == "--count-profile") {
-            const auto v = takeValue();
-            if (!v || (*v != "2" && *v != "4")) return "--count-profile needs 2 or 4";
-            opt.countProfile = *v;
-        } else if (name == "--ifqv14" || name == "--ifqv16" || name == "--ifqv31") {
-            std::optional<bool> on = true;
-            if (value) on = parseSwitch(*value);
-            if (!on) return name + " takes 0 or 1";
-            (name == "--ifqv14" ? opt.ifqv14 : name == "--ifqv16" ? opt.ifqv16 : opt.ifqv31) = *on;
-        } else {
-            return "unknown option '" + a + "'";
-        }
+constexpr const char* kDescription =
+    "Decodes a recorded stream of meter bytes (or, with --hid, the USB adapter's input reports,\n"
+    "one line of hex bytes each) into one JSON line per decoded frame.";
+
+void addOptions(CommandLine& cl) {
+    cl.addValueOption(
+        QStringLiteral("family"), QStringLiteral("family"),
+        QStringLiteral("The protocol family: %1.").arg(QString::fromStdString(meterFamilyNames())));
+    cl.addFlag(QStringLiteral("hid"), QStringLiteral("Read input report lines."));
+    cl.addValueOption(QStringLiteral("separator"), QStringLiteral("S"),
+                      QStringLiteral("The decimal separator (default \".\")."));
+    cl.addValueOption(QStringLiteral("count-profile"), QStringLiteral("2|4"),
+                      QStringLiteral("The count profile (default: the variant's)."));
+    cl.addFlag(QStringLiteral("ifqv14"), QStringLiteral("Set the variant switch IFQV14."));
+    cl.addFlag(QStringLiteral("ifqv16"), QStringLiteral("Set the variant switch IFQV16."));
+    cl.addValueOption(QStringLiteral("ifqv31"), QStringLiteral("0|1"),
+                      QStringLiteral("The shipped variant switch (default 1)."));
+}
+
+// Returns an error text, empty on success.
+std::string readOptions(const CommandLine& cl, Options& opt) {
+    if (cl.isSet(QStringLiteral("family"))) {
+        opt.family = findMeterFamily(cl.value(QStringLiteral("family")));
+        if (!opt.family)
+            return "unknown family '" + cl.value(QStringLiteral("family")) + "' (" +
+                   meterFamilyNames() + ")";
     }
+    opt.hid = cl.isSet(QStringLiteral("hid"));
+    if (cl.isSet(QStringLiteral("separator")))
+        opt.separator = cl.value(QStringLiteral("separator"));
+    if (cl.isSet(QStringLiteral("count-profile"))) {
+        opt.countProfile = cl.value(QStringLiteral("count-profile"));
+        if (*opt.countProfile != "2" && *opt.countProfile != "4")
+            return "--count-profile needs 2 or 4";
+    }
+    opt.ifqv14 = cl.isSet(QStringLiteral("ifqv14"));
+    opt.ifqv16 = cl.isSet(QStringLiteral("ifqv16"));
+    if (cl.isSet(QStringLiteral("ifqv31"))) {
+        const auto on = parseSwitch(cl.value(QStringLiteral("ifqv31")));
+        if (!on) return "--ifqv31 takes 0 or 1";
+        opt.ifqv31 = *on;
+    }
+    const std::vector<std::string> files = cl.positional();
+    if (files.size() > 1) return "more than one input file given";
+    if (!files.empty()) opt.file = files[0];
     if (!opt.family) return "--family is required (" + meterFamilyNames() + ")";
     if (opt.hid && !opt.family->report)
         return "family " + std::string(opt.family->name) +
@@ -336,13 +324,11 @@ private:
 };
 
 int runDecode(const std::vector<std::string>& args) {
+    CommandLine cl("decode", kUsage, kDescription);
+    addOptions(cl);
+    if (const auto done = cl.parse(args)) return *done;
     Options opt;
-    bool help = false;
-    if (const std::string err = parseOptions(args, opt, help); !err.empty()) return badOption(err);
-    if (help) {
-        std::printf("usage: dmm %s\n", kUsage);
-        return 0;
-    }
+    if (const std::string err = readOptions(cl, opt); !err.empty()) return cl.usageError(err);
 
     int fd = STDIN_FILENO;
     std::string inputName = "standard input";

@@ -16,9 +16,8 @@ std::map<std::string, Entry>& registry() {
 }
 
 void usage(FILE* out) {
-    std::fprintf(out, "usage: dmm <command> [options]\n\ncommands:\n");
-    for (const auto& [name, entry] : registry())
-        std::fprintf(out, "  %s\n", entry.usage.c_str());
+    std::fprintf(out, "usage: dmm <command> [options]\n       dmm <command> --help\n\ncommands:\n");
+    for (const auto& [name, entry] : registry()) std::fprintf(out, "  %s\n", entry.usage.c_str());
 }
 } // namespace
 
@@ -37,6 +36,10 @@ int main(int argc, char** argv) {
     std::string name = argv[1];
     if (name == "-h" || name == "--help" || name == "help") {
         usage(stdout);
+        return 0;
+    }
+    if (name == "--version") {
+        std::printf("dmm %s\n", DMM_VERSION);
         return 0;
     }
     auto it = registry().find(name);

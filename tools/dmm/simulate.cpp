@@ -2,6 +2,7 @@
 // output, a file or a pseudo-terminal that the program opens as its COM port, paced like a meter,
 // optionally damaged, with a log of what each frame must decode to.
 #include "Command.h"
+#include "CommandLine.h"
 
 #include "HidReports.h"
 #include "MeterFamily.h"
@@ -23,19 +24,23 @@ namespace {
 
 using namespace dmm;
 using namespace dmm::sim;
+using dmm::cli::CommandLine;
 
-const char kUsage[] =
+const char kSynopsis[] =
     "simulate [--family q32|q13|q31] [--pty | --out FILE] [--rate N] [--count N] [--seed S]\n"
     "           [--script tour|wander] [--fault drop|corrupt|stray:P ...] [--log FILE]\n"
-    "           [--hid-reports]\n"
-    "      A simulated meter. Frames go to standard output, FILE, or a new pseudo-terminal\n"
-    "      whose device path is the first line printed (point DMM_COM1 at it); the terminal\n"
-    "      stays open until SIGINT/SIGTERM, also after --count frames. --rate: frames per\n"
-    "      second (default 2.5, as a meter sends; 0: as fast as the output takes them).\n"
-    "      --fault: a lost, changed or added byte with probability P per frame. --log: one\n"
-    "      JSON line per frame sent (\"bytes\" of the first Q31/Q32 frame begin with the 0x0A\n"
-    "      that starts the stream). --hid-reports: the USB adapter's input reports, one line\n"
-    "      each (hex: report ID, 8 data bytes), as dmm decode --hid reads them.";
+    "           [--hid-reports]";
+const char kDescription[] =
+    "A simulated meter. Frames go to standard output, FILE, or a new pseudo-terminal whose device\n"
+    "path is the first line printed (point DMM_COM1 at it); the terminal stays open until\n"
+    "SIGINT/SIGTERM, also after --count frames. --rate: frames per second (default 2.5, as a\n"
+    "meter sends; 0: as fast as the output takes them). --fault: a lost, changed or added byte\n"
+    "with probability P per frame. --log: one JSON line per frame sent (\"bytes\" of the first\n"
+    "Q31/Q32 frame begin with the 0x0A that starts the stream). --hid-reports: the USB\n"
+    "adapter's input reports, one line each (hex: report ID, 8 data bytes), as dmm decode --hid\n"
+    "reads them.";
+const std::string kUsage =
+    std::string(kSynopsis) + "\n      A simulated meter; dmm simulate --help for more.";
 
 volatile std::sig_atomic_t g_stop = 0;
 void onSignal(int) {
@@ -52,11 +57,6 @@ struct Options {
     bool hidReports = false;
 };
 
-int fail(const std::string& message) {
-    std::fprintf(stderr, "dmm simulate: %s\n", message.c_str());
-    return 2;
-}
-
 // Everything written in full, blocking; false when stopped or the output is gone.
 bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
     while (n > 0) {
@@ -72,79 +72,90 @@ bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
     return true;
 }
 
-bool parse(const std::vector<std::string>& args, Options& o, std::string& error) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& into) {
-            if (i + 1 >= args.size()) {
-                error = a + " needs a value";
-                return false;
-            }
-            into = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--pty") {
-            o.pty = true;
-        } else if (a == "--hid-reports") {
-            o.hidReports = true;
-        } else if (a == "--family") {
-            if (!value(v)) return false;
-            const MeterFamily* family = findMeterFamily(v);
-            if (!family) {
-                error = "unknown family '" + v + "' (" + meterFamilyNames() + ")";
-                return false;
-            }
-            o.sim.family = family->id;
-        } else if (a == "--out") {
-            if (!value(o.out)) return false;
-        } else if (a == "--log") {
-            if (!value(o.log)) return false;
-        } else if (a == "--script") {
-            if (!value(v)) return false;
-            if (!makeScript(v, o.sim.family)) {
-                error = "unknown script '" + v + "' (tour or wander)";
-                return false;
-            }
-            o.sim.script = v;
-        } else if (a == "--rate") {
-            if (!value(v)) return false;
-            char* end = nullptr;
-            o.rate = std::strtod(v.c_str(), &end);
-            if (v.empty() || *end || !(o.rate >= 0) || o.rate > 1e6) {
-                error = "--rate needs a number of frames per second, 0 or more";
-                return false;
-            }
-        } else if (a == "--count" || a == "--seed") {
-            if (!value(v)) return false;
-            char* end = nullptr;
-            errno = 0;
-            const unsigned long long n = std::strtoull(v.c_str(), &end, 10);
-            if (v.empty() || *end || v[0] == '-' || errno) {
-                error = a + " needs a whole number";
-                return false;
-            }
-            if (a == "--count") {
-                o.count = n;
-            } else {
-                if (n > 0xFFFFFFFFull) {
-                    error = "--seed is at most 4294967295";
-                    return false;
-                }
-                o.sim.seed = static_cast<std::uint32_t>(n);
-            }
-        } else if (a == "--fault") {
-            if (!value(v)) return false;
-            const auto f = parseFault(v);
-            if (!f) {
-                error = "--fault needs KIND:P with KIND drop, corrupt or stray and P from 0 to 1";
-                return false;
-            }
-            o.sim.faults.push_back(*f);
-        } else {
-            error = "unknown option '" + a + "'";
+void addOptions(CommandLine& cl) {
+    const auto value = [&cl](const char* name, const char* valueName, const char* help) {
+        cl.addValueOption(QLatin1String(name), QLatin1String(valueName), QLatin1String(help));
+    };
+    value("family", "family", "The protocol family (default q32).");
+    cl.addFlag(QStringLiteral("pty"), QStringLiteral("Write to a new pseudo-terminal."));
+    value("out", "FILE", "Write to FILE.");
+    value("rate", "N", "Frames per second (default 2.5; 0: as fast as taken).");
+    value("count", "N", "Stop after N frames.");
+    value("seed", "S", "The seed of the script and the faults.");
+    value("script", "name", "tour or wander (default wander).");
+    value("fault", "KIND:P", "drop, corrupt or stray with probability P; repeatable.");
+    value("log", "FILE", "One JSON line per frame sent.");
+    cl.addFlag(QStringLiteral("hid-reports"), QStringLiteral("Write USB adapter input reports."));
+}
+
+bool wholeNumber(const std::string& v, unsigned long long& n) {
+    char* end = nullptr;
+    errno = 0;
+    n = std::strtoull(v.c_str(), &end, 10);
+    return !v.empty() && !*end && v[0] != '-' && !errno;
+}
+
+bool readNumbers(const CommandLine& cl, Options& o, std::string& error) {
+    if (cl.isSet(QStringLiteral("rate"))) {
+        const std::string v = cl.value(QStringLiteral("rate"));
+        char* end = nullptr;
+        o.rate = std::strtod(v.c_str(), &end);
+        if (v.empty() || *end || !(o.rate >= 0) || o.rate > 1e6) {
+            error = "--rate needs a number of frames per second, 0 or more";
             return false;
         }
+    }
+    unsigned long long n = 0;
+    if (cl.isSet(QStringLiteral("count"))) {
+        if (!wholeNumber(cl.value(QStringLiteral("count")), n)) {
+            error = "--count needs a whole number";
+            return false;
+        }
+        o.count = n;
+    }
+    if (cl.isSet(QStringLiteral("seed"))) {
+        if (!wholeNumber(cl.value(QStringLiteral("seed")), n) || n > 0xFFFFFFFFull) {
+            error = "--seed needs a whole number up to 4294967295";
+            return false;
+        }
+        o.sim.seed = static_cast<std::uint32_t>(n);
+    }
+    return true;
+}
+
+bool readOptions(const CommandLine& cl, Options& o, std::string& error) {
+    if (!cl.positional().empty()) {
+        error = "unexpected argument '" + cl.positional()[0] + "'";
+        return false;
+    }
+    if (cl.isSet(QStringLiteral("family"))) {
+        const MeterFamily* family = findMeterFamily(cl.value(QStringLiteral("family")));
+        if (!family) {
+            error = "unknown family '" + cl.value(QStringLiteral("family")) + "' (" +
+                    meterFamilyNames() + ")";
+            return false;
+        }
+        o.sim.family = family->id;
+    }
+    o.pty = cl.isSet(QStringLiteral("pty"));
+    o.hidReports = cl.isSet(QStringLiteral("hid-reports"));
+    o.out = cl.value(QStringLiteral("out"));
+    o.log = cl.value(QStringLiteral("log"));
+    if (cl.isSet(QStringLiteral("script"))) {
+        o.sim.script = cl.value(QStringLiteral("script"));
+        if (!makeScript(o.sim.script, o.sim.family)) {
+            error = "unknown script '" + o.sim.script + "' (tour or wander)";
+            return false;
+        }
+    }
+    if (!readNumbers(cl, o, error)) return false;
+    for (const std::string& v : cl.values(QStringLiteral("fault"))) {
+        const auto f = parseFault(v);
+        if (!f) {
+            error = "--fault needs KIND:P with KIND drop, corrupt or stray and P from 0 to 1";
+            return false;
+        }
+        o.sim.faults.push_back(*f);
     }
     if (o.pty && !o.out.empty()) {
         error = "--pty and --out exclude each other";
@@ -156,11 +167,6 @@ bool parse(const std::vector<std::string>& args, Options& o, std::string& error)
     }
     if (o.hidReports && !meterFamily(o.sim.family).report) {
         error = "the USB adapter has no " + std::string(meterFamily(o.sim.family).name) + " road";
-        return false;
-    }
-    // The sent script is checked again here, as --family may come after --script.
-    if (!makeScript(o.sim.script, o.sim.family)) {
-        error = "unknown script";
         return false;
     }
     o.sim.leadingLineFeed = !o.hidReports;
@@ -209,9 +215,12 @@ std::string reportText(const InputReport& r) {
 }
 
 int runSimulate(const std::vector<std::string>& args) {
+    CommandLine cl("simulate", kSynopsis, kDescription);
+    addOptions(cl);
+    if (const auto done = cl.parse(args)) return *done;
     Options o;
     std::string error;
-    if (!parse(args, o, error)) return fail(error);
+    if (!readOptions(cl, o, error)) return cl.usageError(error);
 
     struct sigaction sa {};
     sa.sa_handler = onSignal;
@@ -299,6 +308,6 @@ int runSimulate(const std::vector<std::string>& args) {
     return status;
 }
 
-const dmm::cli::CommandRegistrar registrar("simulate", kUsage, runSimulate);
+const dmm::cli::CommandRegistrar registrar("simulate", kUsage.c_str(), runSimulate);
 
 } // namespace
