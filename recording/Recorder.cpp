@@ -60,7 +60,7 @@ Recorder::Recorder(ReadingsTable& table, ChartFeed* chart)
 
 RecordResult Recorder::INDataToTable(const CurrentReading& reading, bool repeatChecked,
                                      bool recallChecked, std::optional<QTime> takenAt) {
-    if (recordLimit_ <= recordedCount_) return {RecordOutcome::LimitReached};
+    if (recordLimit_ <= recordedCount_ || numbersUsedUp_) return {RecordOutcome::LimitReached};
     std::string key = duplicateKey(reading);
     RecordResult result{RecordOutcome::Duplicate};
     if (repeatChecked || key != lastRecordedKey_) {
@@ -83,13 +83,18 @@ RecordResult Recorder::INDataToTable(const CurrentReading& reading, bool repeatC
         result.outcome = RecordOutcome::Appended;
         if (chart_) result.currentPage = chart_->AddValue(reading.NumericValue);
     }
-    ++nextRecordNo_;
+    // The largest number is given once; NextRecordNo then stays on it.
+    if (nextRecordNo_ == std::numeric_limits<int>::max())
+        numbersUsedUp_ = true;
+    else
+        ++nextRecordNo_;
     return result;
 }
 
 void Recorder::clear() {
     if (!table_.empty()) table_.clear();
     nextRecordNo_ = 1;
+    numbersUsedUp_ = false;
     recordedCount_ = 0;
 }
 

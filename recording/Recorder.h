@@ -47,7 +47,8 @@ inline constexpr const char* kClearDataQuestion = "Are you sure to delete the da
 enum class RecordOutcome {
     Appended,     // a row was appended (and the value plotted)
     Duplicate,    // "Repeat" unchecked and equal to the last appended reading: number skipped
-    LimitReached, // RecordedCount has reached RecordLimit (or the table is full): nothing changed
+    LimitReached, // RecordedCount has reached RecordLimit, the record numbers are used up (the
+                  // largest has been given) or the table is full: nothing changed
 };
 
 struct RecordResult {
@@ -83,8 +84,15 @@ public:
     // recording at once, rows stay).
     void setRecordLimit(int limit) { recordLimit_ = limit; }
 
-    // Numbering that goes on after rows recorded elsewhere (a log file being continued).
-    void setNextRecordNo(int next) { nextRecordNo_ = next; }
+    // Numbering that goes on after rows recorded elsewhere (a log file being continued); also
+    // the way a test starts near the largest number.
+    void setNextRecordNo(int next) {
+        nextRecordNo_ = next;
+        numbersUsedUp_ = false;
+    }
+    // True once the largest record number (2147483647, what the 32-bit `no` field holds) has
+    // been given: numbering never wraps, so recording stops as at the record limit until clear().
+    bool numbersUsedUp() const { return numbersUsedUp_; }
 
     int NextRecordNo() const { return nextRecordNo_; }
     int RecordedCount() const { return recordedCount_; }
@@ -99,6 +107,7 @@ private:
     std::function<QTime()> now_;
     QString separator_;
     int nextRecordNo_ = 1;
+    bool numbersUsedUp_ = false;
     int recordedCount_ = 0;
     int recordLimit_ = kDefaultRecordLimit;
     std::string lastRecordedKey_;

@@ -37,6 +37,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <vector>
 
 using namespace dmm;
@@ -608,6 +610,23 @@ TEST_F(Window, CloseDataAsksAndClearsTableAndChart) {
     EXPECT_EQ(w->pager().pointCount(0), 1u);
     EXPECT_EQ(w->recorder().NextRecordNo(), 1);
     feed(1);
+    EXPECT_EQ(w->cds1().integer(0, Field::No), 1);
+}
+
+TEST_F(Window, RecordNumbersStopAtTheLargestAndResumeAfterCloseData) {
+    // Only suppressed duplicates get a window this far in a run; the recorder starts near it.
+    constexpr int kMax = std::numeric_limits<int>::max();
+    w->recorder().setNextRecordNo(kMax - 1);
+    feed(5);
+    ASSERT_EQ(w->cds1().size(), 2);
+    EXPECT_EQ(w->cds1().integer(0, Field::No), kMax - 1);
+    EXPECT_EQ(w->cds1().integer(1, Field::No), kMax);
+    EXPECT_EQ(w->pager().pointCount(0), 3u) << "the initial point and two readings";
+    EXPECT_EQ(w->recorder().NextRecordNo(), kMax);
+    dialogs.answers = {MsgButton::Yes};
+    w->RecordNew->click();
+    feed(1);
+    ASSERT_EQ(w->cds1().size(), 1);
     EXPECT_EQ(w->cds1().integer(0, Field::No), 1);
 }
 

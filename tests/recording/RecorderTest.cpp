@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 namespace dmm {
@@ -116,6 +117,42 @@ TEST_F(RecorderTest, CloseDataRestartsNumberingButKeepsTheDuplicateKey) {
               RecordOutcome::Duplicate);
     rec.INDataToTable(a, false, false);
     EXPECT_EQ(numbers(), std::vector<int>{2});
+}
+
+// Numbering never wraps: the largest 32-bit number is given once, then recording stops as at the
+// record limit, whether that number went to a row or to a suppressed duplicate.
+TEST_F(RecorderTest, RecordNumbersStopAtTheLargestAndNeverWrap) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    struct Case {
+        const char* name;
+        bool repeat;
+        std::vector<const char*> values; // offered in turn, starting at kMax - 1
+        std::vector<int> numbers;        // the rows' numbers afterwards
+    };
+    const std::vector<Case> cases = {
+        {"every reading", true, {"1", "2", "3", "4"}, {kMax - 1, kMax}},
+        {"duplicate takes the last number", false, {"1", "1", "2"}, {kMax - 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ReadingsTable t;
+        Recorder r(t);
+        r.setRecordLimit(kLimitlessRecordLimit);
+        r.setNextRecordNo(kMax - 1);
+        std::vector<RecordOutcome> outcomes;
+        for (const char* v : c.values)
+            outcomes.push_back(r.INDataToTable(reading(v, 1), c.repeat, false).outcome);
+        std::vector<int> got;
+        for (int i = 0; i < t.size(); ++i) got.push_back(*t.integer(i, Field::No));
+        EXPECT_EQ(got, c.numbers);
+        EXPECT_EQ(outcomes.back(), RecordOutcome::LimitReached);
+        EXPECT_TRUE(r.numbersUsedUp());
+        EXPECT_EQ(r.NextRecordNo(), kMax);
+        r.clear(); // as at the record limit, a clear starts again at 1
+        EXPECT_FALSE(r.numbersUsedUp());
+        EXPECT_EQ(r.INDataToTable(reading("5", 5), true, false).outcome, RecordOutcome::Appended);
+        EXPECT_EQ(*t.integer(0, Field::No), 1);
+    }
 }
 
 TEST_F(RecorderTest, LoadedRowsDoNotCountAgainstTheLimit) {
