@@ -72,6 +72,10 @@ void TCommPortDriver::ClosePort() {
     open_ = false;
 }
 
+bool TCommPortDriver::IsDevicePresent() const {
+    return open_ && port_->isOpen();
+}
+
 void TCommPortDriver::deviceLost() {
     if (!open_ || !port_->isOpen()) return;
     if (port_->error() == QSerialPort::ReadError) {

@@ -75,6 +75,9 @@ public:
     // they were last applied ("/dev/pts/3: the device refused DTR"); empty when all went through.
     // The window stays quiet about it; the logger says it.
     const QString& LastError() const { return lastError_; }
+    // False once the device went away while the port is open (it then delivers nothing until
+    // ClosePort and OpenPort find it back); true while it is there.
+    bool IsDevicePresent() const;
 
     TComPortNumber ComPort() const { return comPort_; }
     void SetComPort(TComPortNumber value);

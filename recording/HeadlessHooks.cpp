@@ -6,13 +6,19 @@ HeadlessHooks::HeadlessHooks(Meter& meter, Recorder& recorder, Settings settings
     : meter_(meter), recorder_(recorder), settings_(std::move(settings)),
       judge_(meter.LocaleDecimalSeparator.empty()
                  ? QLatin1Char('.')
-                 : QChar::fromLatin1(meter.LocaleDecimalSeparator[0])) {}
+                 // The separator is UTF-8 (Arabic's is U+066B, two bytes): its first character.
+                 : QString::fromStdString(meter.LocaleDecimalSeparator).at(0)) {}
 
 void HeadlessHooks::INDataToTable() {
     if (!decodedAny_) return;
     const RecordResult r = recorder_.INDataToTable(meter_.reading, settings_.repeat, false);
     if (r.outcome == RecordOutcome::Appended && onAppended)
         onAppended(recorder_.table().size() - 1);
+    const bool full = recorder_.RecordedCount() >= recorder_.RecordLimit();
+    if (!ended_ && (full || recorder_.numbersUsedUp())) {
+        ended_ = true;
+        if (onRecordingEnded) onRecordingEnded();
+    }
 }
 
 void HeadlessHooks::JudgeReading() {

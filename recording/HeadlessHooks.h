@@ -28,6 +28,9 @@ public:
 
     // Told after each appended row with its index in the recorder's table.
     std::function<void(int row)> onAppended;
+    // Told once, after the offer that filled the record limit or gave the largest record number:
+    // the recorder appends nothing more.
+    std::function<void()> onRecordingEnded;
 
     // The recorder's offer; the sampling timer calls it too. Before the first decoded frame
     // there is no reading to offer, and nothing is recorded.
@@ -43,6 +46,7 @@ private:
     LimitJudge judge_;
     RecallClock recall_;
     bool decodedAny_ = false;
+    bool ended_ = false;
 };
 
 } // namespace dmm

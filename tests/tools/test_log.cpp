@@ -1,16 +1,24 @@
-// dmm log as a black box, against dmm simulate on a pseudo-terminal.
+// dmm log as a black box, against dmm simulate on a pseudo-terminal: rows and numbering, the
+// judge, the record limit, a full disk, files it must not append to, a second logger, a port that
+// goes away, the largest record number and foreign locales.
 #include <gtest/gtest.h>
+
+#include "FullDisk.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -42,9 +50,12 @@ protected:
         log.setArguments(QStringList{"log", "--port", pty} + args);
         log.start();
         if (!log.waitForStarted(5000)) return -1;
-        QThread::msleep(ms);
-        ::kill(static_cast<pid_t>(log.processId()), SIGINT);
-        if (!log.waitForFinished(5000)) return -2;
+        const auto pid = static_cast<pid_t>(log.processId());
+        log.waitForFinished(ms); // it may end by itself (--limit)
+        if (log.state() == QProcess::Running) {
+            ::kill(pid, SIGINT);
+            if (!log.waitForFinished(5000)) return -2;
+        }
         if (out) *out = log.readAllStandardOutput();
         return log.exitStatus() == QProcess::NormalExit ? log.exitCode() : -3;
     }
@@ -59,10 +70,79 @@ protected:
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
+    // Starts dmm log with `args` (the port first) without waiting for it.
+    void startLog(QProcess& log, const QStringList& args) {
+        log.setProgram(dmmPath());
+        log.setArguments(QStringList{"log", "--port", pty} + args);
+        log.start();
+    }
+    // dmm log that must end by itself within `ms`; its exit code, or -1 if it had to be ended.
+    static int endsByItself(QProcess& log, int ms) {
+        if (!log.waitForStarted(5000)) return -1;
+        if (!log.waitForFinished(ms)) {
+            log.kill();
+            log.waitForFinished(5000);
+            return -1;
+        }
+        return log.exitStatus() == QProcess::NormalExit ? log.exitCode() : -1;
+    }
+    template <class F> static bool waitUntil(F done, int ms) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < ms) QThread::msleep(20);
+        return done();
+    }
+
     QTemporaryDir dir;
     QProcess sim;
     QString pty;
 };
+
+constexpr const char* kHeaderLine = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
+
+QByteArray dataRow(long long no, const char* value = "12.000") {
+    return QByteArray::number(no) + "\t10:00:00\tDC\t" + value + "\tV\tpass\r\n";
+}
+
+// The rows of a data file as dmm log writes it: each must be a whole line of six fields.
+struct Rows {
+    QList<long long> numbers;
+    QList<QByteArray> values, verdicts;
+    QString problem; // empty when every line is whole
+};
+Rows parseRows(const QByteArray& bytes) {
+    Rows r;
+    if (!bytes.startsWith(kHeaderLine)) r.problem = "no header";
+    if (!bytes.endsWith("\r\n")) r.problem = "the last line is torn";
+    QList<QByteArray> lines = bytes.split('\n');
+    lines.pop_back(); // after the last line end
+    for (qsizetype i = 1; i < lines.size() && r.problem.isEmpty(); ++i) {
+        const QList<QByteArray> f = lines[i].chopped(1).split('\t');
+        bool ok = false;
+        const long long no = f[0].toLongLong(&ok);
+        if (f.size() != 6 || !ok || !lines[i].endsWith('\r'))
+            r.problem = "line " + QString::number(i + 1) + " is not a whole row: " + lines[i];
+        else {
+            r.numbers << no;
+            r.values << f[3];
+            r.verdicts << f[5];
+        }
+    }
+    return r;
+}
+
+bool consecutive(const QList<long long>& n) {
+    for (qsizetype i = 1; i < n.size(); ++i)
+        if (n[i] != n[i - 1] + 1) return false;
+    return true;
+}
+
+// The number in "FILE holds N rows" on standard error, or -1.
+long long rowsSaid(const QString& err, const QString& file) {
+    const QRegularExpression re(QRegularExpression::escape(file) + " holds (\\d+) rows?");
+    const auto m = re.match(err);
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
+}
 
 constexpr const char* kHeader = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r";
 
@@ -122,6 +202,185 @@ TEST_F(DmmLog, SamplingIntervalRecordsOncePerInterval) {
     const auto l = lines(out);
     EXPECT_GE(l.size(), 2) << "at least one row";
     EXPECT_LE(l.size(), 5) << "about three rows in 3 s, not one per frame (25 a second)";
+}
+
+// A full disk: the row that does not fit is taken back whole, standard error says how many rows
+// the file holds, and the exit code is not 0. Run on a tmpfs where one can be mounted and under a
+// file size limit always.
+TEST_F(DmmLog, OnAFullDiskTheFileKeepsWholeRowsAndSaysHowMany) {
+    using dmm::test::FullDisk;
+    for (const FullDisk::Method method :
+         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
+        FullDisk disk(64 * 1024, method);
+        ASSERT_TRUE(disk.isValid());
+        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
+        RecordProperty(method == FullDisk::Method::Tmpfs ? "tmpfs_case" : "ulimit_case",
+                       disk.describe().toStdString());
+        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
+        SCOPED_TRACE(disk.describe().toStdString());
+        // Nearly full already: a few hundred bytes are left for the logger.
+        const QString file = disk.filePath("bench.xls");
+        QByteArray bytes = kHeaderLine;
+        long long n = 0;
+        while (bytes.size() < disk.capacity() - 600) bytes += dataRow(++n);
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            ASSERT_EQ(f.write(bytes), bytes.size());
+        }
+        QProcess log;
+        disk.limit(log);
+        startLog(log, {"--out", file});
+        EXPECT_EQ(endsByItself(log, 20000), 1) << "a failed write ends the run with exit 1";
+        const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+        const Rows rows = parseRows(fileBytes(file));
+        EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
+        EXPECT_GT(rows.numbers.size(), n) << "the logger added rows before the disk was full";
+        EXPECT_TRUE(consecutive(rows.numbers));
+        EXPECT_TRUE(err.contains("cannot write " + file)) << err.toStdString();
+        EXPECT_EQ(rowsSaid(err, file), rows.numbers.size()) << err.toStdString();
+    }
+}
+
+// A file that is not a text data file is refused before anything is written to it.
+TEST_F(DmmLog, RefusesAnXmlOrForeignFileBeforeWriting) {
+    const QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                           "<DATAPACKET Version=\"2.0\"><METADATA/><ROWDATA/></DATAPACKET>\n";
+    struct Case {
+        const char* name;
+        std::optional<QByteArray> content; // nothing: the file does not exist
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"new.xml", std::nullopt, "a name ending in .xml"},
+        {"old.xml", QByteArray(kHeaderLine) + dataRow(1), "a name ending in .xml"},
+        {"table.xls", xml, "XML table file"},
+        {"notes.txt", "Dear diary,\r\ntoday the meter read 12 V.\r\n", "not the data file header"},
+        {"binary.xls", QByteArray("\x89PNG\r\n\x1a\n", 8), "not the data file header"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = dir.filePath(c.name);
+        if (c.content) {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(*c.content);
+        }
+        QProcess log;
+        startLog(log, {"--out", file});
+        EXPECT_EQ(endsByItself(log, 5000), 1);
+        const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+        EXPECT_TRUE(err.contains("refusing " + file)) << err.toStdString();
+        EXPECT_TRUE(err.contains(c.reason)) << err.toStdString();
+        EXPECT_TRUE(err.contains("nothing was written")) << err.toStdString();
+        if (c.content)
+            EXPECT_EQ(fileBytes(file), *c.content);
+        else
+            EXPECT_FALSE(QFile::exists(file));
+    }
+}
+
+TEST_F(DmmLog, ASecondLoggerRefusesTheFileTheFirstHolds) {
+    const QString file = dir.filePath("shared.xls");
+    QProcess first;
+    startLog(first, {"--out", file});
+    ASSERT_TRUE(first.waitForStarted(5000));
+    ASSERT_TRUE(waitUntil([&] { return fileBytes(file).count('\n') > 3; }, 5000));
+    QProcess second;
+    startLog(second, {"--out", file});
+    EXPECT_EQ(endsByItself(second, 5000), 1);
+    const QString err = QString::fromLocal8Bit(second.readAllStandardError());
+    EXPECT_TRUE(err.contains(file + " is in use by another logger")) << err.toStdString();
+    QThread::msleep(300);
+    ::kill(static_cast<pid_t>(first.processId()), SIGINT);
+    ASSERT_TRUE(first.waitForFinished(5000));
+    EXPECT_EQ(first.exitCode(), 0);
+    const Rows rows = parseRows(fileBytes(file));
+    EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
+    EXPECT_EQ(rows.numbers.value(0), 1);
+    EXPECT_TRUE(consecutive(rows.numbers)) << "one logger's numbers, none twice";
+}
+
+// The port goes away (the meter's adapter pulled out) and comes back under the same name.
+TEST_F(DmmLog, APortThatGoesAwayIsReopenedAndNumberingGoesOn) {
+    const QString port = dir.filePath("meter");
+    ASSERT_TRUE(QFile::link(pty, port));
+    const QString file = dir.filePath("bench.xls");
+    QProcess log;
+    log.setProgram(dmmPath());
+    log.setArguments({"log", "--port", port, "--out", file});
+    log.start();
+    ASSERT_TRUE(log.waitForStarted(5000));
+    QString err;
+    auto stderrSays = [&](const char* text) {
+        log.waitForReadyRead(20);
+        err += QString::fromLocal8Bit(log.readAllStandardError());
+        return err.contains(text);
+    };
+    ASSERT_TRUE(waitUntil([&] { return fileBytes(file).count('\n') > 3; }, 5000));
+    sim.terminate(); // the pseudo-terminal goes with it
+    ASSERT_TRUE(sim.waitForFinished(5000));
+    ASSERT_TRUE(waitUntil([&] { return stderrSays("went away"); }, 5000)) << err.toStdString();
+    const qsizetype rowsWhileAway = fileBytes(file).count('\n');
+    QThread::msleep(1500); // at least one attempt to open it again fails
+    EXPECT_EQ(log.state(), QProcess::Running);
+
+    QProcess back;
+    back.start(dmmPath(), {"simulate", "--pty", "--rate", "25"});
+    ASSERT_TRUE(back.waitForStarted(5000));
+    while (!back.canReadLine()) ASSERT_TRUE(back.waitForReadyRead(5000));
+    const QString pty2 = QString::fromLocal8Bit(back.readLine()).trimmed();
+    ASSERT_TRUE(QFile::remove(port));
+    ASSERT_TRUE(QFile::link(pty2, port));
+    EXPECT_TRUE(waitUntil([&] { return stderrSays("is back"); }, 5000)) << err.toStdString();
+    EXPECT_TRUE(waitUntil([&] { return fileBytes(file).count('\n') > rowsWhileAway + 3; }, 5000));
+    ::kill(static_cast<pid_t>(log.processId()), SIGINT);
+    ASSERT_TRUE(log.waitForFinished(5000));
+    EXPECT_EQ(log.exitCode(), 0);
+    back.terminate();
+    back.waitForFinished(5000);
+    const Rows rows = parseRows(fileBytes(file));
+    EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
+    EXPECT_EQ(rows.numbers.value(0), 1);
+    EXPECT_TRUE(consecutive(rows.numbers)) << "numbering goes on after the port is back";
+}
+
+TEST_F(DmmLog, AtTheRecordLimitItSaysSoAndEndsWithTheFileComplete) {
+    const QString file = dir.filePath("five.xls");
+    QProcess log;
+    startLog(log, {"--out", file, "--limit", "5"});
+    EXPECT_EQ(endsByItself(log, 10000), 0);
+    const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+    EXPECT_TRUE(err.contains("record limit of 5 rows is reached")) << err.toStdString();
+    EXPECT_EQ(rowsSaid(err, file), 5) << err.toStdString();
+    const Rows rows = parseRows(fileBytes(file));
+    EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
+    EXPECT_EQ(rows.numbers, (QList<long long>{1, 2, 3, 4, 5}));
+}
+
+// Numbering never wraps: after 2147483647 recording stops as at the record limit.
+TEST_F(DmmLog, RecordNumbersStopAtTheLargest) {
+    struct Case {
+        long long last;         // the existing file's last record number
+        QList<long long> added; // the rows dmm log appends
+    };
+    for (const Case& c : {Case{2147483645, {2147483646, 2147483647}}, Case{2147483647, {}}}) {
+        SCOPED_TRACE(c.last);
+        const QString file = dir.filePath(QString::number(c.last) + ".xls");
+        {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(kHeaderLine) + dataRow(c.last));
+        }
+        QProcess log;
+        startLog(log, {"--out", file});
+        EXPECT_EQ(endsByItself(log, 10000), 0);
+        const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+        EXPECT_TRUE(err.contains("2147483647, the largest")) << err.toStdString();
+        const Rows rows = parseRows(fileBytes(file));
+        EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
+        EXPECT_EQ(rows.numbers, QList<long long>{c.last} + c.added);
+    }
 }
 
 TEST(DmmLogArguments, BadArgumentsExitWithTwo) {

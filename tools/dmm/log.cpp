@@ -3,9 +3,14 @@
 // sampling interval, record numbers and time stamps. Every recorded row is appended to a data
 // file in the text format the window loads ("Open old data files").
 //
-// Durability: each row goes to the operating system with one write() as it is recorded, so a
-// crash of this program loses nothing; the file is synced to disk at least once a second, so a
-// power cut loses at most the last second.
+// Durability: each row goes to the operating system as it is recorded, whole or not at all (see
+// LogFile), so a crash of this program loses nothing; the file is synced to disk at least once a
+// second, so a power cut loses at most the last second. A failed write, sync or close ends the
+// run with exit 1 and the number of rows the file holds on standard error.
+//
+// The port may go away (an adapter pulled out): the logger says so, tries to open it again every
+// second, and records on with the numbering continued when it is back. At the record limit, or
+// once the largest record number has been given, it says so and ends with exit 0.
 #include "Command.h"
 
 #include "ComDrv32.h"
@@ -13,6 +18,7 @@
 #include "DataFiles.h"
 #include "FrameAssembly.h"
 #include "HeadlessHooks.h"
+#include "LogFile.h"
 #include "Meter.h"
 #include "ReadingsTable.h"
 #include "Recorder.h"
@@ -30,6 +36,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <limits>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -68,63 +75,6 @@ std::optional<int> positiveInt(const std::string& text) {
     }
     if (v <= 0) return std::nullopt;
     return v;
-}
-
-// Writes all of `data`, retrying after interruptions and partial writes.
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// What an existing log file tells about continuing it.
-struct ExistingLog {
-    bool hasContent = false;     // the file holds at least one byte (so it has its header)
-    bool endsWithLineEnd = true; // false after a torn last line (a power cut)
-    std::optional<int> lastRecordNo;
-};
-
-// Reads the tail of the file: the record number of its last complete data line.
-ExistingLog inspectExisting(int fd) {
-    ExistingLog log;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || st.st_size == 0) return log;
-    log.hasContent = true;
-    const off_t tail = std::min<off_t>(st.st_size, 64 * 1024);
-    std::string buf(static_cast<std::size_t>(tail), '\0');
-    if (::pread(fd, buf.data(), buf.size(), st.st_size - tail) != static_cast<ssize_t>(tail))
-        return log;
-    log.endsWithLineEnd = buf.back() == '\n' || buf.back() == '\r';
-
-    // Complete lines only, newest first; the first line of a cut tail may be partial.
-    std::vector<std::string> lines;
-    std::size_t from = 0;
-    for (std::size_t i = 0; i < buf.size(); ++i) {
-        if (buf[i] != '\r' && buf[i] != '\n') continue;
-        lines.push_back(buf.substr(from, i - from));
-        from = i + 1;
-    }
-    const std::size_t first = tail < st.st_size ? 1 : 0;
-    for (std::size_t i = lines.size(); i-- > first;) {
-        const std::string& line = lines[i];
-        const std::string token = line.substr(0, line.find_first_of("\t "));
-        if (token.empty()) continue;
-        if (token == "No") break; // the header: no rows yet
-        char* endp = nullptr;
-        const long no = std::strtol(token.c_str(), &endp, 10);
-        if (endp && *endp == '\0' && no > INT32_MIN && no < INT32_MAX) {
-            log.lastRecordNo = static_cast<int>(no);
-            break;
-        }
-    }
-    return log;
 }
 
 volatile std::sig_atomic_t gStop = 0;
@@ -185,20 +135,78 @@ std::optional<int> comNumber(const QString& port) {
     return std::nullopt;
 }
 
+void say(const std::string& text) {
+    std::fprintf(stderr, "dmm log: %s\n", text.c_str());
+}
+
+std::string local(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+std::string rows(long long n) {
+    return std::to_string(n) + (n == 1 ? " row" : " rows");
+}
+
+// What the file holds after the run (each row complete), or what went to standard output.
+std::string rowsHeld(const LogFile& out) {
+    if (!out.isFile()) return rows(out.rows()) + " written";
+    return out.path() + " holds " + rows(out.rows()) + " (" + std::to_string(out.rowsAppended()) +
+           " added by this run)";
+}
+
+// The port going away and coming back. The driver stays open while its device is gone; every
+// second this checks, and while the device is away closes and opens the port again.
+class PortWatch {
+public:
+    PortWatch(TCommPortDriver& port, std::string name) : port_(port), name_(std::move(name)) {}
+    void check() {
+        if (port_.IsDevicePresent()) return;
+        if (!away_) {
+            away_ = true;
+            say("the port " + name_ + " went away; trying to open it again every second");
+        }
+        port_.ClosePort();
+        if (!port_.OpenPort()) return;
+        away_ = false;
+        say("the port " + name_ + " is back; recording goes on");
+    }
+
+private:
+    TCommPortDriver& port_;
+    std::string name_;
+    bool away_ = false;
+};
+
+// The limits are given in the C syntax ("-1.5"); the judge reads them, as the window's fields,
+// with the system's decimal separator.
+QString inLocaleSyntax(QString limit, QChar separator) {
+    return limit.replace(QLatin1Char('.'), separator);
+}
+
+int openOutput(const LogOptions& o, LogFile& out) {
+    if (o.out.empty()) {
+        out.useStandardOutput();
+        return 0;
+    }
+    const std::string error = out.open(o.out);
+    if (error.empty()) return 0;
+    say(error);
+    return 1;
+}
+
 int runLog(const std::vector<std::string>& args) {
     LogOptions o;
     if (int rc = parse(args, o)) return rc;
+    // Past a file size limit a write fails with EFBIG, like one on a full disk, instead of the
+    // signal ending the program with a torn line.
+    ::signal(SIGXFSZ, SIG_IGN);
 
-    int fd = STDOUT_FILENO;
-    ExistingLog existing;
-    if (!o.out.empty()) {
-        fd = ::open(o.out.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (fd < 0) {
-            std::fprintf(stderr, "dmm log: cannot open %s: %s\n", o.out.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-        existing = inspectExisting(fd);
+    LogFile out;
+    if (int rc = openOutput(o, out)) return rc;
+    if (out.lastRecordNo() && *out.lastRecordNo() == std::numeric_limits<std::int32_t>::max()) {
+        say(out.path() + " ends at record number 2147483647, the largest; numbering cannot go " +
+            "on, so nothing is recorded");
+        return 0;
     }
 
     int argc = 1;
@@ -219,36 +227,45 @@ int runLog(const std::vector<std::string>& args) {
     meter.lcd.setDigit(Ind::LcdD0, "1");
     const QString sep = QLocale::system().decimalPoint();
     meter.LocaleDecimalSeparator = sep.isEmpty() ? std::string(".") : sep.toStdString();
+    const QChar sepChar = sep.isEmpty() ? QLatin1Char('.') : sep.at(0);
 
     ReadingsTable table;
     Recorder recorder(table);
     recorder.setRecordLimit(o.limit);
-    if (existing.lastRecordNo) recorder.setNextRecordNo(*existing.lastRecordNo + 1);
+    if (out.lastRecordNo()) recorder.setNextRecordNo(static_cast<int>(*out.lastRecordNo() + 1));
 
-    HeadlessHooks hooks(meter, recorder, {o.high, o.low, o.repeat, o.intervalSeconds > 0});
+    HeadlessHooks hooks(meter, recorder,
+                        {inLocaleSyntax(o.high, sepChar), inLocaleSyntax(o.low, sepChar), o.repeat,
+                         o.intervalSeconds > 0});
     meter.setHooks(&hooks);
     // Each row goes out as it is recorded; the file keeps the rows, so the table need only hold
-    // the one being written.
+    // the one being written. After a failed write nothing more is written: one decoded chunk
+    // may hold several frames.
     QByteArray line;
-    bool dirty = false;
-    int writeError = 0;
+    bool failed = false;
     hooks.onAppended = [&](int row) {
+        if (failed) return;
         line.clear();
         appendReadingsTextLine(line, table, row);
-        if (!writeAll(fd, line.constData(), static_cast<std::size_t>(line.size()))) {
-            writeError = errno;
+        if (!out.appendLine(line)) {
+            failed = true;
             QCoreApplication::exit(1);
             return;
         }
-        dirty = true;
         if (table.size() >= 1024) table.clear();
     };
+    hooks.onRecordingEnded = [&] {
+        if (failed) return;
+        if (recorder.numbersUsedUp())
+            say("record number 2147483647, the largest, has been given; recording stops");
+        else
+            say("the record limit of " + std::to_string(recorder.RecordLimit()) +
+                " rows is reached; recording stops");
+        QCoreApplication::exit(0);
+    };
 
-    QByteArray head;
-    if (!existing.endsWithLineEnd) head.append("\r\n");
-    if (!existing.hasContent) head.append(kReadingsTextHeader);
-    if (!head.isEmpty() && !writeAll(fd, head.constData(), static_cast<std::size_t>(head.size()))) {
-        std::fprintf(stderr, "dmm log: cannot write: %s\n", std::strerror(errno));
+    if (!out.start(kReadingsTextHeader)) {
+        say(out.error() + "; " + rowsHeld(out));
         return 1;
     }
 
@@ -258,13 +275,13 @@ int runLog(const std::vector<std::string>& args) {
     port.OnReceiveData = [&meter](TCommPortDriver*, const std::uint8_t* data, std::int32_t size) {
         HQ32RData(meter, data, size);
     };
+    const std::string portName =
+        local(o.port) + " (" + (device.isEmpty() ? "no device" : local(device)) + ")";
     if (!port.OpenPort()) {
-        std::fprintf(stderr, "dmm log: cannot open %s (%s)\n", o.port.toLocal8Bit().constData(),
-                     device.isEmpty() ? "no device" : device.toLocal8Bit().constData());
+        say("cannot open " + portName);
         return 1;
     }
-    std::fprintf(stderr, "dmm log: logging %s (%s)%s%s\n", o.port.toLocal8Bit().constData(),
-                 device.toLocal8Bit().constData(), o.out.empty() ? "" : " to ", o.out.c_str());
+    say("logging " + portName + (out.isFile() ? " to " + out.path() : std::string()));
 
     QTimer sampling;
     if (o.intervalSeconds > 0) {
@@ -272,12 +289,17 @@ int runLog(const std::vector<std::string>& args) {
         sampling.start(o.intervalSeconds * 1000);
     }
 
-    QTimer sync;
-    QObject::connect(&sync, &QTimer::timeout, [&dirty, fd] {
-        if (dirty) ::fdatasync(fd);
-        dirty = false;
+    // Once a second: the file to disk, and the port looked after.
+    PortWatch watch(port, portName);
+    QTimer second;
+    QObject::connect(&second, &QTimer::timeout, [&] {
+        watch.check();
+        if (!failed && !out.sync()) {
+            failed = true;
+            QCoreApplication::exit(1);
+        }
     });
-    sync.start(1000);
+    second.start(1000);
 
     // Ctrl-C and SIGTERM end the run between two rows.
     if (::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
@@ -293,18 +315,17 @@ int runLog(const std::vector<std::string>& args) {
 
     int rc = app.exec();
     port.ClosePort();
-    if (writeError != 0) {
-        // A reader that went away (| head) is a normal end for a pipe.
-        if (writeError == EPIPE && o.out.empty())
-            rc = 0;
-        else
-            std::fprintf(stderr, "dmm log: cannot write: %s\n", std::strerror(writeError));
+    if (failed && !out.isFile() && out.errorNumber() == EPIPE) {
+        rc = 0; // a reader that went away (| head) is a normal end for a pipe
+    } else if (failed) {
+        say(out.error());
+        rc = 1;
     }
-    if (!o.out.empty()) {
-        ::fdatasync(fd);
-        ::close(fd);
+    if (!out.close()) {
+        say(out.error());
+        rc = 1;
     }
-    std::fprintf(stderr, "dmm log: %d rows recorded\n", recorder.RecordedCount());
+    say(rowsHeld(out));
     return rc;
 }
 

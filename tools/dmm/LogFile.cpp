@@ -1,0 +1,188 @@
+#include "LogFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace dmm::cli {
+
+namespace {
+
+constexpr std::string_view kHeaderLine = "No\tTime\tDC/AC\tValue\tUnit\tAUTO";
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The loader's token separators: codes 1 to 32.
+bool separator(unsigned char c) {
+    return c >= 1 && c <= 32;
+}
+
+bool endsInXml(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const auto dot = name.find_last_of('.');
+    return dot != std::string::npos && name.substr(dot) == ".xml";
+}
+
+// What the first line of an existing file says about appending to it: empty if it is the text
+// file's header, else the reason to refuse.
+std::string judgeFirstLine(std::string first) {
+    if (first.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0) first.erase(0, kUtf8Bom.size());
+    if (first == kHeaderLine) return {};
+    const auto start = first.find_first_not_of(" \t");
+    if (start != std::string::npos && first[start] == '<')
+        return "it is an XML table file, which dmm log does not append to";
+    return "its first line is not the data file header (No, Time, DC/AC, Value, Unit, AUTO), so "
+           "it is not a data file dmm log appends to";
+}
+
+} // namespace
+
+LogFile::~LogFile() {
+    if (fd_ >= 0 && isFile()) ::close(fd_);
+}
+
+void LogFile::useStandardOutput() {
+    fd_ = STDOUT_FILENO;
+    path_.clear();
+}
+
+bool LogFile::fail(const char* what, int err) {
+    errno_ = err;
+    error_ = std::string(what) + " " + (isFile() ? path_ : "standard output") + ": " +
+             std::strerror(err);
+    return false;
+}
+
+std::string LogFile::open(const std::string& path) {
+    const std::string nothing = "; nothing was written";
+    if (endsInXml(path))
+        return "refusing " + path +
+               ": a name ending in .xml is an XML table file, which dmm log does not append to" +
+               nothing;
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
+    fd_ = fd;
+    path_ = path;
+    // A lock of the open file: it goes with the process, so a killed logger leaves none behind.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK)
+            return path + " is in use by another logger (it is locked)" + nothing;
+        return "cannot lock " + path + ": " + std::strerror(errno) + nothing;
+    }
+    const std::string refusal = inspect();
+    if (!refusal.empty()) return "refusing " + path + ": " + refusal + nothing;
+    return {};
+}
+
+// Reads the whole file once: its first line, its rows and the record number of its last
+// complete row. The file may be large (ten million rows); it streams through a small buffer.
+std::string LogFile::inspect() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return std::string("cannot read it: ") + std::strerror(errno);
+    if (!S_ISREG(st.st_mode)) return {}; // a device or a pipe: appended to as it comes
+    committed_ = st.st_size;
+    hasContent_ = st.st_size > 0;
+    std::string first, token;
+    bool inFirst = true, lineHasToken = false, tokenDone = false;
+    char buf[64 * 1024];
+    for (off_t at = 0; at < st.st_size;) {
+        const ssize_t n = ::pread(fd_, buf, sizeof buf, at);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return std::string("cannot read it: ") + std::strerror(n < 0 ? errno : EIO);
+        at += n;
+        for (ssize_t i = 0; i < n; ++i) {
+            const auto c = static_cast<unsigned char>(buf[i]);
+            endsWithLineEnd_ = c == '\r' || c == '\n';
+            if (endsWithLineEnd_) {
+                if (inFirst) {
+                    if (std::string why = judgeFirstLine(first); !why.empty()) return why;
+                    inFirst = false;
+                } else if (lineHasToken) {
+                    ++rows_;
+                    char* end = nullptr;
+                    const long long no = std::strtoll(token.c_str(), &end, 10);
+                    if (*end == '\0' && no > INT_MIN && no <= INT_MAX) lastRecordNo_ = no;
+                }
+                token.clear();
+                lineHasToken = tokenDone = false;
+            } else if (inFirst) {
+                if (first.size() < 256) first += static_cast<char>(c);
+            } else if (separator(c)) {
+                tokenDone = lineHasToken;
+            } else {
+                lineHasToken = true;
+                // The first token, bounded: one this long is no record number anyway.
+                if (!tokenDone && token.size() <= 24)
+                    token += token.size() < 24 ? static_cast<char>(c) : 'x';
+            }
+        }
+    }
+    // A header torn before its line end is closed by start(); any other first line is refused.
+    if (inFirst && hasContent_) return judgeFirstLine(first);
+    if (!endsWithLineEnd_ && lineHasToken) ++rows_; // a torn last row, closed by start()
+    rowsAtOpen_ = rows_;
+    return {};
+}
+
+bool LogFile::start(QByteArrayView header) {
+    if (!isFile()) return appendLine(header, false);
+    if (!endsWithLineEnd_ && !appendLine("\r\n", false)) return false;
+    if (!hasContent_ && !appendLine(header, false)) return false;
+    return true;
+}
+
+bool LogFile::appendLine(QByteArrayView line, bool isRow) {
+    const char* p = line.data();
+    std::size_t left = static_cast<std::size_t>(line.size());
+    int err = 0;
+    while (left > 0) {
+        const ssize_t n = ::write(fd_, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            err = errno;
+            break;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    if (err == 0) {
+        committed_ += line.size();
+        if (isRow) ++rows_;
+        dirty_ = true;
+        return true;
+    }
+    fail("cannot write", err);
+    // Whatever part of the line went out is taken back, so that no reader takes it for a row.
+    if (isFile() && left < static_cast<std::size_t>(line.size())) {
+        if (::ftruncate(fd_, committed_) != 0)
+            error_ += std::string("; cutting it back to its last complete line failed too: ") +
+                      std::strerror(errno);
+        else
+            sync();
+    }
+    return false;
+}
+
+bool LogFile::sync() {
+    if (!isFile() || !dirty_) return true;
+    dirty_ = false;
+    if (::fdatasync(fd_) != 0) return fail("cannot sync", errno);
+    return true;
+}
+
+bool LogFile::close() {
+    if (!isFile() || fd_ < 0) return true;
+    dirty_ = true; // the last rows and any cutting back reach the disk before the end
+    const bool synced = sync();
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) return fail("cannot close", errno);
+    return synced;
+}
+
+} // namespace dmm::cli

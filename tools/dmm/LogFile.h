@@ -1,0 +1,76 @@
+// The file dmm log appends rows to, or its standard output. Every row reaches the file whole or
+// not at all: a write that fails part-way (a full disk, a file size limit) is cut back to the
+// last complete line, and the file then holds exactly the rows it says it holds.
+//
+// Opening refuses, before anything is written, a file the logger does not append in: a name
+// ending in ".xml" (the window reads such a file as an XML table file), and an existing file
+// whose first line is not the text file's header (an XML table file, or any other format). It
+// also takes an exclusive lock on the file, so that a second logger refuses it rather than
+// interleave rows with the same record numbers.
+#pragma once
+
+#include <QByteArrayView>
+
+#include <optional>
+#include <string>
+
+namespace dmm::cli {
+
+class LogFile {
+public:
+    LogFile() = default;
+    ~LogFile();
+    LogFile(const LogFile&) = delete;
+    LogFile& operator=(const LogFile&) = delete;
+
+    // Standard output: no lock, no format check, nothing to cut back (it may be a pipe).
+    void useStandardOutput();
+    // Opens (creating) `path` for appending, locks it, checks its format and reads where its
+    // numbering ends. Returns an error text naming the file; empty on success. Writes nothing.
+    std::string open(const std::string& path);
+
+    // Writes the header if the file is empty, and closes a torn last line (left by a power cut)
+    // so that the next row starts a line of its own. False on a failed write (see error()).
+    bool start(QByteArrayView header);
+
+    // Appends one whole line (its line end included), or nothing: after a failed write the file
+    // is cut back to its last complete line and false is returned (see error()). `isRow`: the
+    // line is a data row (counted in rows()).
+    bool appendLine(QByteArrayView line, bool isRow = true);
+
+    // Pushes what was appended since the last sync to the disk (fdatasync). False on failure.
+    bool sync();
+    // Syncs and closes the file, checking both. False on failure (see error()).
+    bool close();
+
+    bool isFile() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+    // The record number of the last complete row the file held when opened.
+    std::optional<long long> lastRecordNo() const { return lastRecordNo_; }
+    // The data rows the file holds: those it held when opened plus those appended since.
+    long long rows() const { return rows_; }
+    // The data rows appended since the file was opened.
+    long long rowsAppended() const { return rows_ - rowsAtOpen_; }
+    // What went wrong last, naming the file and the system's reason.
+    const std::string& error() const { return error_; }
+    // The errno of the last failure.
+    int errorNumber() const { return errno_; }
+
+private:
+    bool fail(const char* what, int err);
+    std::string inspect();
+
+    int fd_ = -1;
+    std::string path_;
+    long long committed_ = 0; // the file's size up to its last complete line
+    long long rows_ = 0;
+    long long rowsAtOpen_ = 0;
+    bool dirty_ = false;
+    bool hasContent_ = false;
+    bool endsWithLineEnd_ = true;
+    std::optional<long long> lastRecordNo_;
+    std::string error_;
+    int errno_ = 0;
+};
+
+} // namespace dmm::cli
