@@ -1,10 +1,22 @@
 #include "LimitJudge.h"
 
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <locale.h>
 #include <string>
 
 namespace dmm {
+
+namespace {
+// strtod follows the C library's LC_NUMERIC, which the application sets from the environment: in
+// a German locale it would stop at the '.' of the text built below and read 12.5 as 12. The
+// number is read in the C locale whatever the process's locale is.
+double strtodC(const char* text) {
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr));
+    return ::strtod_l(text, nullptr, c);
+}
+} // namespace
 
 double readNumber(QStringView text, QChar sep) {
     // Typed limits and display texts are short; a longer text is no number anyone typed, and the
@@ -44,7 +56,7 @@ double readNumber(QStringView text, QChar sep) {
     }
     while (blank(i)) ++i;
     if (i != n) return kInvalidNumberMarker;
-    const double v = std::strtod(c.c_str(), nullptr);
+    const double v = strtodC(c.c_str());
     if (!std::isfinite(v)) return kInvalidNumberMarker;
     return v;
 }

@@ -11,6 +11,7 @@ PACKAGES=(
   libhidapi-dev libudev-dev libxkbcommon-dev
   xvfb xauth xdotool x11-apps imagemagick poppler-utils socat
   fonts-dseg fonts-dejavu fonts-liberation
+  locales
 )
 
 missing=()

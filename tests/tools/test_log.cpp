@@ -7,10 +7,13 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
@@ -18,7 +21,9 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -204,6 +209,28 @@ TEST_F(DmmLog, SamplingIntervalRecordsOncePerInterval) {
     EXPECT_LE(l.size(), 5) << "about three rows in 3 s, not one per frame (25 a second)";
 }
 
+// The locales the judge is tried under, compiled once into the build tree with glibc's localedef
+// (the `locales` package holds their sources), so the test needs no system-wide locale. Returns
+// the directory for LOCPATH, or an empty text with the reason in `error`.
+QString testLocales(const QStringList& names, QString* error) {
+    const QString dir = QString::fromLocal8Bit(std::getenv("DMM_BINARY_DIR")) + "/test-locales";
+    QDir().mkpath(dir);
+    std::vector<std::unique_ptr<QProcess>> running;
+    for (const QString& name : names) {
+        if (QFileInfo::exists(dir + "/" + name + "/LC_NUMERIC")) continue;
+        auto p = std::make_unique<QProcess>();
+        p->start("localedef", {"-i", name.section('.', 0, 0), "-f", "UTF-8", dir + "/" + name});
+        running.push_back(std::move(p));
+    }
+    for (auto& p : running) p->waitForFinished(120000);
+    for (const QString& name : names)
+        if (!QFileInfo::exists(dir + "/" + name + "/LC_NUMERIC")) {
+            *error = "localedef could not make " + name + " (is the package locales installed?)";
+            return {};
+        }
+    return dir;
+}
+
 // A full disk: the row that does not fit is taken back whole, standard error says how many rows
 // the file holds, and the exit code is not 0. Run on a tmpfs where one can be mounted and under a
 // file size limit always.
@@ -380,6 +407,48 @@ TEST_F(DmmLog, RecordNumbersStopAtTheLargest) {
         const Rows rows = parseRows(fileBytes(file));
         EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
         EXPECT_EQ(rows.numbers, QList<long long>{c.last} + c.added);
+    }
+}
+
+// The judge gives the same verdicts whatever the locale: the limits are given as "12.05" and the
+// values carry the locale's decimal separator (',' in German and French, U+066B in Arabic and
+// Persian), which is not Latin-1.
+TEST_F(DmmLog, VerdictsAreTheSameUnderEveryLocale) {
+    const QStringList generated = {"de_DE.UTF-8", "fr_FR.UTF-8", "ar_EG.UTF-8", "fa_IR.UTF-8"};
+    QString error;
+    const QString locpath = testLocales(generated, &error);
+    ASSERT_FALSE(locpath.isEmpty()) << error.toStdString();
+    struct Limits {
+        const char* high;
+        const char* low;
+    };
+    // The meter wanders about 12.1 to 12.8 V: within the first limits every reading passes; above
+    // the second by less than one volt, every reading fails (a judge that read 12.05 as 12, and
+    // 12.3 as 12, would pass them).
+    const Limits limits[] = {{"12.9", "11.5"}, {"12.05", "-1"}};
+    const QRegularExpression number("^(-?\\d+)(\\D+)(\\d+)$");
+    for (const QString& locale : QStringList{"C"} + generated) {
+        for (const Limits& l : limits) {
+            SCOPED_TRACE((locale + " " + l.low + ".." + l.high).toStdString());
+            QProcess log;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LOCPATH", locpath);
+            env.insert("LC_ALL", locale);
+            log.setProcessEnvironment(env);
+            startLog(log, {"--limit", "8", "--high", l.high, "--low", l.low});
+            ASSERT_EQ(endsByItself(log, 10000), 0);
+            const Rows rows = parseRows(log.readAllStandardOutput());
+            ASSERT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
+            ASSERT_EQ(rows.numbers.size(), 8);
+            for (qsizetype i = 0; i < rows.values.size(); ++i) {
+                const auto m = number.match(QString::fromUtf8(rows.values[i]));
+                ASSERT_TRUE(m.hasMatch()) << rows.values[i].toStdString();
+                if (locale != "C") EXPECT_NE(m.captured(2), ".") << "the locale is in use";
+                const double v = (m.captured(1) + "." + m.captured(3)).toDouble();
+                const bool pass = std::atof(l.low) <= v && v <= std::atof(l.high);
+                EXPECT_EQ(rows.verdicts[i], pass ? "pass" : "Fail") << rows.values[i].toStdString();
+            }
+        }
     }
 }
 
