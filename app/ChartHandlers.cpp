@@ -9,13 +9,36 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QImageWriter>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <QTimer>
 #include <algorithm>
 
 namespace dmm::app {
+
+namespace {
+
+// The picture as a Windows BMP file; an error text, empty on success.
+QString writeBitmap(const QImage& image, QIODevice& out) {
+    QImageWriter writer(&out, "BMP");
+    return writer.write(image) ? QString() : writer.errorString();
+}
+
+// The picture goes to a new file beside the old one, which takes the old one's place only once it
+// is complete: a failed save (a full disk) leaves the old file as it was and no partial file.
+QString saveBitmap(const QImage& image, const QString& fileName) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    QString error = writeBitmap(image, file);
+    if (error.isEmpty() && !file.commit()) error = file.errorString();
+    if (!error.isEmpty()) file.cancelWriting();
+    return error;
+}
+
+} // namespace
 
 QSize TFCOMM::outerSize() const {
     // The layout's sizes count the window's frame as a fixed single border draws it: 4 pixels
@@ -102,10 +125,10 @@ void TFCOMM::BtSaveClick() {
         QPainter painter(&image);
         painter.drawPixmap(0, 0, chart_->grab());
     }
-    if (!image.save(name, "BMP")) {
+    if (const QString error = saveBitmap(image, name); !error.isEmpty()) {
         dialogs_->message(this, QStringLiteral("Error"),
-                          QStringLiteral("Could not save the graphic on ") + name, MsgIcon::Error,
-                          static_cast<unsigned>(MsgButton::Ok));
+                          QStringLiteral("Could not save the graphic on ") + name + ": " + error,
+                          MsgIcon::Error, static_cast<unsigned>(MsgButton::Ok));
         return;
     }
     dialogs_->inform(this, QStringLiteral("Information"),

@@ -5,6 +5,7 @@
 #include "ChartArea.h"
 #include "ComDrv32.h"
 #include "FakeHidPlatform.h"
+#include "FullDisk.h"
 #include "GridModel.h"
 #include "HidReports.h"
 #include "LcdPanel.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QLabel>
@@ -37,6 +39,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <limits>
 
 #include <vector>
@@ -569,6 +572,46 @@ TEST_F(Window, SavesTheChartAsAReadableBitmap) {
     dialogs.fileNames = {QString()}; // cancelled: nothing happens
     w->BtSave->click();
     EXPECT_EQ(dialogs.questions.size(), 3);
+}
+
+// A save that fails part-way (a full disk) leaves the old picture as it was, no partial file
+// beside it, and says so. Run on a tmpfs where one can be mounted and under a file size limit.
+TEST_F(Window, SavingTheChartOnAFullDiskKeepsTheOldPictureAndSaysSo) {
+    using dmm::test::FullDisk;
+    feed(30);
+    for (const FullDisk::Method method :
+         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
+        FullDisk disk(64 * 1024, method);
+        ASSERT_TRUE(disk.isValid());
+        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
+        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
+        SCOPED_TRACE(disk.describe().toStdString());
+        const QSize size = w->Chtshow().size();
+        ASSERT_GT(size.width() * size.height() * 3, disk.capacity()) << "the picture must not fit";
+        const QString name = disk.filePath(QStringLiteral("chart.bmp"));
+        const QByteArray old = "the old picture";
+        {
+            QFile f(name);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(old);
+        }
+        dialogs.questions.clear();
+        dialogs.fileNames = {name};
+        {
+            FullDisk::Scope limited(disk);
+            w->BtSave->click();
+        }
+        ASSERT_EQ(dialogs.questions.size(), 2);
+        EXPECT_EQ(dialogs.questions[1].icon, MsgIcon::Error);
+        EXPECT_TRUE(dialogs.questions[1].text.startsWith(
+            QStringLiteral("Could not save the graphic on ") + name))
+            << dialogs.questions[1].text.toStdString();
+        QFile f(name);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), old);
+        EXPECT_EQ(QDir(QFileInfo(name).path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("chart.bmp")});
+    }
 }
 
 TEST_F(Window, FillSwitchesBetweenAreaAndLine) {
