@@ -410,6 +410,28 @@ TEST_F(DmmLog, RecordNumbersStopAtTheLargest) {
     }
 }
 
+// A disk that reports a write error only when the data is synced, or when the file is closed: the
+// run ends with exit 1 and says so, instead of calling the file complete.
+TEST_F(DmmLog, AFailedSyncOrCloseIsReported) {
+    const QString file = QFileInfo(dir.path()).canonicalFilePath() + "/late.xls";
+    for (const char* call : {"fdatasync", "close"}) {
+        SCOPED_TRACE(call);
+        QFile::remove(file);
+        QProcess log;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("LD_PRELOAD", DMM_FAIL_IO_LIBRARY);
+        env.insert("DMM_FAIL_CALL", call);
+        env.insert("DMM_FAIL_PATH", file);
+        log.setProcessEnvironment(env);
+        startLog(log, {"--out", file, "--limit", "3"});
+        EXPECT_EQ(endsByItself(log, 10000), 1);
+        const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+        const QString said = QStringLiteral("cannot %1 %2: Input/output error")
+                                 .arg(QLatin1String(call) == "close" ? "close" : "sync", file);
+        EXPECT_TRUE(err.contains(said)) << err.toStdString();
+    }
+}
+
 // The judge gives the same verdicts whatever the locale: the limits are given as "12.05" and the
 // values carry the locale's decimal separator (',' in German and French, U+066B in Arabic and
 // Persian), which is not Latin-1.
@@ -443,7 +465,9 @@ TEST_F(DmmLog, VerdictsAreTheSameUnderEveryLocale) {
             for (qsizetype i = 0; i < rows.values.size(); ++i) {
                 const auto m = number.match(QString::fromUtf8(rows.values[i]));
                 ASSERT_TRUE(m.hasMatch()) << rows.values[i].toStdString();
-                if (locale != "C") EXPECT_NE(m.captured(2), ".") << "the locale is in use";
+                if (locale != "C") {
+                    EXPECT_NE(m.captured(2), ".") << "the locale is in use";
+                }
                 const double v = (m.captured(1) + "." + m.captured(3)).toDouble();
                 const bool pass = std::atof(l.low) <= v && v <= std::atof(l.high);
                 EXPECT_EQ(rows.verdicts[i], pass ? "pass" : "Fail") << rows.values[i].toStdString();
