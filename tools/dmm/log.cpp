@@ -285,7 +285,10 @@ int runLog(const std::vector<std::string>& args) {
 
     QTimer sampling;
     if (o.intervalSeconds > 0) {
-        QObject::connect(&sampling, &QTimer::timeout, [&hooks] { hooks.INDataToTable(); });
+        // While the port is away the last reading is stale: nothing is offered.
+        QObject::connect(&sampling, &QTimer::timeout, [&hooks, &port] {
+            if (port.IsDevicePresent()) hooks.INDataToTable();
+        });
         sampling.start(o.intervalSeconds * 1000);
     }
 
