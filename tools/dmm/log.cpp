@@ -20,6 +20,7 @@
 #include "HeadlessHooks.h"
 #include "LogFile.h"
 #include "Meter.h"
+#include "PortWatch.h"
 #include "ReadingsTable.h"
 #include "Recorder.h"
 
@@ -37,6 +38,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <sys/stat.h>
@@ -154,33 +156,85 @@ std::string rowsHeld(const LogFile& out) {
            " added by this run)";
 }
 
-// The port going away and coming back. The driver stays open while its device is gone; every
-// second this checks, and while the device is away closes and opens the port again.
-class PortWatch {
-public:
-    PortWatch(TCommPortDriver& port, std::string name) : port_(port), name_(std::move(name)) {}
-    void check() {
-        if (port_.IsDevicePresent()) return;
-        if (!away_) {
-            away_ = true;
-            say("the port " + name_ + " went away; trying to open it again every second");
-        }
-        port_.ClosePort();
-        if (!port_.OpenPort()) return;
-        away_ = false;
-        say("the port " + name_ + " is back; recording goes on");
-    }
-
-private:
-    TCommPortDriver& port_;
-    std::string name_;
-    bool away_ = false;
-};
-
 // The limits are given in the C syntax ("-1.5"); the judge reads them, as the window's fields,
 // with the system's decimal separator.
 QString inLocaleSyntax(QString limit, QChar separator) {
     return limit.replace(QLatin1Char('.'), separator);
+}
+
+// One recorded row as the text file's line, appended to the output whole or not at all. The one
+// place rows are written.
+bool writeRow(LogFile& out, const ReadingsTable& table, int row) {
+    QByteArray line;
+    appendReadingsTextLine(line, table, row);
+    return out.appendLine(line);
+}
+
+// Each row goes out as it is recorded; the file keeps the rows, so the table need only hold the
+// one being written. A failed write ends the run with exit 1 and nothing more is written (one
+// decoded chunk may hold several frames); the record limit and the largest record number end it
+// with exit 0.
+void writeRowsAsRecorded(HeadlessHooks& hooks, Recorder& recorder, LogFile& out, bool& failed) {
+    hooks.onAppended = [&](int row) {
+        if (failed) return;
+        if (!writeRow(out, recorder.table(), row)) {
+            failed = true;
+            QCoreApplication::exit(1);
+            return;
+        }
+        if (recorder.table().size() >= 1024) recorder.table().clear();
+    };
+    hooks.onRecordingEnded = [&] {
+        if (failed) return;
+        if (recorder.numbersUsedUp())
+            say("record number 2147483647, the largest, has been given; recording stops");
+        else
+            say("the record limit of " + std::to_string(recorder.RecordLimit()) +
+                " rows is reached; recording stops");
+        QCoreApplication::exit(0);
+    };
+}
+
+// Ctrl-C and SIGTERM end the event loop with exit 0, through a pipe the handler writes to.
+std::unique_ptr<QSocketNotifier> stopOnSignals() {
+    if (::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
+    auto notifier = std::make_unique<QSocketNotifier>(gStopPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated,
+                     [] { QCoreApplication::exit(0); });
+    struct sigaction sa {};
+    sa.sa_handler = onStopSignal;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGINT, &sa, nullptr);
+    ::sigaction(SIGTERM, &sa, nullptr);
+    ::signal(SIGPIPE, SIG_IGN);
+    return notifier;
+}
+
+// The shipped model's meter, with the system's decimal separator as the window reads it at
+// start-up; returns its first character, the one the judge reads numbers with.
+QChar setUpMeter(Meter& meter) {
+    meter.applyCountProfile("2");
+    meter.lcd.setDigit(Ind::LcdD0, "1");
+    const QString sep = QLocale::system().decimalPoint();
+    meter.LocaleDecimalSeparator = sep.isEmpty() ? std::string(".") : sep.toStdString();
+    return sep.isEmpty() ? QLatin1Char('.') : sep.at(0);
+}
+
+// After the event loop: the file synced and closed, both checked, and what it holds said.
+int endOfRun(int rc, bool failed, TCommPortDriver& port, LogFile& out) {
+    port.ClosePort();
+    if (failed && !out.isFile() && out.errorNumber() == EPIPE) {
+        rc = 0; // a reader that went away (| head) is a normal end for a pipe
+    } else if (failed) {
+        say(out.error());
+        rc = 1;
+    }
+    if (!out.close()) {
+        say(out.error());
+        rc = 1;
+    }
+    say(rowsHeld(out));
+    return rc;
 }
 
 int openOutput(const LogOptions& o, LogFile& out) {
@@ -223,11 +277,7 @@ int runLog(const std::vector<std::string>& args) {
     const QString device = link::comPortDevice(com);
 
     Meter meter;
-    meter.applyCountProfile("2");
-    meter.lcd.setDigit(Ind::LcdD0, "1");
-    const QString sep = QLocale::system().decimalPoint();
-    meter.LocaleDecimalSeparator = sep.isEmpty() ? std::string(".") : sep.toStdString();
-    const QChar sepChar = sep.isEmpty() ? QLatin1Char('.') : sep.at(0);
+    const QChar sepChar = setUpMeter(meter);
 
     ReadingsTable table;
     Recorder recorder(table);
@@ -238,31 +288,8 @@ int runLog(const std::vector<std::string>& args) {
                         {inLocaleSyntax(o.high, sepChar), inLocaleSyntax(o.low, sepChar), o.repeat,
                          o.intervalSeconds > 0});
     meter.setHooks(&hooks);
-    // Each row goes out as it is recorded; the file keeps the rows, so the table need only hold
-    // the one being written. After a failed write nothing more is written: one decoded chunk
-    // may hold several frames.
-    QByteArray line;
     bool failed = false;
-    hooks.onAppended = [&](int row) {
-        if (failed) return;
-        line.clear();
-        appendReadingsTextLine(line, table, row);
-        if (!out.appendLine(line)) {
-            failed = true;
-            QCoreApplication::exit(1);
-            return;
-        }
-        if (table.size() >= 1024) table.clear();
-    };
-    hooks.onRecordingEnded = [&] {
-        if (failed) return;
-        if (recorder.numbersUsedUp())
-            say("record number 2147483647, the largest, has been given; recording stops");
-        else
-            say("the record limit of " + std::to_string(recorder.RecordLimit()) +
-                " rows is reached; recording stops");
-        QCoreApplication::exit(0);
-    };
+    writeRowsAsRecorded(hooks, recorder, out, failed);
 
     if (!out.start(kReadingsTextHeader)) {
         say(out.error() + "; " + rowsHeld(out));
@@ -305,31 +332,11 @@ int runLog(const std::vector<std::string>& args) {
     second.start(1000);
 
     // Ctrl-C and SIGTERM end the run between two rows.
-    if (::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return 1;
-    QSocketNotifier stopNotifier(gStopPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stopNotifier, &QSocketNotifier::activated, &app,
-                     [] { QCoreApplication::exit(0); });
-    struct sigaction sa {};
-    sa.sa_handler = onStopSignal;
-    sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
-    ::signal(SIGPIPE, SIG_IGN);
+    const auto stopNotifier = stopOnSignals();
+    if (!stopNotifier) return 1;
 
-    int rc = app.exec();
-    port.ClosePort();
-    if (failed && !out.isFile() && out.errorNumber() == EPIPE) {
-        rc = 0; // a reader that went away (| head) is a normal end for a pipe
-    } else if (failed) {
-        say(out.error());
-        rc = 1;
-    }
-    if (!out.close()) {
-        say(out.error());
-        rc = 1;
-    }
-    say(rowsHeld(out));
-    return rc;
+    const int rc = app.exec(); // before `failed` is read: the run sets it
+    return endOfRun(rc, failed, port, out);
 }
 
 const CommandRegistrar registrar("log", kUsage, runLog);
