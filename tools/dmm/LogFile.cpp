@@ -84,7 +84,10 @@ std::string LogFile::open(const std::string& path) {
 std::string LogFile::inspect() {
     struct stat st {};
     if (::fstat(fd_, &st) != 0) return std::string("cannot read it: ") + std::strerror(errno);
-    if (!S_ISREG(st.st_mode)) return {}; // a device or a pipe: appended to as it comes
+    // A device or a pipe (/dev/null, a FIFO) is written as it comes: no format, nothing to cut
+    // back or sync.
+    regular_ = S_ISREG(st.st_mode);
+    if (!regular_) return {};
     committed_ = st.st_size;
     hasContent_ = st.st_size > 0;
     std::string first, token;
@@ -142,9 +145,9 @@ bool LogFile::appendLine(QByteArrayView line, bool isRow) {
     int err = 0;
     while (left > 0) {
         const ssize_t n = ::write(fd_, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            err = n < 0 ? errno : EIO; // no progress at all is a failure too
             break;
         }
         p += n;
@@ -158,18 +161,19 @@ bool LogFile::appendLine(QByteArrayView line, bool isRow) {
     }
     fail("cannot write", err);
     // Whatever part of the line went out is taken back, so that no reader takes it for a row.
-    if (isFile() && left < static_cast<std::size_t>(line.size())) {
+    if (regular_ && left < static_cast<std::size_t>(line.size())) {
         if (::ftruncate(fd_, committed_) != 0)
             error_ += std::string("; cutting it back to its last complete line failed too: ") +
                       std::strerror(errno);
-        else
-            sync();
+        else if (::fdatasync(fd_) != 0)
+            error_ += std::string("; syncing it after cutting it back failed too: ") +
+                      std::strerror(errno);
     }
     return false;
 }
 
 bool LogFile::sync() {
-    if (!isFile() || !dirty_) return true;
+    if (!regular_ || !dirty_) return true;
     dirty_ = false;
     if (::fdatasync(fd_) != 0) return fail("cannot sync", errno);
     return true;

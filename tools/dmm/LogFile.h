@@ -65,6 +65,7 @@ private:
     long long committed_ = 0; // the file's size up to its last complete line
     long long rows_ = 0;
     long long rowsAtOpen_ = 0;
+    bool regular_ = false; // a regular file: cut back and synced
     bool dirty_ = false;
     bool hasContent_ = false;
     bool endsWithLineEnd_ = true;
