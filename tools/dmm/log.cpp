@@ -305,10 +305,11 @@ int runLog(const std::vector<std::string>& args) {
     const std::string portName =
         local(o.port) + " (" + (device.isEmpty() ? "no device" : local(device)) + ")";
     if (!port.OpenPort()) {
-        say("cannot open " + portName);
+        say("cannot open " + portName + ": " + local(port.LastError()));
         return 1;
     }
     say("logging " + portName + (out.isFile() ? " to " + out.path() : std::string()));
+    if (!port.LastError().isEmpty()) say(local(port.LastError())); // settings the device refused
 
     QTimer sampling;
     if (o.intervalSeconds > 0) {
