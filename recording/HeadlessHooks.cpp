@@ -10,6 +10,15 @@ HeadlessHooks::HeadlessHooks(Meter& meter, Recorder& recorder, Settings settings
                  : QString::fromStdString(meter.LocaleDecimalSeparator).at(0)) {}
 
 void HeadlessHooks::INDataToTable() {
+    if (!settings_.familyJudges) {
+        JudgeReading();
+        RecallStep();
+    }
+    if (settings_.samplingTimer) return;
+    offerSample();
+}
+
+void HeadlessHooks::offerSample() {
     if (!decodedAny_) return;
     const RecordResult r = recorder_.INDataToTable(meter_.reading, settings_.repeat, false);
     if (r.outcome == RecordOutcome::Appended && onAppended)

@@ -22,6 +22,9 @@ public:
         QString low = QString::fromLatin1(kDefaultLowLimit);
         bool repeat = true;         // the "Repeat" check box
         bool samplingTimer = false; // "Sampling Interval": the decoder leaves recording to a timer
+        // Whether the family's decoder runs the judge and the recall step itself; for a family
+        // whose decoder does not, these hooks run them before each offer.
+        bool familyJudges = true;
     };
 
     HeadlessHooks(Meter& meter, Recorder& recorder, Settings settings);
@@ -32,9 +35,12 @@ public:
     // the recorder appends nothing more.
     std::function<void()> onRecordingEnded;
 
-    // The recorder's offer; the sampling timer calls it too. Before the first decoded frame
-    // there is no reading to offer, and nothing is recorded.
+    // The decoder's offer of a decoded frame's reading; with the sampling timer on, the timer
+    // records instead.
     void INDataToTable() override;
+    // The sampling timer's offer. Before the first decoded frame there is no reading to offer,
+    // and nothing is recorded.
+    void offerSample();
     void JudgeReading() override;
     void RecallStep() override;
     bool RecordSIChecked() const override { return settings_.samplingTimer; }

@@ -201,6 +201,28 @@ TEST_F(DmmLog, LimitsJudgeAndRecordLimitApply) {
     for (int i = 1; i < 4; ++i) EXPECT_TRUE(l[i].endsWith("\tFail\r")) << l[i].toStdString();
 }
 
+// Every family of the simulated meter is logged and judged, not only the shipped one.
+TEST_F(DmmLog, EveryFamilyIsRecordedAndJudged) {
+    for (const char* family : {"q32", "q13", "q31"}) {
+        TearDown();
+        sim.setArguments({"simulate", "--pty", "--rate", "25", "--family", family});
+        sim.start();
+        ASSERT_TRUE(sim.waitForStarted(5000));
+        while (!sim.canReadLine()) ASSERT_TRUE(sim.waitForReadyRead(5000));
+        pty = QString::fromLocal8Bit(sim.readLine()).trimmed();
+        QByteArray out;
+        ASSERT_EQ(
+            runLog({"--family", family, "--high", "5", "--low", "-5", "--limit", "3"}, 3000, &out),
+            0)
+            << family;
+        const auto l = lines(out);
+        ASSERT_EQ(l.size(), 4) << family << ": the header and three rows\n" << out.toStdString();
+        for (int i = 1; i < 4; ++i)
+            EXPECT_TRUE(l[i].contains("\t12.") && l[i].endsWith("\tFail\r"))
+                << family << ": " << l[i].toStdString();
+    }
+}
+
 TEST_F(DmmLog, SamplingIntervalRecordsOncePerInterval) {
     QByteArray out;
     ASSERT_EQ(runLog({"--interval", "1"}, 3000, &out), 0);

@@ -1,5 +1,6 @@
-// dmm log: a family Q32 meter logged without a window, through the window's own road: the serial
-// driver, frame assembly, the Q32 decoder, the limit judge and the recorder with its Repeat rule,
+// dmm log: a meter (family Q32 unless --family names another) logged without a window, through
+// the window's own road: the serial driver, frame assembly, the family's decoder, the limit judge
+// and the recorder with its Repeat rule,
 // sampling interval, record numbers and time stamps. Every recorded row is appended to a data
 // file in the text format the window loads ("Open old data files").
 //
@@ -12,6 +13,7 @@
 // second, and records on with the numbering continued when it is back. At the record limit, or
 // once the largest record number has been given, it says so and ends with exit 0.
 #include "Command.h"
+#include "CommandLine.h"
 
 #include "ComDrv32.h"
 #include "ComPortMap.h"
@@ -20,6 +22,7 @@
 #include "HeadlessHooks.h"
 #include "LogFile.h"
 #include "Meter.h"
+#include "MeterFamily.h"
 #include "PortWatch.h"
 #include "ReadingsTable.h"
 #include "Recorder.h"
@@ -50,11 +53,12 @@ namespace dmm::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "log --port COM1..COM4|PATH [--out FILE] [--interval S] [--no-repeat] [--limit N] "
-    "[--high X] [--low Y]";
+    "log --port COM1..COM4|PATH [--family q32|q13|q31] [--out FILE] [--interval S] [--no-repeat]\n"
+    "           [--limit N] [--high X] [--low Y]";
 
 struct LogOptions {
     QString port;
+    const MeterFamily* family = &meterFamily(Family::Q32);
     std::string out;
     int intervalSeconds = 0; // 0: record every decoded frame
     bool repeat = true;
@@ -62,11 +66,6 @@ struct LogOptions {
     QString high = QString::fromLatin1(kDefaultHighLimit);
     QString low = QString::fromLatin1(kDefaultLowLimit);
 };
-
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "dmm log: %s\nusage: dmm %s\n", message.c_str(), kUsage);
-    return 2;
-}
 
 std::optional<int> positiveInt(const std::string& text) {
     if (text.empty() || text.size() > 9) return std::nullopt;
@@ -88,44 +87,64 @@ void onStopSignal(int) {
     [[maybe_unused]] ssize_t n = ::write(gStopPipe[1], &c, 1);
 }
 
-int parse(const std::vector<std::string>& args, LogOptions& o) {
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= args.size()) return false;
-            out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (a == "--no-repeat") {
-            o.repeat = false;
-        } else if (a == "--port") {
-            if (!value(v)) return usageError("--port needs a value");
-            o.port = QString::fromStdString(v);
-        } else if (a == "--out") {
-            if (!value(v) || v.empty()) return usageError("--out needs a file name");
-            o.out = v;
-        } else if (a == "--interval") {
-            auto n = value(v) ? positiveInt(v) : std::nullopt;
-            if (!n || *n > 86400) return usageError("--interval needs whole seconds, 1 to 86400");
-            o.intervalSeconds = *n;
-        } else if (a == "--limit") {
-            auto n = value(v) ? positiveInt(v) : std::nullopt;
-            if (!n || *n > kLimitlessRecordLimit)
-                return usageError("--limit needs a whole number, 1 to 10000000");
-            o.limit = *n;
-        } else if (a == "--high" || a == "--low") {
-            if (!value(v)) return usageError(a + " needs a number");
-            const QString text = QString::fromStdString(v);
-            if (!isNumber(text, QLatin1Char('.')))
-                return usageError(a + " needs a number, like 6000 or -1.5");
-            (a == "--high" ? o.high : o.low) = text;
-        } else {
-            return usageError("unknown option '" + a + "'");
-        }
+constexpr const char* kDescription =
+    "Records a meter without a window, through the same driver, decoder, limit judge and\n"
+    "recorder rules as the window. Each row is appended to FILE as it is recorded (standard\n"
+    "output without --out) and the file is synced to disk every second.";
+
+void addOptions(CommandLine& cl) {
+    const auto value = [&cl](const char* name, const char* valueName, const char* help) {
+        cl.addValueOption(QLatin1String(name), QLatin1String(valueName), QLatin1String(help));
+    };
+    value("port", "COM1..COM4|PATH", "The port the meter is on.");
+    value("family", "family",
+          ("The protocol family: " + meterFamilyNames() + " (default q32).").c_str());
+    value("out", "FILE", "The data file rows are appended to.");
+    value("interval", "S", "Record one row every S seconds (1 to 86400).");
+    cl.addFlag(QStringLiteral("no-repeat"), QStringLiteral("Skip a row equal to the one before."));
+    value("limit", "N", "Stop after N rows (1 to 10000000).");
+    value("high", "X", "The high limit of the judge (default 6000).");
+    value("low", "Y", "The low limit of the judge (default -6000).");
+}
+
+// Returns an error text, empty when the options are sound.
+std::string readNumbers(const CommandLine& cl, LogOptions& o) {
+    if (cl.isSet(QStringLiteral("interval"))) {
+        const auto n = positiveInt(cl.value(QStringLiteral("interval")));
+        if (!n || *n > 86400) return "--interval needs whole seconds, 1 to 86400";
+        o.intervalSeconds = *n;
     }
-    if (o.port.isEmpty()) return usageError("--port is required");
-    return 0;
+    if (cl.isSet(QStringLiteral("limit"))) {
+        const auto n = positiveInt(cl.value(QStringLiteral("limit")));
+        if (!n || *n > kLimitlessRecordLimit) return "--limit needs a whole number, 1 to 10000000";
+        o.limit = *n;
+    }
+    for (const char* name : {"high", "low"}) {
+        if (!cl.isSet(QLatin1String(name))) continue;
+        const QString text = QString::fromStdString(cl.value(QLatin1String(name)));
+        if (!isNumber(text, QLatin1Char('.')))
+            return std::string("--") + name + " needs a number, like 6000 or -1.5";
+        (name[0] == 'h' ? o.high : o.low) = text;
+    }
+    return {};
+}
+
+std::string readOptions(const CommandLine& cl, LogOptions& o) {
+    if (!cl.positional().empty()) return "unexpected argument '" + cl.positional()[0] + "'";
+    o.port = QString::fromStdString(cl.value(QStringLiteral("port")));
+    if (o.port.isEmpty()) return "--port is required";
+    if (cl.isSet(QStringLiteral("family"))) {
+        o.family = findMeterFamily(cl.value(QStringLiteral("family")));
+        if (!o.family)
+            return "unknown family '" + cl.value(QStringLiteral("family")) + "' (" +
+                   meterFamilyNames() + ")";
+    }
+    if (cl.isSet(QStringLiteral("out"))) {
+        o.out = cl.value(QStringLiteral("out"));
+        if (o.out.empty()) return "--out needs a file name";
+    }
+    o.repeat = !cl.isSet(QStringLiteral("no-repeat"));
+    return readNumbers(cl, o);
 }
 
 // COM1..COM4 by number; anything else names the device itself.
@@ -249,8 +268,11 @@ int openOutput(const LogOptions& o, LogFile& out) {
 }
 
 int runLog(const std::vector<std::string>& args) {
+    CommandLine cl("log", kUsage, kDescription);
+    addOptions(cl);
+    if (const auto done = cl.parse(args)) return *done;
     LogOptions o;
-    if (int rc = parse(args, o)) return rc;
+    if (const std::string err = readOptions(cl, o); !err.empty()) return cl.usageError(err);
     // Past a file size limit a write fails with EFBIG, like one on a full disk, instead of the
     // signal ending the program with a torn line.
     ::signal(SIGXFSZ, SIG_IGN);
@@ -286,7 +308,7 @@ int runLog(const std::vector<std::string>& args) {
 
     HeadlessHooks hooks(meter, recorder,
                         {inLocaleSyntax(o.high, sepChar), inLocaleSyntax(o.low, sepChar), o.repeat,
-                         o.intervalSeconds > 0});
+                         o.intervalSeconds > 0, o.family->judgesReadings});
     meter.setHooks(&hooks);
     bool failed = false;
     writeRowsAsRecorded(hooks, recorder, out, failed);
@@ -299,9 +321,9 @@ int runLog(const std::vector<std::string>& args) {
     TCommPortDriver port;
     port.SetComPort(static_cast<TCommPortDriver::TComPortNumber>(com - 1));
     port.SetComPortSpeed(TCommPortDriver::br2400);
-    port.OnReceiveData = [&meter](TCommPortDriver*, const std::uint8_t* data, std::int32_t size) {
-        HQ32RData(meter, data, size);
-    };
+    const auto serial = o.family->serial;
+    port.OnReceiveData = [&meter, serial](TCommPortDriver*, const std::uint8_t* data,
+                                          std::int32_t size) { serial(meter, data, size); };
     const std::string portName =
         local(o.port) + " (" + (device.isEmpty() ? "no device" : local(device)) + ")";
     if (!port.OpenPort()) {
@@ -315,7 +337,7 @@ int runLog(const std::vector<std::string>& args) {
     if (o.intervalSeconds > 0) {
         // While the port is away the last reading is stale: nothing is offered.
         QObject::connect(&sampling, &QTimer::timeout, [&hooks, &port] {
-            if (port.IsDevicePresent()) hooks.INDataToTable();
+            if (port.IsDevicePresent()) hooks.offerSample();
         });
         sampling.start(o.intervalSeconds * 1000);
     }
