@@ -9,6 +9,7 @@
 #include "Simulator.h"
 
 #include <cerrno>
+#include <charconv>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -97,10 +98,11 @@ bool wholeNumber(const std::string& v, unsigned long long& n) {
 
 bool readNumbers(const CommandLine& cl, Options& o, std::string& error) {
     if (cl.isSet(QStringLiteral("rate"))) {
+        // Read in the C syntax whatever the locale says ("2.5" is not 2 under German).
         const std::string v = cl.value(QStringLiteral("rate"));
-        char* end = nullptr;
-        o.rate = std::strtod(v.c_str(), &end);
-        if (v.empty() || *end || !(o.rate >= 0) || o.rate > 1e6) {
+        const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), o.rate);
+        if (v.empty() || ec != std::errc() || end != v.data() + v.size() || !(o.rate >= 0) ||
+            o.rate > 1e6) {
             error = "--rate needs a number of frames per second, 0 or more";
             return false;
         }
