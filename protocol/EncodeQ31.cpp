@@ -3,6 +3,7 @@
 // status 2 (1 with status 1 at 0: the frequency reading), status 3 (8: DC, 4: AC, 2: automatic
 // ranging, 1: serial output off), then 0x0D 0x0A.
 #include "Encoders.h"
+#include "HexDigits.h"
 
 #include <string>
 
@@ -12,10 +13,6 @@ namespace {
 
 std::uint8_t nib(int v) {
     return static_cast<std::uint8_t>(0x30 | (v & 0x0F));
-}
-
-int hexValue(char c) {
-    return c <= '9' ? c - '0' : c - 'A' + 10;
 }
 
 struct Q31Meaning {
