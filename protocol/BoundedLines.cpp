@@ -26,8 +26,7 @@ void BoundedLines::clear() {
 }
 
 const std::string& BoundedLines::at(std::size_t i) const {
-    if (i >= size_)
-        throw std::out_of_range("BoundedLines::at");
+    if (i >= size_) throw std::out_of_range("BoundedLines::at");
     return slots_[(head_ + i) % capacity_];
 }
 

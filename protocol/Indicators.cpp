@@ -6,29 +6,28 @@ namespace dmm {
 
 namespace {
 constexpr std::array<const char*, kIndicatorCount> kNames = {
-    "LcdD0",   "LcdDa",   "LcdDb",  "LcdDc",   "LcdDd",  "LcdFH",  "LcdP0",   "LcdP1",
-    "LcdP2",   "LcdP3",   "LcdAuto", "LcdAC",  "LcdDc1", "LCDJa",  "LCDTRMST", "LCDTRMS",
-    "LcdV",    "LCDA",    "LCDohm", "LCDF",    "LCDHz",  "LcdRPM", "lcdW",    "Lcdm",
-    "LCDu",    "LCDn",    "LCDk",   "LCDM1",   "LCDBF",  "LCDCS",  "LCDFS",   "LCDFm",
-    "LCDDI",   "LCDHold", "LCDRec", "LCDBATT", "LCDRS",  "LCD232C", "LCDBT",  "LcdACDC",
-    "CONok",   "CONokN",
+    "LcdD0",  "LcdDa",   "LcdDb", "LcdDc",   "LcdDd", "LcdFH",    "LcdP0",   "LcdP1",  "LcdP2",
+    "LcdP3",  "LcdAuto", "LcdAC", "LcdDc1",  "LCDJa", "LCDTRMST", "LCDTRMS", "LcdV",   "LCDA",
+    "LCDohm", "LCDF",    "LCDHz", "LcdRPM",  "lcdW",  "Lcdm",     "LCDu",    "LCDn",   "LCDk",
+    "LCDM1",  "LCDBF",   "LCDCS", "LCDFS",   "LCDFm", "LCDDI",    "LCDHold", "LCDRec", "LCDBATT",
+    "LCDRS",  "LCD232C", "LCDBT", "LcdACDC", "CONok", "CONokN",
 };
 } // namespace
 
-const char* indicatorName(Ind i) { return kNames[static_cast<std::size_t>(i)]; }
+const char* indicatorName(Ind i) {
+    return kNames[static_cast<std::size_t>(i)];
+}
 
 std::optional<Ind> indicatorByName(std::string_view name) {
     for (std::size_t i = 0; i < kNames.size(); ++i)
-        if (name == kNames[i])
-            return static_cast<Ind>(i);
+        if (name == kNames[i]) return static_cast<Ind>(i);
     return std::nullopt;
 }
 
 void IndicatorSet::reset() {
     on_.fill(false);
     digits_ = {"3", "9", "9", "9", "9"};
-    for (std::size_t i = 0; i < kDigitPlaces; ++i)
-        on_[i] = true; // digit places are visible
+    for (std::size_t i = 0; i < kDigitPlaces; ++i) on_[i] = true; // digit places are visible
     on_[idx(Ind::LcdFH)] = true;
     on_[idx(Ind::CONokN)] = true;
     barMaximum_ = 40;

@@ -65,10 +65,14 @@ inline constexpr std::size_t kDigitPlaces = 5;
 const char* indicatorName(Ind i);
 std::optional<Ind> indicatorByName(std::string_view name);
 
-inline constexpr bool isDigitPlace(Ind i) { return static_cast<std::size_t>(i) < kDigitPlaces; }
+inline constexpr bool isDigitPlace(Ind i) {
+    return static_cast<std::size_t>(i) < kDigitPlaces;
+}
 
 // Digit place n (0 = LcdD0, 1 = LcdDa, ... 4 = LcdDd).
-inline constexpr Ind digitPlace(int n) { return static_cast<Ind>(n); }
+inline constexpr Ind digitPlace(int n) {
+    return static_cast<Ind>(n);
+}
 
 class IndicatorSet {
 public:

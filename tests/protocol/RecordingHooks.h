@@ -32,8 +32,7 @@ public:
     int count(const std::string& call) const {
         int n = 0;
         for (const auto& c : calls)
-            if (c == call)
-                ++n;
+            if (c == call) ++n;
         return n;
     }
 
