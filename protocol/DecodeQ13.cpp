@@ -81,17 +81,15 @@ char decodeDigit(const SegmentBits& bits, int n) {
     }
 }
 
-// The whole number the digit places write. Dark leading places are no digits at all; a dark
-// place after a lit one, or an L, leaves no number.
+// The whole number the digit places write side by side. A dark place is the empty text and adds
+// nothing wherever it stands: a temperature shows three digits and a dark fourth place. No lit
+// place, or an L, leaves no number.
 std::optional<long> wholeNumber(bool negative, const char* places, int count) {
     long value = 0;
     bool lit = false;
     for (int i = 0; i < count; ++i) {
         const char c = places[i];
-        if (c == 0) {
-            if (lit) return std::nullopt;
-            continue;
-        }
+        if (c == 0) continue;
         if (c < '0' || c > '9') return std::nullopt;
         lit = true;
         value = value * 10 + (c - '0');

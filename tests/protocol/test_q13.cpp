@@ -1,5 +1,6 @@
 // The Q13 segment-frame decoder, called directly with FrameText.
 #include "Decoders.h"
+#include "FrameAssembly.h"
 #include "RecordingHooks.h"
 
 #include <gtest/gtest.h>
@@ -319,7 +320,22 @@ const Row kRows[] = {
      {"LcdAuto", "LcdV"},
      1,
      "    "},
-    {"DarkAfterLitPlace", Q13("1 34").text(), "134", std::nullopt, "", "", "MANU", {}, 1, "1 34"},
+    // A dark place drops out of the number wherever it stands.
+    {"DarkAfterLitPlace", Q13("1 34").text(), "134", 134, "", "", "MANU", {}, 1, "1 34"},
+    {"TemperatureDarkFourthPlace",
+     Q13("503 ", {CELSIUS, P2}).text(),
+     "50.3",
+     503,
+     "",
+     "#",
+     "MANU",
+     {"LCDCS", "LcdP2"},
+     40, // 50, bounded by the bar's maximum
+     "503 "},
+    {"DarkBetweenDigits", Q13("5 34").text(), "534", 534, "", "", "MANU", {}, 5, "5 34"},
+    {"OnlyD1Lit", Q13("8   ").text(), "8", 8, "", "", "MANU", {}, 8, "8   "},
+    {"DarkOuterPlaces", Q13(" 71 ").text(), "71", 71, "", "", "MANU", {}, 7, " 71 "},
+    {"OnlyD4Lit", Q13("   6").text(), "6", 6, "", "", "MANU", {}, 1, "   6"},
     {"LetterLOutsideTheOverloadPattern",
      Q13("12L4").text(),
      "12L4",
@@ -333,16 +349,7 @@ const Row kRows[] = {
     {"LetterLInD4", Q13("123L").text(), "123@", std::nullopt, "", "", "MANU", {}, 12, "123@"},
     {"LetterLInD2", Q13(" L00").text(), "@00", std::nullopt, "", "", "MANU", {}, 1, " @00"},
     {"D1KnowsNoL", Q13("L000").text(), "000", 0, "", "", "MANU", {}, 1, " 000"},
-    {"UnknownPatternIsDark",
-     Q13("1u34").text(),
-     "134",
-     std::nullopt,
-     "",
-     "",
-     "MANU",
-     {},
-     1,
-     "1 34"},
+    {"UnknownPatternIsDark", Q13("1u34").text(), "134", 134, "", "", "MANU", {}, 1, "1 34"},
     {"SignAloneIsNoNumber",
      Q13("    ", {MINUS}).text(),
      "-",
@@ -510,6 +517,27 @@ TEST(Q13, ExtremesResetWithoutCompareOnARangeChange) {
     EXPECT_EQ(m.lcd.maxText, "2000");
     EXPECT_EQ(m.lcd.minText, "1234");
     EXPECT_EQ(m.lcd.maxTextU, "V");
+}
+
+// A meter in temperature mode shows three digits and a dark fourth place: every frame of such a
+// stream is a reading, recorded and plotted.
+TEST(Q13, TemperatureStreamRecordsEveryFrame) {
+    RecordingHooks hooks;
+    Meter m(&hooks);
+    std::vector<std::uint8_t> stream;
+    const int frames = 200;
+    for (int i = 0; i < frames; ++i) {
+        const std::string shown = std::to_string(100 + i % 900) + " ";
+        const std::string text = Q13(shown.c_str(), {CELSIUS, P2}).text();
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            const int nibble = text[k] <= '9' ? text[k] - '0' : text[k] - 'A' + 10;
+            stream.push_back(static_cast<std::uint8_t>(((k + 1) << 4) | nibble));
+        }
+    }
+    HQ13RData(m, stream.data(), static_cast<int>(stream.size()));
+    EXPECT_EQ(hooks.count("INDataToTable"), frames);
+    EXPECT_EQ(m.reading.NumericValue, 100 + (frames - 1) % 900);
+    EXPECT_EQ(m.reading.UnitText, "#");
 }
 
 TEST(Q13, BarClampsToItsMaximum) {
