@@ -37,19 +37,22 @@ bool TChartControl::shiftForward() {
 }
 
 bool TChartControl::shiftBackward() {
-    // The smallest X of any series with points is its initial point, X 0.
+    // The initial point X 0 is in no window, so it does not count: the smallest X a window can
+    // show is the first reading's, X 1. A window below it would show nothing.
     const bool anyPoints = std::any_of(series_.begin(), series_.end(),
                                        [](const Series& s) { return !s.points.empty(); });
-    if (!anyPoints || !(0.0 < bottomMin_)) return false;
+    if (!anyPoints || !(1.0 < bottomMin_)) return false;
     bottomMin_ -= pageSize_;
     bottomMax_ -= pageSize_;
     return true;
 }
 
 void TChartControl::recomputePageCount() {
-    const auto n = static_cast<long long>(series_[0].points.size());
-    const long long pages = n / pageSize_ + (n % pageSize_ > 0 ? 1 : 0);
-    pageCount_ = static_cast<int>(pages);
+    // Pages are counted from the readings alone: the initial point would make an exact multiple
+    // of the page size one page more than the window that shows the newest reading.
+    const auto readings = static_cast<long long>(series_[0].points.size()) - 1;
+    const long long pages = (readings + pageSize_ - 1) / pageSize_;
+    pageCount_ = static_cast<int>(std::max(pages, 1LL));
 }
 
 bool TChartControl::inWindow(std::size_t x) const {

@@ -9,10 +9,11 @@
 //
 // Conventions: every series starts with one initial point (X 0, value 0) that no page window
 // shows, so the n-th value added is X n. The window of page p spans X 1 + (p - 1) * PageSize to
-// p * PageSize. Every move of the window is a shift of the bottom axis by +-PageSize under a
-// limit check: forward only if the largest X of the active series (of all series when none is
-// active) lies beyond the axis maximum, backward only if the smallest X lies below the axis
-// minimum. A refused shift leaves the axis alone, but the operations count pages all the same.
+// p * PageSize; the page count is the number of windows the readings fill, at least 1. Every
+// move of the window is a shift of the bottom axis by +-PageSize under a limit check: forward
+// only if the largest X of the active series (of all series when none is active) lies beyond
+// the axis maximum, backward only if the first reading, X 1, lies below the axis minimum. A
+// refused shift leaves the axis alone, but the operations count pages all the same.
 #pragma once
 
 #include <cstddef>

@@ -96,11 +96,54 @@ TEST_P(PagerFollowing, FollowsTheNewestPoint) {
 
 INSTANTIATE_TEST_SUITE_P(
     Readings, PagerFollowing,
-    ::testing::Values(FollowCase{1, 1, 1, {1, 100}}, FollowCase{99, 1, 1, {1, 100}},
-                      // 101 points with the initial one: a second page,
-                      // but X 100 still lies in the first window.
-                      FollowCase{100, 2, 2, {1, 100}}, FollowCase{101, 2, 2, {101, 200}},
-                      FollowCase{200, 3, 3, {101, 200}}, FollowCase{450, 5, 5, {401, 500}}));
+    ::testing::Values(FollowCase{0, 1, 1, {1, 100}}, FollowCase{1, 1, 1, {1, 100}},
+                      FollowCase{99, 1, 1, {1, 100}},
+                      // Pages are counted from the readings: 100 readings fill one page.
+                      FollowCase{100, 1, 1, {1, 100}}, FollowCase{101, 2, 2, {101, 200}},
+                      FollowCase{200, 2, 2, {101, 200}}, FollowCase{450, 5, 5, {401, 500}}));
+
+// At an exact multiple of the page size the page button names the page shown, and every paging
+// command shows a window with readings in it.
+struct MultipleCase {
+    int readings;
+    int pageSize;
+    int pageCount;
+    Window last; // the window shown while following
+};
+
+class PagerExactMultiples : public ::testing::TestWithParam<MultipleCase> {};
+
+TEST_P(PagerExactMultiples, PagesAreCountedFromTheReadings) {
+    const MultipleCase& c = GetParam();
+    TChartControl p(nullptr, c.pageSize);
+    add(p, c.readings);
+    EXPECT_EQ(p.PageCount(), c.pageCount);
+    EXPECT_EQ(p.CurrentPage(), c.pageCount);
+    expectWindow(p, c.last);
+    EXPECT_EQ(p.FirstPage(), 1);
+    expectWindow(p, {1, double(c.pageSize)});
+    EXPECT_EQ(p.PreviousPage(), 1);
+    expectWindow(p, {1, double(c.pageSize)});
+    EXPECT_EQ(p.LastPage(), c.pageCount);
+    expectWindow(p, c.last);
+    EXPECT_EQ(p.NextPage(), c.pageCount);
+    expectWindow(p, c.last);
+    // Back page by page to the first: never a window without readings.
+    while (p.CurrentPage() > 1) {
+        p.PreviousPage();
+        EXPECT_GE(p.BottomMinimum(), 1);
+        EXPECT_LE(p.BottomMinimum(), c.readings);
+    }
+    expectWindow(p, {1, double(c.pageSize)});
+}
+
+INSTANTIATE_TEST_SUITE_P(Readings, PagerExactMultiples,
+                         ::testing::Values(MultipleCase{100, 100, 1, {1, 100}},
+                                           MultipleCase{300, 100, 3, {201, 300}},
+                                           MultipleCase{30000, 100, 300, {29901, 30000}},
+                                           MultipleCase{10000, 10000, 1, {1, 10000}},
+                                           MultipleCase{20000, 10000, 2, {10001, 20000}},
+                                           MultipleCase{10, 1, 10, {10, 10}}));
 
 TEST(Pager, BrowsingKeepsTheWindowUntilTheLastPage) {
     FakeChart chart;
@@ -255,12 +298,13 @@ TEST(Pager, LimitCheckLooksAtTheActiveSeriesOnly) {
     // With the area series active the check sees its points.
     p.ShowSeries(0);
     EXPECT_EQ(p.NextPage(), 2); // already the last page by count
-    // The window and the page number went apart: a page back moves the window below X 1...
+    // The window and the page number went apart: a page back is counted, but the window does
+    // not move below the first reading...
     EXPECT_EQ(p.PreviousPage(), 1);
-    expectWindow(p, {-99, 0});
-    // ...and a page forward brings it back to the first page.
-    EXPECT_EQ(p.NextPage(), 2);
     expectWindow(p, {1, 100});
+    // ...and a page forward moves it to the points beyond it.
+    EXPECT_EQ(p.NextPage(), 2);
+    expectWindow(p, {101, 200});
 }
 
 TEST(Pager, ForwardShiftOnNextPageIsCheckedAgainstTheWindow) {
