@@ -33,6 +33,19 @@ QString plainSuffix(const QString& storedExtension) {
     return s;
 }
 
+QString filterSuffix(const QString& qtFilter) {
+    const qsizetype open = qtFilter.lastIndexOf(QLatin1Char('('));
+    const qsizetype close = qtFilter.lastIndexOf(QLatin1Char(')'));
+    const QString patterns =
+        open >= 0 && close > open ? qtFilter.mid(open + 1, close - open - 1) : qtFilter;
+    const QString first = patterns.trimmed().section(QLatin1Char(' '), 0, 0);
+    if (!first.startsWith(QStringLiteral("*."))) return {};
+    const QString suffix = first.mid(2);
+    if (suffix.isEmpty() || suffix.contains(QLatin1Char('*')) || suffix.contains(QLatin1Char('?')))
+        return {};
+    return suffix;
+}
+
 // ---------------------------------------------------------------------------------------------
 
 namespace {
@@ -53,18 +66,25 @@ QMessageBox::Icon toQt(MsgIcon icon) {
     return QMessageBox::NoIcon;
 }
 
-QString runFileDialog(QWidget* parent, const FileDialogSpec& spec, QFileDialog::AcceptMode mode) {
+FileChoice runFileDialog(QWidget* parent, const FileDialogSpec& spec,
+                         QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent, spec.title);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                        : QFileDialog::AnyFile);
     dialog.setNameFilter(qtFileFilter(spec.filter));
     dialog.setDefaultSuffix(plainSuffix(spec.defaultSuffix));
+    // A name typed without an extension takes the selected filter's, so that the dialog's own
+    // overwrite question asks about the file that will be written.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        const QString suffix = filterSuffix(filter);
+        dialog.setDefaultSuffix(suffix.isEmpty() ? plainSuffix(spec.defaultSuffix) : suffix);
+    });
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !spec.confirmOverwrite);
     dialog.setSizeGripEnabled(spec.resizable);
     if (!spec.fileName.isEmpty()) dialog.selectFile(spec.fileName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().constFirst();
+    return {dialog.selectedFiles().constFirst(), dialog.selectedNameFilter()};
 }
 
 } // namespace
@@ -93,15 +113,15 @@ MsgButton WidgetDialogs::message(QWidget* parent, const QString& caption, const 
 }
 
 QString WidgetDialogs::openFile(QWidget* parent, const FileDialogSpec& spec) {
-    return runFileDialog(parent, spec, QFileDialog::AcceptOpen);
+    return runFileDialog(parent, spec, QFileDialog::AcceptOpen).fileName;
 }
 
-QString WidgetDialogs::saveFile(QWidget* parent, const FileDialogSpec& spec) {
+FileChoice WidgetDialogs::saveFile(QWidget* parent, const FileDialogSpec& spec) {
     return runFileDialog(parent, spec, QFileDialog::AcceptSave);
 }
 
 QString WidgetDialogs::savePicture(QWidget* parent, const FileDialogSpec& spec) {
-    return runFileDialog(parent, spec, QFileDialog::AcceptSave);
+    return runFileDialog(parent, spec, QFileDialog::AcceptSave).fileName;
 }
 
 void WidgetDialogs::printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
@@ -175,8 +195,15 @@ QString ScriptedDialogs::openFile(QWidget*, const FileDialogSpec& spec) {
     return nextFile(Kind::OpenFile, spec);
 }
 
-QString ScriptedDialogs::saveFile(QWidget*, const FileDialogSpec& spec) {
-    return nextFile(Kind::SaveFile, spec);
+FileChoice ScriptedDialogs::saveFile(QWidget*, const FileDialogSpec& spec) {
+    FileChoice choice{nextFile(Kind::SaveFile, spec), {}};
+    if (!selectedFilters.empty()) {
+        choice.selectedFilter = selectedFilters.front();
+        selectedFilters.pop_front();
+    } else {
+        choice.selectedFilter = qtFileFilter(spec.filter).section(QStringLiteral(";;"), 0, 0);
+    }
+    return choice;
 }
 
 QString ScriptedDialogs::savePicture(QWidget*, const FileDialogSpec& spec) {

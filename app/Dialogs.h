@@ -37,6 +37,13 @@ struct FileDialogSpec {
     bool resizable = true;
 };
 
+// What a save dialog hands back: the chosen name (empty when the user cancelled) and the name
+// filter that was selected when it was accepted, in the dialog's form ("Txt File(*.txt)").
+struct FileChoice {
+    QString fileName;
+    QString selectedFilter;
+};
+
 class Dialogs {
 public:
     virtual ~Dialogs() = default;
@@ -46,7 +53,7 @@ public:
                               MsgIcon icon, MsgButtons buttons) = 0;
     // The chosen file name, or an empty text when the user cancelled.
     virtual QString openFile(QWidget* parent, const FileDialogSpec& spec) = 0;
-    virtual QString saveFile(QWidget* parent, const FileDialogSpec& spec) = 0;
+    virtual FileChoice saveFile(QWidget* parent, const FileDialogSpec& spec) = 0;
     virtual QString savePicture(QWidget* parent, const FileDialogSpec& spec) = 0;
     // A modal print preview. `setup` prepares the printer before the preview opens (page size,
     // margins); `paint` draws the document onto the printer whenever the preview asks.
@@ -72,6 +79,9 @@ public:
 QString qtFileFilter(const QString& storedFilter);
 // "*.bmp" or ".bmp" or "bmp" -> "bmp".
 QString plainSuffix(const QString& storedExtension);
+// The extension a name filter stands for: "Txt File(*.txt)" -> "txt"; empty when its first
+// pattern names no single extension ("All (*.*)", "*").
+QString filterSuffix(const QString& qtFilter);
 
 // The real thing: QMessageBox, QFileDialog and QPrintPreviewDialog.
 class WidgetDialogs : public Dialogs {
@@ -79,7 +89,7 @@ public:
     MsgButton message(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
                       MsgButtons buttons) override;
     QString openFile(QWidget* parent, const FileDialogSpec& spec) override;
-    QString saveFile(QWidget* parent, const FileDialogSpec& spec) override;
+    FileChoice saveFile(QWidget* parent, const FileDialogSpec& spec) override;
     QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
     void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
                       const PrinterFn& paint) override;
@@ -110,6 +120,8 @@ public:
 
     std::deque<MsgButton> answers; // for message()
     std::deque<QString> fileNames; // for the file dialogs; an empty text cancels
+    // For saveFile: the filter selected with each answer; none left: the first of the spec's.
+    std::deque<QString> selectedFilters;
     QList<Question> questions;
     int unanswered = 0;
     QString previewPdf; // where printPreview() paints, if set
@@ -127,7 +139,7 @@ public:
     MsgButton message(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
                       MsgButtons buttons) override;
     QString openFile(QWidget* parent, const FileDialogSpec& spec) override;
-    QString saveFile(QWidget* parent, const FileDialogSpec& spec) override;
+    FileChoice saveFile(QWidget* parent, const FileDialogSpec& spec) override;
     QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
     void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
                       const PrinterFn& paint) override;

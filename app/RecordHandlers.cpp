@@ -23,6 +23,33 @@ namespace {
 
 const char* const kDataFilter = "Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt";
 
+// The save dialog's filters, in the order offered, with the extension a name typed without one
+// takes when the filter is selected. The first is also the extension when nothing else says.
+struct SaveType {
+    const char* filter;
+    const char* extension;
+};
+constexpr SaveType kSaveTypes[] = {
+    {"Excel File(*.xls)", "xls"},
+    {"Txt File(*.txt)", "txt"},
+};
+
+QString saveFilter() {
+    QStringList parts;
+    for (const SaveType& t : kSaveTypes)
+        parts << QLatin1String(t.filter) << QStringLiteral("*.") + QLatin1String(t.extension);
+    return parts.join(QLatin1Char('|'));
+}
+
+// A name's own extension decides the format; a name without one takes the selected filter's.
+QString withSaveExtension(const QString& name, const QString& selectedFilter) {
+    if (!QFileInfo(name).suffix().isEmpty()) return name;
+    const SaveType* type = &kSaveTypes[0];
+    for (const SaveType& t : kSaveTypes)
+        if (selectedFilter == QLatin1String(t.filter)) type = &t;
+    return name + QLatin1Char('.') + QLatin1String(type->extension);
+}
+
 // The grid does not redraw while a file operation or the report walks the table.
 class FrozenGrid {
 public:
@@ -79,12 +106,13 @@ void TFCOMM::Timer1Timer() {
 void TFCOMM::saveasClick() {
     FileDialogSpec spec;
     spec.title = QStringLiteral("Save As");
-    spec.filter = QLatin1String(kDataFilter);
-    spec.defaultSuffix = QStringLiteral("xls");
+    spec.filter = saveFilter();
+    spec.defaultSuffix = QLatin1String(kSaveTypes[0].extension);
     spec.fileName.clear(); // cleared each time before the dialog opens
     spec.confirmOverwrite = true;
-    const QString name = dialogs_->saveFile(this, spec);
-    if (name.isEmpty()) return;
+    const FileChoice choice = dialogs_->saveFile(this, spec);
+    if (choice.fileName.isEmpty()) return;
+    const QString name = withSaveExtension(choice.fileName, choice.selectedFilter);
     const FileResult result = runFileOperation(
         QStringLiteral("Saving %1").arg(QFileInfo(name).fileName()),
         [&](const ProgressFn& progress) { return saveTableToFile(*cds1_, name, progress); });

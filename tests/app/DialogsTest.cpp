@@ -31,6 +31,20 @@ TEST(FileFilter, DefaultExtensionWithoutWildcard) {
     EXPECT_EQ(plainSuffix(QStringLiteral("xls")), QStringLiteral("xls"));
 }
 
+TEST(FileFilter, SuffixOfTheSelectedFilter) {
+    const struct {
+        const char* filter;
+        const char* suffix;
+    } cases[] = {
+        {"Txt File(*.txt)", "txt"}, {"Excel File(*.xls)", "xls"},
+        {"Bitmaps (*.bmp)", "bmp"}, {"Pictures (*.png *.bmp)", "png"},
+        {"All (*.*)", ""},          {"Any (*)", ""},
+        {"*.csv", "csv"},           {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(filterSuffix(QLatin1String(c.filter)), QLatin1String(c.suffix)) << c.filter;
+}
+
 TEST(ScriptedDialogs, AnswersFromItsQueueAndRecordsEveryQuestion) {
     ScriptedDialogs d;
     d.answers = {MsgButton::Yes};
@@ -41,8 +55,11 @@ TEST(ScriptedDialogs, AnswersFromItsQueueAndRecordsEveryQuestion) {
     FileDialogSpec spec;
     spec.title = QStringLiteral("Save As");
     spec.defaultSuffix = QStringLiteral("xls");
-    EXPECT_EQ(d.saveFile(nullptr, spec), QStringLiteral("/tmp/a.xls"));
-    EXPECT_EQ(d.openFile(nullptr, spec), QString()); // scripted cancel
+    spec.filter = QStringLiteral("Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt");
+    const FileChoice choice = d.saveFile(nullptr, spec);
+    EXPECT_EQ(choice.fileName, QStringLiteral("/tmp/a.xls"));
+    EXPECT_EQ(choice.selectedFilter, QStringLiteral("Excel File(*.xls)")); // the first filter
+    EXPECT_EQ(d.openFile(nullptr, spec), QString());                       // scripted cancel
     EXPECT_EQ(d.unanswered, 0);
     ASSERT_EQ(d.questions.size(), 3);
     EXPECT_EQ(d.questions[0].kind, ScriptedDialogs::Kind::Message);

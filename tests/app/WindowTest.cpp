@@ -749,6 +749,34 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
     EXPECT_TRUE(w->DBGrid1->updatesEnabled());
 }
 
+// A name's own extension decides the format; a name typed without one takes the extension of
+// the filter selected in the dialog, and ".xls" when nothing else says.
+TEST_F(Window, SaveTakesTheSelectedFiltersExtension) {
+    const struct {
+        const char* typed;
+        const char* filter; // nullptr: the dialog's first filter, as it opens
+        const char* saved;
+    } cases[] = {
+        {"plain", "Txt File(*.txt)", "plain.txt"},
+        {"sheet", "Excel File(*.xls)", "sheet.xls"},
+        {"first", nullptr, "first.xls"},
+        {"unknown", "Some File(*.abc)", "unknown.xls"},
+        {"own.txt", "Excel File(*.xls)", "own.txt"},
+        {"own.xls", "Txt File(*.txt)", "own.xls"},
+        {"table.xml", "Txt File(*.txt)", "table.xml"},
+    };
+    feed(3);
+    for (const auto& c : cases) {
+        QTemporaryDir dir;
+        dialogs.fileNames = {dir.filePath(QLatin1String(c.typed))};
+        if (c.filter) dialogs.selectedFilters = {QLatin1String(c.filter)};
+        w->saveas->click();
+        const QStringList files = QDir(dir.path()).entryList(QDir::Files);
+        EXPECT_EQ(files, QStringList{QLatin1String(c.saved)}) << c.typed;
+        EXPECT_TRUE(dialogs.selectedFilters.empty());
+    }
+}
+
 // Large files report progress while the event loop keeps turning; readings decoded meanwhile
 // are recorded after the file's rows, in order and with the time they came, never among them.
 TEST_F(Window, ReadingsThatComeDuringALargeLoadOrSaveAreRecordedAfterIt) {
