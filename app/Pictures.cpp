@@ -4,6 +4,16 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+// The icons live in a static library: its resource is registered by hand, once, from a function
+// outside any namespace as the resource macro requires.
+static void initIconResource() {
+    static const bool done = [] {
+        Q_INIT_RESOURCE(icons);
+        return true;
+    }();
+    (void)done;
+}
+
 namespace dmm::app {
 
 namespace {
@@ -156,31 +166,11 @@ QPixmap enlargeImage(bool enlarge) {
     return pm;
 }
 
-QIcon windowIcon() {
+QIcon programIcon() {
+    initIconResource();
     QIcon icon;
-    for (int size : {32, 16}) {
-        QPixmap pm = blank(size, size);
-        QPainter p(&pm);
-        p.setRenderHint(QPainter::Antialiasing);
-        const double s = size / 32.0;
-        p.scale(s, s);
-        p.setPen(QPen(QColor(40, 40, 40), 1.5));
-        p.setBrush(QColor(250, 200, 0));
-        p.drawRoundedRect(QRectF(5, 1, 22, 30), 4, 4);
-        p.setBrush(QColor(200, 220, 200));
-        p.drawRect(QRectF(8, 4, 16, 9));
-        p.setPen(QPen(Qt::black, 2));
-        p.drawLine(QPointF(11, 8.5), QPointF(21, 8.5));
-        p.setPen(QPen(QColor(40, 40, 40), 1.5));
-        p.setBrush(QColor(60, 60, 60));
-        p.drawEllipse(QPointF(16, 21), 5, 5);
-        p.setBrush(Qt::red);
-        p.drawEllipse(QPointF(10, 28), 1.5, 1.5);
-        p.setBrush(Qt::black);
-        p.drawEllipse(QPointF(22, 28), 1.5, 1.5);
-        p.end();
-        icon.addPixmap(pm);
-    }
+    for (int size : kProgramIconSizes)
+        icon.addFile(QStringLiteral(":/icons/dmm-interface-%1.png").arg(size), QSize(size, size));
     return icon;
 }
 

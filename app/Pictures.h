@@ -1,5 +1,5 @@
 // The window's pictures, drawn in code: the icon buttons, the link images, the enlarge and
-// restore images of the chart and the window icon.
+// restore images of the chart, and the program's icon.
 #pragma once
 
 #include <QIcon>
@@ -27,7 +27,9 @@ QPixmap linkImage(bool lit);
 // 25 x 25: arrows pointing out (enlarge, TbFd) or in (restore, TbSx).
 QPixmap enlargeImage(bool enlarge);
 
-// The window's icon, 32 x 32 and 16 x 16: a small meter.
-QIcon windowIcon();
+// The program's icon, the desktop entry's picture (packaging/dmm-interface.svg) rasterised at
+// each of kProgramIconSizes (scripts/make-icons.sh).
+inline constexpr int kProgramIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+QIcon programIcon();
 
 } // namespace dmm::app

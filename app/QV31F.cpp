@@ -114,7 +114,7 @@ TFCOMM::TFCOMM(Dialogs* dialogs, HidPlatform* hid, QWidget* parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    setWindowIcon(windowIcon());
+    setWindowIcon(programIcon());
     setFont(uiFont(QLatin1String(kMsSansSerif), 11, true));
 
     client = named(new QWidget(this), "ClientArea");

@@ -9,7 +9,7 @@ PACKAGES=(
   clang-14 libclang-rt-14-dev clang-format-14 clang-tidy-14
   qt6-base-dev libqt6opengl6-dev qt6-charts-dev qt6-serialport-dev
   libhidapi-dev libudev-dev libxkbcommon-dev
-  xvfb xauth xdotool x11-apps imagemagick poppler-utils socat
+  xvfb xauth xdotool x11-apps imagemagick poppler-utils socat librsvg2-bin
   fonts-dseg fonts-dejavu fonts-liberation
   locales
 )

@@ -9,6 +9,7 @@
 #include "GridModel.h"
 #include "HidReports.h"
 #include "LcdPanel.h"
+#include "Pictures.h"
 #include "QV31F.h"
 #include "Simulator.h"
 #include "Widgets.h"
@@ -751,6 +752,21 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
 
 // A name's own extension decides the format; a name typed without one takes the extension of
 // the filter selected in the dialog, and ".xls" when nothing else says.
+// The window carries the program's own picture, the desktop entry's icon in every shipped size.
+TEST_F(Window, CarriesTheProgramsIcon) {
+    const QIcon icon = w->windowIcon();
+    ASSERT_FALSE(icon.isNull());
+    for (int size : kProgramIconSizes)
+        EXPECT_TRUE(icon.availableSizes().contains(QSize(size, size))) << size;
+    const QImage shipped(QStringLiteral(":/icons/dmm-interface-32.png"));
+    ASSERT_EQ(shipped.size(), QSize(32, 32));
+    const QImage shown = icon.pixmap(QSize(32, 32), 1.0).toImage();
+    EXPECT_EQ(shown.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+              shipped.convertToFormat(QImage::Format_ARGB32_Premultiplied));
+    // Not blank: the meter's yellow case is there.
+    EXPECT_EQ(shipped.pixelColor(16, 28).rgb(), QColor(0xf2, 0xc2, 0x00).rgb());
+}
+
 TEST_F(Window, SaveTakesTheSelectedFiltersExtension) {
     const struct {
         const char* typed;
