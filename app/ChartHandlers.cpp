@@ -107,6 +107,7 @@ void TFCOMM::TbFdClick() {
         Panel6->show();
         Panel19->move(337, 152);
     }
+    applyFocusPolicies();
 }
 
 void TFCOMM::BtSaveClick() {

@@ -34,6 +34,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+#include <initializer_list>
+
 namespace dmm::app {
 
 namespace {
@@ -163,6 +166,47 @@ TFCOMM::TFCOMM(Dialogs* dialogs, HidPlatform* hid, QWidget* parent)
     FormCreate();
     connectHandlers();
     FormResize();
+    settleFocusOrder();
+}
+
+void TFCOMM::settleFocusOrder() {
+    // Reading order: the top bar, the limit fields, the recording row, the grid, the chart's
+    // tool bar, the chart's value-axis fields.
+    const std::initializer_list<QWidget*> order = {
+        COMCon,       USBCon,    BitBtn1,       T1HI,   T1VALUE, T1LO,    RepeatSet, RecordSI,
+        RecordSITime, RecordNew, OpenDataFiles, saveas, BtPrint, DBGrid1, BtFill,    Maxrecord,
+        BtSave,       BtFirst,   BTPrevious,    Bt10,   BtNext,  BTlast,  Edit1,     Edit2};
+    for (QWidget* w : order) focusOrder_.emplace_back(w, w->focusPolicy());
+    // Everything else never takes the focus: the controls kept out of sight (beyond or below the
+    // client area, hidden, or under the chart) and the parts of the controls above.
+    for (QWidget* w : client->findChildren<QWidget*>()) {
+        if (w->isWindow()) continue;
+        if (std::find(order.begin(), order.end(), w) == order.end()) w->setFocusPolicy(Qt::NoFocus);
+    }
+    for (auto it = order.begin(); it + 1 != order.end(); ++it) setTabOrder(*it, *(it + 1));
+    applyFocusPolicies();
+}
+
+void TFCOMM::applyFocusPolicies() {
+    // A control is in sight when it is shown, lies inside the client area and is what the client
+    // area shows at its middle (not covered by the enlarged chart).
+    const QRect area = client->rect();
+    const auto inSight = [&](QWidget* w) {
+        if (!w->isVisibleTo(client)) return false;
+        const QRect place(w->mapTo(client, QPoint(0, 0)), w->size());
+        if (!area.contains(place)) return false;
+        QWidget* hit = client->childAt(place.center());
+        return hit == w || w->isAncestorOf(hit);
+    };
+    QWidget* firstInSight = nullptr;
+    for (const auto& [w, policy] : focusOrder_) {
+        const bool shown = inSight(w);
+        w->setFocusPolicy(shown ? policy : Qt::NoFocus);
+        if (shown && !firstInSight) firstInSight = w;
+    }
+    QWidget* focused = focusWidget();
+    if (firstInSight && (!focused || focused->focusPolicy() == Qt::NoFocus))
+        firstInSight->setFocus(Qt::OtherFocusReason);
 }
 
 // The destructor is with the USB handlers, which know the adapter's view.
@@ -246,6 +290,7 @@ void TFCOMM::buildGrid(QWidget* parent) {
     DBGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid1->setShowGrid(true);
     DBGrid1->setWordWrap(false);
+    DBGrid1->setTabKeyNavigation(false); // Tab leaves the grid for the next control
     DBGrid1->setFont(uiFont(QLatin1String(kArial), 12));
     DBGrid1->horizontalHeader()->setFont(uiFont(QLatin1String(kMsSansSerif), 11, false));
     DBGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);

@@ -27,6 +27,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -186,6 +188,9 @@ private:
     void buildMenus();
     void buildTimers();
     void connectHandlers();
+    // Keyboard focus: only the controls in sight take it, and Tab walks them in reading order.
+    void settleFocusOrder();
+    void applyFocusPolicies();
 
     void selectPort(int n);
     void setPortPanelsEnabled(bool enabled);
@@ -243,6 +248,8 @@ private:
     static constexpr std::size_t kMaxHeldOffers = 100'000;
     std::deque<HeldOffer> held_;
     bool fileBusy_ = false;
+    // The controls that Tab walks, in order, with the focus policy each takes while in sight.
+    std::vector<std::pair<QWidget*, Qt::FocusPolicy>> focusOrder_;
 
 public:
     // Controls, by their names (children of the window, found by objectName too).

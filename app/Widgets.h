@@ -9,6 +9,10 @@
 
 #include <functional>
 
+class QContextMenuEvent;
+class QKeyEvent;
+class QLineEdit;
+
 namespace dmm::app {
 
 // A panel that acts as a button: a caption on a bevelled, coloured face; a click anywhere on it
@@ -50,10 +54,11 @@ private:
     QColor fill_;
 };
 
-// Drops the characters a field does not take as they are typed. `accept` sees each typed
-// character (backspace as '\b') and the field's current text. Keys that type nothing (arrows,
-// Delete, Home ...) are not characters and pass; control characters other than backspace
-// (Ctrl+V and the like) are characters the filter sees.
+// Drops the characters a field does not take as they are typed. `accept` sees each printable
+// character typed and the field's current text. Everything else passes: navigation keys (Tab
+// included), Return, Escape, Backspace, Delete and the shortcuts with Ctrl or Alt. Pasted text
+// (the paste shortcut, the context menu's Paste, the middle button's selection) is filtered as if
+// its characters were typed in turn at the cursor; the field takes no drops.
 class KeyFilter : public QObject {
     Q_OBJECT
 public:
@@ -61,11 +66,16 @@ public:
     KeyFilter(QObject* parent, Accept accept);
     // Installs a filter on `field` (a QLineEdit) that lives as long as the field.
     static void install(QWidget* field, Accept accept);
+    // Inserts `text` at the cursor of `edit` (replacing the selection), keeping only what the
+    // filter would have let through had it been typed one character at a time.
+    void insertFiltered(QLineEdit* edit, const QString& text) const;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool keyPress(QLineEdit* edit, const QKeyEvent* key) const;
+    void contextMenu(QLineEdit* edit, const QContextMenuEvent* event) const;
     Accept accept_;
 };
 

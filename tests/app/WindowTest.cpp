@@ -15,7 +15,9 @@
 #include "Widgets.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -40,10 +42,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
-
 #include <vector>
+
+// Texts in failure messages as text, not bytes.
+static void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 using namespace dmm;
 using namespace dmm::app;
@@ -688,6 +696,180 @@ TEST_F(Window, SamplingIntervalRecordsOnTheTimer) {
     EXPECT_EQ(w->Timer1->interval(), 3000);
     w->RecordSI->click();
     EXPECT_FALSE(w->Timer1->isActive());
+}
+
+// ---- keyboard -----------------------------------------------------------------------------
+
+namespace {
+
+// The controls that Tab walks, in reading order.
+QList<QWidget*> tabOrder(const TFCOMM& w) {
+    return {w.COMCon,     w.USBCon,   w.BitBtn1,      w.T1HI,      w.T1VALUE,       w.T1LO,
+            w.RepeatSet,  w.RecordSI, w.RecordSITime, w.RecordNew, w.OpenDataFiles, w.saveas,
+            w.BtPrint,    w.DBGrid1,  w.BtFill,       w.Maxrecord, w.BtSave,        w.BtFirst,
+            w.BTPrevious, w.Bt10,     w.BtNext,       w.BTlast,    w.Edit1,         w.Edit2};
+}
+
+QString nameOf(const QWidget* widget) {
+    return widget ? widget->objectName() : QStringLiteral("(none)");
+}
+
+// The names of the controls that focus visits, starting where it is, `steps` keys long.
+QStringList walk(int steps, bool backward) {
+    QStringList visited;
+    for (int i = 0; i < steps; ++i) {
+        visited << nameOf(QApplication::focusWidget());
+        QTest::keyClick(QApplication::focusWidget(), backward ? Qt::Key_Backtab : Qt::Key_Tab,
+                        backward ? Qt::ShiftModifier : Qt::NoModifier);
+    }
+    return visited;
+}
+
+QStringList names(const QList<QWidget*>& widgets) {
+    QStringList n;
+    for (const QWidget* widget : widgets) n << nameOf(widget);
+    return n;
+}
+
+} // namespace
+
+// No control that is hidden or lies outside the client area can take the keyboard focus; the
+// controls that can are exactly the ones Tab walks.
+TEST_F(Window, OnlyControlsInSightTakeTheFocus) {
+    const QRect area(0, 0, kClientWidth, kClientHeight);
+    const QList<QWidget*> order = tabOrder(*w);
+    for (QWidget* c : w->client->findChildren<QWidget*>()) {
+        if (c->isWindow()) continue;
+        const QRect place(c->mapTo(w->client, QPoint(0, 0)), c->size());
+        if (!c->isVisibleTo(w->client) || !area.contains(place))
+            EXPECT_EQ(c->focusPolicy(), Qt::NoFocus) << nameOf(c).toStdString();
+        if (c->focusPolicy() != Qt::NoFocus)
+            EXPECT_TRUE(order.contains(c)) << nameOf(c).toStdString();
+    }
+    for (QWidget* c : {static_cast<QWidget*>(w->RecallCheck), static_cast<QWidget*>(w->TimeH),
+                       static_cast<QWidget*>(w->ClearBtn), static_cast<QWidget*>(w->ReadBtn)})
+        EXPECT_EQ(c->focusPolicy(), Qt::NoFocus) << nameOf(c).toStdString();
+}
+
+TEST_F(Window, TabWalksTheVisibleControlsInReadingOrder) {
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    const QStringList order = names(tabOrder(*w));
+    // Focus starts on the first control; Tab from each one reaches the next, and wraps.
+    EXPECT_EQ(nameOf(QApplication::focusWidget()), order.front());
+    EXPECT_EQ(walk(static_cast<int>(order.size()) + 1, false), order + QStringList{order.front()});
+    ASSERT_EQ(nameOf(QApplication::focusWidget()), QStringLiteral("USBCon"));
+    // Shift+Tab walks back.
+    QStringList back = order;
+    std::reverse(back.begin(), back.end());
+    back.prepend(order.front());
+    back.removeLast();
+    w->COMCon->setFocus();
+    EXPECT_EQ(walk(static_cast<int>(order.size()), true), back);
+
+    // The enlarged chart covers the mirror, the recording row and the grid: Tab skips them.
+    QTest::mouseClick(w->TbFd, Qt::LeftButton);
+    ASSERT_TRUE(w->TbSx->isVisible());
+    EXPECT_EQ(nameOf(QApplication::focusWidget()), QStringLiteral("BtFill"));
+    const QStringList enlarged = {"BtFill", "Maxrecord", "BtSave", "BtFirst", "BTPrevious",
+                                  "Bt10",   "BtNext",    "BTlast", "Edit1",   "Edit2"};
+    EXPECT_EQ(walk(static_cast<int>(enlarged.size()), false), enlarged);
+    QTest::mouseClick(w->TbSx, Qt::LeftButton);
+    w->COMCon->setFocus();
+    EXPECT_EQ(walk(static_cast<int>(order.size()), false), order);
+}
+
+// Whatever is typed into the window after start, recorded rows keep the clock's time.
+TEST_F(Window, KeysTypedAfterStartLeaveTheTimeStamps) {
+    qputenv("DMM_COM1", "/nonexistent/dmm-window-test"); // a COM connect fails quietly
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    for (int step = 0; step < 60; ++step) {
+        QWidget* f = QApplication::focusWidget();
+        ASSERT_TRUE(f);
+        if (qobject_cast<QLineEdit*>(f)) {
+            QTest::keyClicks(f, QStringLiteral("12 x"));
+            QTest::keyClick(f, Qt::Key_Return);
+            QTest::keyClick(f, Qt::Key_Escape);
+        }
+        QTest::keyClick(f, Qt::Key_Tab);
+    }
+    qunsetenv("DMM_COM1");
+    EXPECT_FALSE(w->RecallCheck->isChecked());
+    // Record every frame again, whatever the keys did to the recording switches.
+    w->RepeatSet->setChecked(true);
+    if (w->RecordSI->isChecked()) w->RecordSI->click();
+    feed(5);
+    ASSERT_GT(w->cds1().size(), 0);
+    for (int row = 0; row < w->cds1().size(); ++row) {
+        const QTime stamped =
+            QTime::fromString(w->cds1().text(row, Field::Time), QStringLiteral("hh:mm:ss"));
+        ASSERT_TRUE(stamped.isValid()) << w->cds1().text(row, Field::Time).toStdString();
+        const int apart = std::abs(stamped.secsTo(QTime::currentTime()));
+        EXPECT_TRUE(apart <= 5 || apart >= 86395) << stamped.toString().toStdString();
+    }
+}
+
+// The number fields' filters judge printable characters only: Tab, Return, Escape and the
+// editing shortcuts pass; pasted text is filtered as if typed in turn at the cursor.
+TEST_F(Window, NumberFieldsLetEditingKeysThroughAndFilterPastedText) {
+    w->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+    const QString sep = w->LocaleDecimalSeparator;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    w->T1HI->setFocus();
+    QTest::keyClick(w->T1HI, Qt::Key_A, Qt::ControlModifier); // select all
+    QTest::keyClicks(w->T1HI, QStringLiteral("5"));
+    EXPECT_EQ(w->T1HI->text(), QStringLiteral("5"));
+    QTest::keyClick(w->T1HI, Qt::Key_Z, Qt::ControlModifier); // undo
+    EXPECT_EQ(w->T1HI->text(), QStringLiteral("6000"));
+    QTest::keyClick(w->T1HI, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(w->T1HI, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(clipboard->text(), QStringLiteral("6000"));
+    QTest::keyClick(w->T1HI, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(w->T1HI->text(), QString());
+
+    const struct {
+        QLineEdit* field;
+        const char* before;
+        const char* pasted;
+        const char* after;
+    } pastes[] = {
+        {w->T1HI, "", "1x2.3.4 ", "12.34"}, // one separator only, as typing would allow
+        {w->T1LO, "7", "-8a9", "7-89"},     // at the cursor, after the text
+        {w->Maxrecord, "", "1a0-0", "100"}, {w->RecordSITime, "1", " 2 5", "125"},
+        {w->Edit1, "", "3e4", "34"},
+    };
+    for (const auto& p : pastes) {
+        QString pasted = QString::fromLatin1(p.pasted);
+        QString after = QString::fromLatin1(p.after);
+        pasted.replace(QLatin1Char('.'), sep);
+        after.replace(QLatin1Char('.'), sep);
+        p.field->setText(QLatin1String(p.before));
+        p.field->setFocus();
+        p.field->end(false);
+        clipboard->setText(pasted);
+        QTest::keyClick(p.field, Qt::Key_V, Qt::ControlModifier);
+        EXPECT_EQ(p.field->text(), after) << p.field->objectName().toStdString();
+    }
+    // A pasted text the validation cannot use is replaced by the last usable one.
+    w->T1HI->setText(QStringLiteral("100"));
+    w->Timer3Timer();
+    w->T1HI->selectAll();
+    clipboard->setText(QStringLiteral("--"));
+    QTest::keyClick(w->T1HI, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(w->T1HI->text(), QStringLiteral("--"));
+    EXPECT_TRUE(w->Timer3->isActive());
+    w->Timer3Timer();
+    EXPECT_EQ(w->T1HI->text(), QStringLiteral("100"));
+
+    // Return and Escape reach the field; Tab leaves it.
+    w->Maxrecord->setFocus();
+    QTest::keyClick(w->Maxrecord, Qt::Key_Return);
+    QTest::keyClick(w->Maxrecord, Qt::Key_Escape);
+    QTest::keyClick(w->Maxrecord, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), w->BtSave);
 }
 
 TEST_F(Window, LimitFieldsFilterKeysAndRestoreTheirLastText) {
