@@ -187,7 +187,7 @@ void LcdSymbol::paintEvent(QPaintEvent*) {
         }
         p.setFont(f);
         p.setPen(kInk);
-        p.drawText(r, Qt::AlignCenter, caption_);
+        p.drawText(r, alignment_, caption_);
         break;
     }
     case Shape::Point:
@@ -266,11 +266,20 @@ struct ElementDef {
     bool bold;
     int x, y, w, h;
     bool opaque;
+    Qt::Alignment align = Qt::AlignCenter;
 };
 
 using S = LcdSymbol::Shape;
 const char* const A2 = kLcdSymbolFont;
 const char* const AR = kArial;
+
+// Captions whose neighbour on one side may be lit with them stand against the other side (on
+// the bottom line, for prefixes and units of different sizes): the places overlap, and with the
+// fonts at hand centred captions would run into each other ("kHz", "DC" and "TRMS").
+constexpr Qt::Alignment kLeft = Qt::AlignLeft | Qt::AlignVCenter;
+constexpr Qt::Alignment kRight = Qt::AlignRight | Qt::AlignVCenter;
+constexpr Qt::Alignment kLeftFoot = Qt::AlignLeft | Qt::AlignBottom;
+constexpr Qt::Alignment kRightFoot = Qt::AlignRight | Qt::AlignBottom;
 
 // Places relative to the panel, as the meter's display has them: the digit places 48 pixels
 // apart with their decimal points at their feet, the mode annunciators above the digits and the
@@ -290,8 +299,8 @@ const ElementDef kElements[] = {
     {Ind::LCDRec, S::Rec, "!", A2, 32, false, 160, 3, 19, 36, false},
     {Ind::LcdAC, S::Text, "AC", A2, 20, true, 182, 14, 29, 22, false},
     {Ind::LCDJa, S::Text, "+", AR, 21, false, 211, 13, 12, 24, false},
-    {Ind::LcdDc1, S::Text, "DC", A2, 20, true, 223, 14, 30, 22, false},
-    {Ind::LCDTRMST, S::Text, "T", A2, 19, true, 253, 13, 13, 21, false},
+    {Ind::LcdDc1, S::Text, "DC", A2, 20, true, 223, 14, 30, 22, false, kLeft},
+    {Ind::LCDTRMST, S::Text, "T", A2, 19, true, 253, 13, 13, 21, false, kRight},
     {Ind::LCDTRMS, S::Text, "RMS", A2, 12, true, 264, 19, 30, 14, false},
     {Ind::LcdRPM, S::Text, "RPM", A2, 19, true, 286, 11, 46, 21, false},
     {Ind::LCDBT, S::Text, "(", A2, 35, false, 288, 25, 11, 39, false},
@@ -300,10 +309,10 @@ const ElementDef kElements[] = {
     {Ind::LCDCS, S::Text, "#", A2, 32, false, 304, 33, 24, 36, false},
     {Ind::LCDFS, S::Text, "?", A2, 32, false, 304, 33, 23, 36, false},
     {Ind::LCDohm, S::Text, "*", A2, 29, false, 304, 54, 19, 32, false},
-    {Ind::LCDk, S::Text, "k", A2, 27, false, 286, 55, 14, 30, false},
-    {Ind::LCDM1, S::Text, "M", A2, 24, false, 278, 57, 20, 27, false},
-    {Ind::LCDHz, S::Text, "Hz", A2, 24, false, 296, 58, 29, 27, false},
-    {Ind::LCDu, S::Text, "u", A2, 32, false, 288, 75, 16, 36, false},
+    {Ind::LCDk, S::Text, "k", A2, 22, false, 286, 55, 14, 30, false, kLeftFoot},
+    {Ind::LCDM1, S::Text, "M", A2, 22, false, 278, 57, 20, 27, false, kLeftFoot},
+    {Ind::LCDHz, S::Text, "Hz", A2, 22, false, 296, 58, 29, 27, false, kRightFoot},
+    {Ind::LCDu, S::Text, "u", A2, 26, false, 288, 75, 16, 36, false, kLeft},
     {Ind::Lcdm, S::Text, "m", A2, 24, false, 280, 81, 20, 27, false},
     {Ind::LCDn, S::Text, "n", A2, 24, false, 288, 82, 13, 27, false},
     {Ind::LCDA, S::Text, "A", A2, 24, false, 304, 82, 16, 27, false},
@@ -344,6 +353,7 @@ LcdPanel::LcdPanel(QWidget* parent) : QFrame(parent) {
         auto* w =
             new LcdSymbol(this, e.shape, caption,
                           uiFont(QLatin1String(e.family), e.px > 0 ? e.px : 12, e.bold), e.opaque);
+        w->setAlignment(e.align);
         w->setObjectName(QLatin1String(indicatorName(e.ind)));
         w->setGeometry(e.x, e.y, e.w, e.h);
         w->hide();

@@ -42,6 +42,9 @@ public:
     LcdSymbol(QWidget* parent, Shape shape, const QString& caption, const QFont& font, bool opaque);
     Shape shape() const { return shape_; }
     const QString& caption() const { return caption_; }
+    // Where a caption sits in its place: centred, or against the side away from a neighbour
+    // that is lit with it, so that the two read apart.
+    void setAlignment(Qt::Alignment alignment) { alignment_ = alignment; }
 
 protected:
     void paintEvent(QPaintEvent*) override;
@@ -50,6 +53,7 @@ private:
     Shape shape_;
     QString caption_;
     bool opaque_;
+    Qt::Alignment alignment_ = Qt::AlignCenter;
 };
 
 class LcdPanel : public QFrame {

@@ -935,6 +935,73 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
 // A name's own extension decides the format; a name typed without one takes the extension of
 // the filter selected in the dialog, and ".xls" when nothing else says.
 // The window carries the program's own picture, the desktop entry's icon in every shipped size.
+namespace {
+
+// Where an element of the LCD mirror puts ink, in panel coordinates; empty when it puts none.
+QRect inkOf(QWidget* element) {
+    QImage image(element->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    element->render(&image, QPoint(), QRegion(), QWidget::RenderFlags());
+    QRect ink;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.alpha() > 96 && c.lightness() < 128) ink |= QRect(x, y, 1, 1);
+        }
+    return ink.translated(element->pos());
+}
+
+} // namespace
+
+// Annunciators that the meter lights together keep their places and read apart: between the
+// ink of two words there are at least three pixels of white. A word may be several elements
+// ("AC" "+" "DC", "T" "RMS").
+TEST_F(Window, AnnunciatorsLitTogetherDoNotRunIntoEachOther) {
+    using Word = std::vector<Ind>;
+    const std::vector<std::vector<Word>> groups = {
+        {{Ind::LCDk}, {Ind::LCDHz}},
+        {{Ind::LCDM1}, {Ind::LCDHz}},
+        {{Ind::LCDk}, {Ind::LCDohm}},
+        {{Ind::LCDM1}, {Ind::LCDohm}},
+        {{Ind::Lcdm}, {Ind::LcdV}},
+        {{Ind::Lcdm}, {Ind::LCDA}},
+        {{Ind::LCDu}, {Ind::LCDA}},
+        {{Ind::LCDu}, {Ind::LcdV}},
+        {{Ind::LCDn}, {Ind::LCDF}},
+        {{Ind::LCDu}, {Ind::LCDF}},
+        {{Ind::Lcdm}, {Ind::LCDF}},
+        {{Ind::LcdAuto}, {Ind::LCDRS}},
+        {{Ind::LcdAC, Ind::LCDJa, Ind::LcdDc1}, {Ind::LCDTRMST, Ind::LCDTRMS}},
+        {{Ind::LcdAC}, {Ind::LCDTRMST, Ind::LCDTRMS}},
+        {{Ind::LCDBF}, {Ind::LCDRec}, {Ind::LcdAC}},
+    };
+    const QString dir = qEnvironmentVariable("DMM_SCREENSHOT_DIR");
+    int shot = 0;
+    for (const auto& group : groups) {
+        IndicatorSet lcd;
+        for (const Word& word : group)
+            for (Ind ind : word) lcd.set(ind, true);
+        w->Panel1().apply(lcd);
+        if (!dir.isEmpty())
+            w->Panel1().grab().save(dir + QStringLiteral("/annunciators%1.png").arg(shot++));
+        std::vector<QRect> inks;
+        for (const Word& word : group) {
+            QRect ink;
+            for (Ind ind : word) {
+                const QRect one = inkOf(w->Panel1().element(ind));
+                EXPECT_FALSE(one.isEmpty()) << indicatorName(ind);
+                ink |= one;
+            }
+            inks.push_back(ink);
+        }
+        for (std::size_t a = 0; a < group.size(); ++a)
+            for (std::size_t b = a + 1; b < group.size(); ++b)
+                EXPECT_FALSE(inks[a].adjusted(-3, -3, 3, 3).intersects(inks[b]))
+                    << indicatorName(group[a].front()) << " runs into "
+                    << indicatorName(group[b].front());
+    }
+}
+
 TEST_F(Window, CarriesTheProgramsIcon) {
     const QIcon icon = w->windowIcon();
     ASSERT_FALSE(icon.isNull());
