@@ -741,10 +741,12 @@ TEST_F(Window, OnlyControlsInSightTakeTheFocus) {
     for (QWidget* c : w->client->findChildren<QWidget*>()) {
         if (c->isWindow()) continue;
         const QRect place(c->mapTo(w->client, QPoint(0, 0)), c->size());
-        if (!c->isVisibleTo(w->client) || !area.contains(place))
+        if (!c->isVisibleTo(w->client) || !area.contains(place)) {
             EXPECT_EQ(c->focusPolicy(), Qt::NoFocus) << nameOf(c).toStdString();
-        if (c->focusPolicy() != Qt::NoFocus)
+        }
+        if (c->focusPolicy() != Qt::NoFocus) {
             EXPECT_TRUE(order.contains(c)) << nameOf(c).toStdString();
+        }
     }
     for (QWidget* c : {static_cast<QWidget*>(w->RecallCheck), static_cast<QWidget*>(w->TimeH),
                        static_cast<QWidget*>(w->ClearBtn), static_cast<QWidget*>(w->ReadBtn)})
