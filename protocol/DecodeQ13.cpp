@@ -9,7 +9,9 @@
 //   7  D3 d, D3 c, D3 g, D3 b      14  -, -, -, degree Celsius
 // Positions below count the 56 bits from 1, bit 3 of byte 1 first.
 #include "Decoders.h"
+#include "HexDigits.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -23,7 +25,8 @@ class SegmentBits {
 public:
     explicit SegmentBits(std::string_view frame) {
         for (std::size_t i = 0; i < nibbles_.size() && i < frame.size(); ++i)
-            nibbles_[i] = hexValue(frame[i]);
+            // The handlers hand over upper-case hex only; anything else reads as dark segments.
+            nibbles_[i] = static_cast<std::uint8_t>(std::max(0, hexValue(frame[i])));
     }
     // Position 1..56, as in the byte map above.
     bool at(int position) const {
@@ -32,17 +35,8 @@ public:
     }
 
 private:
-    // The handlers hand over upper-case hex only; anything else reads as dark segments.
-    static std::uint8_t hexValue(char c) {
-        if (c >= '0' && c <= '9') return static_cast<std::uint8_t>(c - '0');
-        if (c >= 'A' && c <= 'F') return static_cast<std::uint8_t>(c - 'A' + 10);
-        return 0;
-    }
     std::array<std::uint8_t, 14> nibbles_{};
 };
-
-// The L of an overload display, as the digit font draws it.
-constexpr char kOverloadL = '@';
 
 // Digit Dn (1..4): bits 3..0 of byte 2n+1, then bits 2..0 of byte 2n, i.e. segments
 // d c g b e f a. Returns the digit font character, or 0 for a dark or unknown pattern.
