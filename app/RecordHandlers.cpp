@@ -179,7 +179,7 @@ void TFCOMM::BtPrintClick() {
     dialogs_->printPreview(
         this, QStringLiteral("Print Preview"),
         [](QPrinter* printer) { applyReportPageLayout(*printer); },
-        [this](QPrinter* printer) { paintReport(*cds1_, *printer); });
+        [this](QPrinter* printer) { printReport(*cds1_, cds1_->size(), *printer); });
 }
 
 // --- limit judge ----------------------------------------------------------------------------

@@ -2,10 +2,16 @@
 
 #include "UnitSymbols.h"
 
+#include <QDir>
+#include <QFileDevice>
 #include <QFont>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
+#include <QPdfWriter>
+#include <QSaveFile>
+
+#include <algorithm>
 
 namespace dmm {
 
@@ -49,22 +55,22 @@ int reportPageCount(int rows) {
     return rows <= 0 ? 0 : (rows + kReportRowsPerPage - 1) / kReportRowsPerPage;
 }
 
-void applyReportPageLayout(QPagedPaintDevice& device) {
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
-                                     QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
-                                     QPageLayout::Millimeter));
+QPageLayout reportPageLayout() {
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                       QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                       QPageLayout::Millimeter);
 }
 
-int paintReport(const ReadingsTable& table, QPagedPaintDevice& device) {
-    const int rows = table.size();
-    const int pages = reportPageCount(rows);
-    if (pages == 0) return 0;
-    applyReportPageLayout(device);
-    QPainter p;
-    if (!p.begin(&device)) return 0;
-    // The painter starts at the top left of the printable area; positions are in millimetres.
-    const double pxPerMm = device.logicalDpiY() / 25.4;
-    const double pxPerMmX = device.logicalDpiX() / 25.4;
+void applyReportPageLayout(QPagedPaintDevice& device) {
+    device.setPageLayout(reportPageLayout());
+}
+
+void paintReportPage(QPainter& p, const ReadingsTable& table, int rows, int page) {
+    rows = std::min(rows, table.size());
+    // Positions are in millimetres from the top left of the printable area.
+    const QPaintDevice* device = p.device();
+    const double pxPerMm = device->logicalDpiY() / 25.4;
+    const double pxPerMmX = device->logicalDpiX() / 25.4;
     const double widthMm = 210.0 - 2 * kMarginMm;
     auto rect = [&](double leftMm, double topMm, double wMm, double hMm) {
         return QRectF(leftMm * pxPerMmX, topMm * pxPerMm, wMm * pxPerMmX, hMm * pxPerMm);
@@ -76,34 +82,96 @@ int paintReport(const ReadingsTable& table, QPagedPaintDevice& device) {
     };
     const QFont report = reportFont();
     const QFont arial = arialFont();
+    p.save();
     p.setPen(Qt::black);
-
-    int row = 0;
-    for (int page = 0; page < pages; ++page) {
-        if (page > 0) device.newPage();
-        // Page header.
-        p.setFont(report);
-        p.drawText(rect(0, 2.12, widthMm, kBandMm - 2.12), Qt::AlignHCenter | Qt::AlignTop,
-                   QStringLiteral("Test Data"));
-        // Column header.
-        for (const Column& c : kColumns)
-            label(c.captionLeft, kBandMm + 4.23, QString::fromLatin1(c.caption),
-                  c.field == Field::DcAc ? arial : report);
-        // Detail bands.
-        double top = 2 * kBandMm;
-        for (int i = 0; i < kReportRowsPerPage && row < rows; ++i, ++row, top += kDetailMm) {
-            for (const Column& c : kColumns) {
-                const bool annunciator = c.field == Field::Unit || c.field == Field::Auto;
-                QString text = table.text(row, c.field);
-                if (c.field == Field::Unit) text = unitSymbols(text);
-                label(c.fieldLeft, top + 2.12, text, annunciator ? report : arial);
-            }
+    // Page header.
+    p.setFont(report);
+    p.drawText(rect(0, 2.12, widthMm, kBandMm - 2.12), Qt::AlignHCenter | Qt::AlignTop,
+               QStringLiteral("Test Data"));
+    // Column header.
+    for (const Column& c : kColumns)
+        label(c.captionLeft, kBandMm + 4.23, QString::fromLatin1(c.caption),
+              c.field == Field::DcAc ? arial : report);
+    // Detail bands.
+    double top = 2 * kBandMm;
+    const int first = page * kReportRowsPerPage;
+    for (int row = first; row < first + kReportRowsPerPage && row < rows; ++row, top += kDetailMm) {
+        for (const Column& c : kColumns) {
+            const bool annunciator = c.field == Field::Unit || c.field == Field::Auto;
+            QString text = table.text(row, c.field);
+            if (c.field == Field::Unit) text = unitSymbols(text);
+            label(c.fieldLeft, top + 2.12, text, annunciator ? report : arial);
         }
-        // Page footer, at the foot of the page.
-        label(8.47, kPrintableMm - kBandMm + 4.23, QStringLiteral("The Data Print Foot"), report);
+    }
+    // Page footer, at the foot of the page.
+    label(8.47, kPrintableMm - kBandMm + 4.23, QStringLiteral("The Data Print Foot"), report);
+    p.restore();
+}
+
+ReportPrint printReport(const ReadingsTable& table, int rows, QPagedPaintDevice& device,
+                        const ReportProgressFn& progress) {
+    ReportPrint result;
+    rows = std::min(rows, table.size());
+    const int pages = reportPageCount(rows);
+    if (pages == 0) return result;
+    applyReportPageLayout(device);
+    QPainter p;
+    if (!p.begin(&device)) {
+        result.error = QStringLiteral("the printer could not start");
+        return result;
+    }
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0 && !device.newPage()) {
+            result.error = QStringLiteral("the printer could not start a new page");
+            break;
+        }
+        paintReportPage(p, table, rows, page);
+        result.pages = page + 1;
+        // A cancel after the last page comes too late to matter.
+        if (progress && !progress(page + 1, pages) && page + 1 < pages) {
+            result.cancelled = true;
+            break;
+        }
     }
     p.end();
-    return pages;
+    return result;
+}
+
+ReportPrint writeReportPdf(const ReadingsTable& table, int rows, QIODevice& out,
+                           const ReportProgressFn& progress) {
+    QPdfWriter writer(&out);
+    writer.setResolution(1200);
+    writer.setCreator(QStringLiteral("dmm-interface"));
+    ReportPrint result = printReport(table, rows, writer, progress);
+    // The writer ignores failed writes; the device remembers them (QFileDevice::error, or a
+    // device that closed under the writer).
+    if (result.error.isEmpty() && result.pages > 0) {
+        const auto* file = qobject_cast<const QFileDevice*>(&out);
+        if ((file && file->error() != QFileDevice::NoError) || !out.isOpen())
+            result.error = out.errorString();
+    }
+    return result;
+}
+
+ReportPrint printReportToPdfFile(const ReadingsTable& table, int rows, const QString& fileName,
+                                 const ReportProgressFn& progress) {
+    if (reportPageCount(std::min(rows, table.size())) == 0) return {};
+    QSaveFile file(fileName);
+    ReportPrint result;
+    if (!file.open(QIODevice::WriteOnly)) {
+        result.error = file.errorString();
+    } else {
+        result = writeReportPdf(table, rows, file, progress);
+        if (result.error.isEmpty() && !result.cancelled && !file.commit())
+            result.error = file.errorString();
+        if (!result.error.isEmpty() || result.cancelled) file.cancelWriting();
+    }
+    if (!result.error.isEmpty()) {
+        result.pages = 0;
+        result.error = QStringLiteral("Could not print the report to %1: %2")
+                           .arg(QDir::toNativeSeparators(fileName), result.error);
+    }
+    return result;
 }
 
 } // namespace dmm

@@ -14,13 +14,23 @@
 // drawn as their symbols (unitSymbols()). The caption "DC/AC" and the fields no, time, dc/ac and
 // value are Arial 10 points (or its metric twin). `nval` is not printed.
 //
-// Use it from QPrintPreviewDialog::paintRequested(QPrinter*) or with a QPrinter set to
-// QPrinter::PdfFormat. The rows are read as they are when painting starts.
+// Every page is drawn by paintReportPage() alone, from the table: the preview draws the pages it
+// shows and printing draws them one after the other, through the same function, so a preview
+// page is the printed page. A report covers the first `rows` rows of the table: the rows present
+// when it was asked for (rows recorded later are not in it; the table only appends, so those
+// rows do not change meanwhile).
 #pragma once
 
 #include "ReadingsTable.h"
 
+#include <QPageLayout>
+#include <QString>
+
+#include <functional>
+
+class QIODevice;
 class QPagedPaintDevice;
+class QPainter;
 
 namespace dmm {
 
@@ -29,11 +39,42 @@ inline constexpr int kReportRowsPerPage = 37;
 // Pages the report takes for `rows` rows: none for an empty table.
 int reportPageCount(int rows);
 
-// Sets A4 portrait and 10 mm margins on the device (a QPrinter before its preview opens).
+// A4 portrait with 10 mm margins, in millimetres.
+QPageLayout reportPageLayout();
+// Sets that layout on the device (a QPrinter before its preview opens).
 void applyReportPageLayout(QPagedPaintDevice& device);
 
-// Applies the page layout and paints the report onto the device. Returns the number of pages
-// painted; an empty table paints nothing, so a PDF printer writes no file.
-int paintReport(const ReadingsTable& table, QPagedPaintDevice& device);
+// Paints page `page` (0-based) of the report over the first `rows` rows. The painter's origin is
+// the top left corner of the printable area (inside the margins) and its device's logical
+// resolution gives the scale; nothing is drawn outside the printable area, and the background is
+// left as it is.
+void paintReportPage(QPainter& painter, const ReadingsTable& table, int rows, int page);
+
+// Called after each printed page with the pages done and the whole; false cancels the print.
+using ReportProgressFn = std::function<bool(int pagesDone, int pages)>;
+
+struct ReportPrint {
+    int pages = 0;          // pages printed
+    bool cancelled = false; // the progress function said stop
+    QString error;          // empty on success (and on cancel)
+};
+
+// Prints the report over the first `rows` rows: applies the page layout and paints page after
+// page onto the device, nothing held but the page being painted. An empty report paints
+// nothing, so a PDF printer writes no file.
+ReportPrint printReport(const ReadingsTable& table, int rows, QPagedPaintDevice& device,
+                        const ReportProgressFn& progress = {});
+
+// The report as a PDF document written to `out` (open for writing) page by page, at 1200 dpi.
+// The device is checked after the last page: QPainter and the PDF writer report no write error
+// by themselves.
+ReportPrint writeReportPdf(const ReadingsTable& table, int rows, QIODevice& out,
+                           const ReportProgressFn& progress = {});
+
+// The report as the PDF file `fileName`, replaced atomically: a failed write or a cancel leaves
+// the old file as it was and no partial file. An empty report writes no file. On failure
+// `error` reads "Could not print the report to <file>: <reason>".
+ReportPrint printReportToPdfFile(const ReadingsTable& table, int rows, const QString& fileName,
+                                 const ReportProgressFn& progress = {});
 
 } // namespace dmm

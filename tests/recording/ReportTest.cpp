@@ -1,6 +1,8 @@
 #include "Report.h"
+#include "../support/FullDisk.h"
 #include "TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QPrinter>
 #include <QProcess>
@@ -44,7 +46,9 @@ TEST(Report, EveryPageCarriesHeaderCaptionsAndFooter) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
-    ASSERT_EQ(paintReport(t, printer), 3);
+    const ReportPrint printed = printReport(t, t.size(), printer);
+    ASSERT_EQ(printed.pages, 3);
+    EXPECT_TRUE(printed.error.isEmpty());
     EXPECT_EQ(printer.pageLayout().pageSize().id(), QPageSize::A4);
     EXPECT_EQ(printer.pageLayout().orientation(), QPageLayout::Portrait);
     EXPECT_NEAR(printer.pageLayout().margins(QPageLayout::Millimeter).left(), 10.0, 0.01);
@@ -82,8 +86,102 @@ TEST(Report, EmptyTablePaintsNoPageAndWritesNoFile) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(pdf);
-    EXPECT_EQ(paintReport(t, printer), 0);
+    EXPECT_EQ(printReport(t, t.size(), printer).pages, 0);
     EXPECT_FALSE(QFile::exists(pdf));
+    const ReportPrint file = printReportToPdfFile(t, 0, pdf);
+    EXPECT_EQ(file.pages, 0);
+    EXPECT_TRUE(file.error.isEmpty());
+    EXPECT_FALSE(QFile::exists(pdf));
+}
+
+void fillNumbered(ReadingsTable& t, int n) {
+    for (int i = 1; i <= n; ++i)
+        t.append(makeRow(i, "10:00:00", "DC", QByteArray::number(i).constData(), "V", "pass", i));
+}
+
+// The names in a directory, hidden ones included (a temporary file of a failed save).
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+TEST(Report, CoversTheRowsItWasAskedFor) {
+    test::ensureApp();
+    ReadingsTable t;
+    fillNumbered(t, 80);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("first40.pdf"));
+    // 40 of 80 rows: two pages, the second ending with row 40.
+    const ReportPrint printed = printReportToPdfFile(t, 40, pdf);
+    ASSERT_EQ(printed.pages, 2) << printed.error.toStdString();
+    const QStringList pages = pdfPages(pdf);
+    ASSERT_EQ(pages.size(), 2);
+    EXPECT_TRUE(pages[1].contains(QRegularExpression(QStringLiteral("\\b40\\s+10:00:00"))));
+    EXPECT_FALSE(pages[1].contains(QRegularExpression(QStringLiteral("\\b41\\s+10:00:00"))));
+}
+
+TEST(Report, ProgressAfterEveryPageAndCancel) {
+    test::ensureApp();
+    ReadingsTable t;
+    fillNumbered(t, 5 * kReportRowsPerPage); // five pages
+    struct Case {
+        int cancelAfter; // pages; 0: never
+        int pages;
+        bool cancelled;
+    };
+    for (const Case c :
+         {Case{0, 5, false}, Case{1, 1, true}, Case{3, 3, true}, Case{5, 5, false}}) {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("r.pdf"));
+        test::writeFile(pdf, "old report");
+        QList<std::pair<int, int>> steps;
+        const ReportPrint printed = printReportToPdfFile(t, t.size(), pdf, [&](int done, int all) {
+            steps.append({done, all});
+            return done != c.cancelAfter;
+        });
+        EXPECT_EQ(printed.pages, c.pages) << c.cancelAfter;
+        EXPECT_EQ(printed.cancelled, c.cancelled) << c.cancelAfter;
+        EXPECT_TRUE(printed.error.isEmpty()) << printed.error.toStdString();
+        ASSERT_EQ(steps.size(), c.pages);
+        for (int i = 0; i < steps.size(); ++i) EXPECT_EQ(steps[i], std::make_pair(i + 1, 5));
+        // A cancelled print leaves the old file as it was, and nothing else.
+        if (c.cancelled)
+            EXPECT_EQ(test::readFile(pdf), "old report");
+        else
+            EXPECT_TRUE(test::readFile(pdf).startsWith("%PDF"));
+        EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("r.pdf")});
+    }
+}
+
+TEST(Report, PdfIntoAMissingFolderFails) {
+    test::ensureApp();
+    ReadingsTable t;
+    fillNumbered(t, 3);
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("no/such/folder/r.pdf"));
+    const ReportPrint printed = printReportToPdfFile(t, t.size(), pdf);
+    EXPECT_EQ(printed.pages, 0);
+    EXPECT_TRUE(printed.error.startsWith(QStringLiteral("Could not print the report to ") + pdf +
+                                         QStringLiteral(": ")))
+        << printed.error.toStdString();
+}
+
+TEST(Report, PdfOnAFullDiskFailsAndKeepsTheOldFile) {
+    test::ensureApp();
+    ReadingsTable t;
+    fillNumbered(t, 4000); // some 100 pages, well past 64 KiB
+    QTemporaryDir dir;
+    const QString full = dir.filePath(QStringLiteral("full"));
+    test::FullDisk disk(full);
+    const QString pdf = full + QStringLiteral("/r.pdf");
+    test::writeFile(pdf, "old report");
+    disk.arm();
+    const ReportPrint printed = printReportToPdfFile(t, t.size(), pdf);
+    disk.disarm();
+    EXPECT_EQ(printed.pages, 0) << disk.method().toStdString();
+    EXPECT_TRUE(printed.error.startsWith(QStringLiteral("Could not print the report to ") + pdf))
+        << printed.error.toStdString();
+    EXPECT_EQ(test::readFile(pdf), "old report");
+    EXPECT_EQ(entries(full), QStringList{QStringLiteral("r.pdf")});
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // dmm table as a black box.
+#include "../support/FullDisk.h"
 #include "TestSupport.h"
 
 #include <QDir>
@@ -17,9 +18,10 @@ struct CliRun {
     QByteArray err;
 };
 
-CliRun dmm(const QStringList& args) {
+CliRun dmm(const QStringList& args, const test::FullDisk* disk = nullptr) {
     const QString binary = qEnvironmentVariable("DMM_BINARY_DIR") + "/tools/dmm/dmm";
     QProcess p;
+    if (disk) disk->applyToChild(p);
     p.start(binary, QStringList{QStringLiteral("table")} + args);
     if (!p.waitForFinished(120000)) {
         ADD_FAILURE() << "dmm did not finish";
@@ -116,6 +118,30 @@ TEST_F(TableCommand, ReportWritesAPdfButNotForAnEmptyTable) {
     CliRun c = dmm({QStringLiteral("report"), path("missing.txt"), path("m.pdf")});
     EXPECT_EQ(c.code, 1);
     EXPECT_EQ(c.err, "Failed to Load File!\n");
+}
+
+TEST_F(TableCommand, ReportOnAFullDiskFailsAndKeepsTheOldFile) {
+    QByteArray rows = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
+    for (int i = 1; i <= 4000; ++i)
+        rows += QByteArray::number(i) + "\t10:00:01\tDC\t1.2345\tV\tpass\r\n";
+    test::writeFile(path("in.txt"), rows);
+    test::FullDisk disk(path("full"));
+    const QString out = path("full") + QStringLiteral("/r.pdf");
+    test::writeFile(out, "old report");
+    CliRun r = dmm({QStringLiteral("report"), path("in.txt"), out}, &disk);
+    EXPECT_EQ(r.code, 1) << disk.method().toStdString();
+    EXPECT_TRUE(r.err.startsWith("Could not print the report to " + out.toLocal8Bit() + ": "))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("Printed"));
+    EXPECT_EQ(test::readFile(out), "old report");
+    EXPECT_EQ(QDir(path("full")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("r.pdf")});
+
+    // With room, the same command replaces the old file.
+    CliRun ok = dmm({QStringLiteral("report"), path("in.txt"), path("r.pdf")});
+    EXPECT_EQ(ok.code, 0);
+    EXPECT_EQ(ok.err,
+              "Printed 109 page(s) of 4000 row(s) to " + path("r.pdf").toLocal8Bit() + "\n");
 }
 
 } // namespace

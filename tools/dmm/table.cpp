@@ -9,7 +9,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QPrinter>
 
 #include <cstdio>
 #include <cstdlib>
@@ -119,16 +118,15 @@ int tableCommand(const std::vector<std::string>& args) {
             return 0;
         }
         const QString out = arg(args[2]);
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(out);
-        const int pages = paintReport(table, printer);
-        if (pages == 0) {
-            say(QStringLiteral("Could not print the report to ") + out);
+        // Written page by page into a temporary file that replaces OUT only when complete.
+        const ReportPrint printed = printReportToPdfFile(table, table.size(), out);
+        if (!printed.error.isEmpty() || printed.pages == 0) {
+            say(printed.error.isEmpty() ? QStringLiteral("Could not print the report to ") + out
+                                        : printed.error);
             return 1;
         }
         say(QStringLiteral("Printed %1 page(s) of %2 row(s) to %3")
-                .arg(pages)
+                .arg(printed.pages)
                 .arg(table.size())
                 .arg(out));
         return 0;
