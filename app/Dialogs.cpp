@@ -1,8 +1,11 @@
 #include "Dialogs.h"
 
+#include "PreviewDocument.h"
+#include "ReportPreview.h"
 #include <QFileDialog>
 #include <QMessageBox>
-#include <QPrintPreviewDialog>
+
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressDialog>
 
@@ -124,15 +127,43 @@ QString WidgetDialogs::savePicture(QWidget* parent, const FileDialogSpec& spec) 
     return runFileDialog(parent, spec, QFileDialog::AcceptSave).fileName;
 }
 
-void WidgetDialogs::printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
-                                 const PrinterFn& paint) {
-    QPrinter printer(QPrinter::HighResolution);
-    if (setup) setup(&printer);
-    QPrintPreviewDialog preview(&printer, parent);
+void WidgetDialogs::printPreview(QWidget* parent, const QString& caption,
+                                 PreviewDocument& document) {
+    ReportPreview preview(document, parent);
     preview.setWindowTitle(caption);
-    QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
-                     [&paint](QPrinter* p) { paint(p); });
+    QPrinter printer(QPrinter::HighResolution); // kept, so a second Print starts from the first
+    printer.setPageLayout(document.pageLayout());
+    QObject::connect(&preview, &ReportPreview::printRequested, &preview, [&] {
+        QPrintDialog setup(&printer, &preview);
+        setup.setOption(QAbstractPrintDialog::PrintPageRange, false); // the whole report
+        if (setup.exec() != QDialog::Accepted) return;
+        document.print(printer);
+    });
     preview.exec();
+}
+
+bool WidgetDialogs::printProgress(QWidget* parent, int pagesDone, int pages) {
+    if (!printProgress_) {
+        printProgress_ = std::make_unique<QProgressDialog>(QString(), QStringLiteral("Cancel"), 0,
+                                                           pages, parent);
+        printProgress_->setObjectName(QStringLiteral("PrintProgress"));
+        printProgress_->setWindowTitle(QStringLiteral("Printing"));
+        // Modal: once shown, setValue() turns the event loop itself and only the Cancel button
+        // takes input.
+        printProgress_->setWindowModality(Qt::ApplicationModal);
+        printProgress_->setMinimumDuration(500);
+        printProgress_->setAutoClose(false);
+        printProgress_->setAutoReset(false);
+        printProgress_->setValue(0);
+    }
+    printProgress_->setLabelText(
+        QStringLiteral("Printing page %1 of %2").arg(pagesDone).arg(pages));
+    printProgress_->setValue(pagesDone);
+    return !printProgress_->wasCanceled();
+}
+
+void WidgetDialogs::printProgressDone() {
+    printProgress_.reset();
 }
 
 WidgetDialogs::WidgetDialogs() = default;
@@ -210,15 +241,27 @@ QString ScriptedDialogs::savePicture(QWidget*, const FileDialogSpec& spec) {
     return nextFile(Kind::SavePicture, spec);
 }
 
-void ScriptedDialogs::printPreview(QWidget*, const QString& caption, const PrinterFn& setup,
-                                   const PrinterFn& paint) {
+void ScriptedDialogs::printPreview(QWidget*, const QString& caption, PreviewDocument& document) {
     questions.append(Question{Kind::PrintPreview, caption, {}, MsgIcon::None, 0, {}});
+    previewPageCounts.append(document.pageCount());
+    if (onPreview) onPreview(document);
     if (previewPdf.isEmpty()) return;
+    // Print, with "Print to File (PDF)" chosen in the printer set-up.
     QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(document.pageLayout());
     printer.setOutputFormat(QPrinter::PdfFormat);
     printer.setOutputFileName(previewPdf);
-    if (setup) setup(&printer);
-    if (paint) paint(&printer);
+    document.print(printer);
+}
+
+bool ScriptedDialogs::printProgress(QWidget*, int pagesDone, int pages) {
+    printSteps.append({pagesDone, pages});
+    if (onPrintProgress) onPrintProgress();
+    return cancelPrintAfter <= 0 || pagesDone < cancelPrintAfter;
+}
+
+void ScriptedDialogs::printProgressDone() {
+    ++printProgressClosed;
 }
 
 void ScriptedDialogs::progress(QWidget*, const QString& label, qint64 done, qint64 total) {

@@ -11,11 +11,12 @@
 #include <functional>
 #include <memory>
 
-class QPrinter;
 class QProgressDialog;
 class QWidget;
 
 namespace dmm::app {
+
+class PreviewDocument;
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
 
@@ -55,11 +56,14 @@ public:
     virtual QString openFile(QWidget* parent, const FileDialogSpec& spec) = 0;
     virtual FileChoice saveFile(QWidget* parent, const FileDialogSpec& spec) = 0;
     virtual QString savePicture(QWidget* parent, const FileDialogSpec& spec) = 0;
-    // A modal print preview. `setup` prepares the printer before the preview opens (page size,
-    // margins); `paint` draws the document onto the printer whenever the preview asks.
-    using PrinterFn = std::function<void(QPrinter*)>;
-    virtual void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
-                              const PrinterFn& paint) = 0;
+    // A modal print preview of the document. Its Print sets a printer up with the user and
+    // hands it to document.print().
+    virtual void printPreview(QWidget* parent, const QString& caption,
+                              PreviewDocument& document) = 0;
+    // A print's progress window, modal, with a Cancel button: called after every page with the
+    // pages printed and the whole; false once the user cancelled. printProgressDone() closes it.
+    virtual bool printProgress(QWidget* parent, int pagesDone, int pages) = 0;
+    virtual void printProgressDone() = 0;
 
     // A long file operation's progress window, not modal and with no cancel button: the caller
     // holds the user's input back meanwhile. `progress` is called now and then with the work
@@ -83,7 +87,7 @@ QString plainSuffix(const QString& storedExtension);
 // pattern names no single extension ("All (*.*)", "*").
 QString filterSuffix(const QString& qtFilter);
 
-// The real thing: QMessageBox, QFileDialog and QPrintPreviewDialog.
+// The real thing: QMessageBox, QFileDialog, the preview window ReportPreview with QPrintDialog.
 class WidgetDialogs : public Dialogs {
 public:
     MsgButton message(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
@@ -91,8 +95,9 @@ public:
     QString openFile(QWidget* parent, const FileDialogSpec& spec) override;
     FileChoice saveFile(QWidget* parent, const FileDialogSpec& spec) override;
     QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
-    void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
-                      const PrinterFn& paint) override;
+    void printPreview(QWidget* parent, const QString& caption, PreviewDocument& document) override;
+    bool printProgress(QWidget* parent, int pagesDone, int pages) override;
+    void printProgressDone() override;
     void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) override;
     void progressDone() override;
     WidgetDialogs();
@@ -100,12 +105,14 @@ public:
 
 private:
     std::unique_ptr<QProgressDialog> progress_;
+    std::unique_ptr<QProgressDialog> printProgress_;
 };
 
 // The test double: answers come from a queue, every question is recorded. A question that finds
 // the queue empty is answered with its most cautious answer (No, Cancel, OK for a lone OK
 // button, an empty file name) and counted in `unanswered`, so a test sees a question it did not
-// expect. A print preview paints the document into a PDF file when `previewPdf` is set.
+// expect. A print preview records the page count and, when `previewPdf` is set, presses Print
+// and prints to that PDF file; a print cancels after `cancelPrintAfter` pages.
 class ScriptedDialogs : public Dialogs {
 public:
     enum class Kind { Message, OpenFile, SaveFile, SavePicture, PrintPreview };
@@ -124,7 +131,13 @@ public:
     std::deque<QString> selectedFilters;
     QList<Question> questions;
     int unanswered = 0;
-    QString previewPdf; // where printPreview() paints, if set
+    QString previewPdf;                              // where the preview's Print prints, if set
+    QList<int> previewPageCounts;                    // of every preview opened
+    std::function<void(PreviewDocument&)> onPreview; // runs while the preview is open
+    QList<std::pair<int, int>> printSteps;           // printProgress(): pages done, pages
+    int cancelPrintAfter = 0;                        // pages; 0: never
+    int printProgressClosed = 0;
+    std::function<void()> onPrintProgress;
     // Progress reports of file operations, in order, and a hook run at each (a test can send
     // meter bytes while a file loads).
     struct ProgressStep {
@@ -141,8 +154,9 @@ public:
     QString openFile(QWidget* parent, const FileDialogSpec& spec) override;
     FileChoice saveFile(QWidget* parent, const FileDialogSpec& spec) override;
     QString savePicture(QWidget* parent, const FileDialogSpec& spec) override;
-    void printPreview(QWidget* parent, const QString& caption, const PrinterFn& setup,
-                      const PrinterFn& paint) override;
+    void printPreview(QWidget* parent, const QString& caption, PreviewDocument& document) override;
+    bool printProgress(QWidget* parent, int pagesDone, int pages) override;
+    void printProgressDone() override;
     void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) override;
     void progressDone() override;
 

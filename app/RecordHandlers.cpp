@@ -3,7 +3,7 @@
 #include "QV31F.h"
 
 #include "DataFiles.h"
-#include "Report.h"
+#include "ReportDocument.h"
 #include "Widgets.h"
 
 #include <QAction>
@@ -13,7 +13,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPrinter>
 #include <QTableView>
 #include <QTimer>
 
@@ -176,10 +175,9 @@ void TFCOMM::recordHeldReadings() {
 
 void TFCOMM::BtPrintClick() {
     FrozenGrid frozen(DBGrid1);
-    dialogs_->printPreview(
-        this, QStringLiteral("Print Preview"),
-        [](QPrinter* printer) { applyReportPageLayout(*printer); },
-        [this](QPrinter* printer) { printReport(*cds1_, cds1_->size(), *printer); });
+    // The report covers the rows present now; the preview draws its pages as they are shown.
+    ReportDocument report(*cds1_, *dialogs_, this);
+    dialogs_->printPreview(this, QStringLiteral("Print Preview"), report);
 }
 
 // --- limit judge ----------------------------------------------------------------------------

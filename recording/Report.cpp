@@ -108,24 +108,17 @@ void paintReportPage(QPainter& p, const ReadingsTable& table, int rows, int page
     p.restore();
 }
 
-ReportPrint printReport(const ReadingsTable& table, int rows, QPagedPaintDevice& device,
-                        const ReportProgressFn& progress) {
+ReportPrint printReportPages(const ReadingsTable& table, int rows, QPainter& painter,
+                             const std::function<bool()>& newPage,
+                             const ReportProgressFn& progress) {
     ReportPrint result;
-    rows = std::min(rows, table.size());
-    const int pages = reportPageCount(rows);
-    if (pages == 0) return result;
-    applyReportPageLayout(device);
-    QPainter p;
-    if (!p.begin(&device)) {
-        result.error = QStringLiteral("the printer could not start");
-        return result;
-    }
+    const int pages = reportPageCount(std::min(rows, table.size()));
     for (int page = 0; page < pages; ++page) {
-        if (page > 0 && !device.newPage()) {
+        if (page > 0 && !newPage()) {
             result.error = QStringLiteral("the printer could not start a new page");
             break;
         }
-        paintReportPage(p, table, rows, page);
+        paintReportPage(painter, table, rows, page);
         result.pages = page + 1;
         // A cancel after the last page comes too late to matter.
         if (progress && !progress(page + 1, pages) && page + 1 < pages) {
@@ -133,6 +126,21 @@ ReportPrint printReport(const ReadingsTable& table, int rows, QPagedPaintDevice&
             break;
         }
     }
+    return result;
+}
+
+ReportPrint printReport(const ReadingsTable& table, int rows, QPagedPaintDevice& device,
+                        const ReportProgressFn& progress) {
+    if (reportPageCount(std::min(rows, table.size())) == 0) return {};
+    applyReportPageLayout(device);
+    QPainter p;
+    if (!p.begin(&device)) {
+        ReportPrint failed;
+        failed.error = QStringLiteral("the printer could not start");
+        return failed;
+    }
+    ReportPrint result = printReportPages(
+        table, rows, p, [&device] { return device.newPage(); }, progress);
     p.end();
     return result;
 }

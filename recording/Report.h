@@ -59,6 +59,14 @@ struct ReportPrint {
     QString error;          // empty on success (and on cancel)
 };
 
+// The print loop: paints page after page onto the painter (its origin at the printable area's
+// top left), calling `newPage` between two pages to turn to a fresh one (false stops the print
+// with an error) and `progress` after each. printReport() runs it on a paged device; it runs
+// just as well onto a picture of one page at a time.
+ReportPrint printReportPages(const ReadingsTable& table, int rows, QPainter& painter,
+                             const std::function<bool()>& newPage,
+                             const ReportProgressFn& progress = {});
+
 // Prints the report over the first `rows` rows: applies the page layout and paints page after
 // page onto the device, nothing held but the page being painted. An empty report paints
 // nothing, so a PDF printer writes no file.

@@ -2,6 +2,7 @@
 // link controls, the watchdog, quitting, readings arriving through the serial receive handler
 // into the LCD mirror, the grid and the chart, paging through the tool bar, the page size and
 // value-axis fields, enlarge and restore, the chart bitmap, the data files and the report.
+#include "../support/FullDisk.h"
 #include "ChartArea.h"
 #include "ComDrv32.h"
 #include "FakeHidPlatform.h"
@@ -10,7 +11,9 @@
 #include "HidReports.h"
 #include "LcdPanel.h"
 #include "Pictures.h"
+#include "PreviewDocument.h"
 #include "QV31F.h"
+#include "Report.h"
 #include "Simulator.h"
 #include "Widgets.h"
 
@@ -1125,6 +1128,121 @@ TEST_F(Window, PrintShowsThePreviewWithTheGridFrozen) {
     QFile pdf(dialogs.previewPdf);
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5).startsWith("%PDF"));
+    EXPECT_EQ(dialogs.previewPageCounts, QList<int>{reportPageCount(50)});
+}
+
+namespace {
+
+// The page count pdfinfo finds in a PDF file (-1 if it cannot read it).
+int pdfPageCount(const QString& pdf) {
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {pdf});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0) return -1;
+    for (const QByteArray& line : p.readAllStandardOutput().split('\n'))
+        if (line.startsWith("Pages:")) return line.mid(6).trimmed().toInt();
+    return -1;
+}
+
+QStringList filesIn(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::System);
+}
+
+void writeOldReport(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("old report");
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void appendRows(ReadingsTable& table, int rows) {
+    std::vector<RowData> fill(static_cast<std::size_t>(rows));
+    for (int i = 0; i < rows; ++i) {
+        fill[static_cast<std::size_t>(i)].no = table.size() + i + 1;
+        fill[static_cast<std::size_t>(i)].time = QStringLiteral("10:00:00");
+        fill[static_cast<std::size_t>(i)].value = QString::number(i);
+    }
+    table.append(fill);
+}
+
+} // namespace
+
+// Rows that come while the preview is open go to the table, not into the report of the rows
+// present when Print was pressed.
+TEST_F(Window, ThePrintCoversTheRowsPresentWhenPrintWasPressed) {
+    QTemporaryDir dir;
+    feed(70); // two pages
+    dialogs.previewPdf = dir.filePath(QStringLiteral("report.pdf"));
+    dialogs.onPreview = [&](PreviewDocument& doc) {
+        feed(40);
+        EXPECT_EQ(doc.pageCount(), 2);
+    };
+    w->BtPrint->click();
+    EXPECT_EQ(w->cds1().size(), 110);
+    EXPECT_EQ(pdfPageCount(dialogs.previewPdf), 2);
+    EXPECT_TRUE(dialogs.messageTexts().isEmpty());
+}
+
+// Page after page with progress; the event loop turns meanwhile; Cancel stops it and leaves the
+// old file as it was.
+TEST_F(Window, PrintingShowsProgressKeepsTheLoopTurningAndCancels) {
+    QTemporaryDir dir;
+    appendRows(w->cds1(), 6 * kReportRowsPerPage);
+    for (const int cancelAfter : {0, 3}) {
+        const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
+        QFile::remove(pdf);
+        writeOldReport(pdf);
+        dialogs.previewPdf = pdf;
+        dialogs.cancelPrintAfter = cancelAfter;
+        dialogs.printSteps.clear();
+        dialogs.printProgressClosed = 0;
+        int ticks = 0;
+        QTimer ticker;
+        ticker.setInterval(0);
+        QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+        QList<int> ticksAtStep;
+        dialogs.onPrintProgress = [&] { ticksAtStep.append(ticks); };
+        ticker.start();
+        w->BtPrint->click();
+        ticker.stop();
+
+        const int pages = cancelAfter ? cancelAfter : 6;
+        ASSERT_EQ(dialogs.printSteps.size(), pages);
+        for (int i = 0; i < pages; ++i) EXPECT_EQ(dialogs.printSteps[i], std::make_pair(i + 1, 6));
+        EXPECT_EQ(dialogs.printProgressClosed, 1);
+        for (int i = 1; i < ticksAtStep.size(); ++i)
+            EXPECT_GT(ticksAtStep[i], ticksAtStep[i - 1]) << "no event between pages " << i;
+        if (cancelAfter)
+            EXPECT_EQ(readAll(pdf), QByteArray("old report"));
+        else
+            EXPECT_EQ(pdfPageCount(pdf), 6);
+        EXPECT_EQ(filesIn(dir.path()), QStringList{QStringLiteral("report.pdf")});
+        EXPECT_TRUE(dialogs.messageTexts().isEmpty()) << "a cancel is no failure";
+    }
+}
+
+// A full disk: the old PDF stays, no partial file, and the window says the print failed.
+TEST_F(Window, PrintToPdfOnAFullDiskFailsAndKeepsTheOldFile) {
+    QTemporaryDir dir;
+    appendRows(w->cds1(), 4000);
+    test::FullDisk disk(dir.filePath(QStringLiteral("full")));
+    const QString pdf = dir.filePath(QStringLiteral("full/report.pdf"));
+    writeOldReport(pdf);
+    dialogs.previewPdf = pdf;
+    disk.arm();
+    w->BtPrint->click();
+    disk.disarm();
+    ASSERT_EQ(dialogs.messageTexts().size(), 1) << disk.method().toStdString();
+    EXPECT_TRUE(dialogs.messageTexts()[0].startsWith(
+        QStringLiteral("Could not print the report to ") + pdf + QStringLiteral(": ")))
+        << dialogs.messageTexts()[0].toStdString();
+    EXPECT_EQ(dialogs.questions.back().icon, MsgIcon::Error);
+    EXPECT_EQ(readAll(pdf), QByteArray("old report"));
+    EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("full"))),
+              QStringList{QStringLiteral("report.pdf")});
 }
 
 TEST_F(Window, ExitEndsWithoutAsking) {
