@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDevice>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -75,13 +76,21 @@ void paintReportPage(QPainter& p, const ReadingsTable& table, int rows, int page
     auto rect = [&](double leftMm, double topMm, double wMm, double hMm) {
         return QRectF(leftMm * pxPerMmX, topMm * pxPerMm, wMm * pxPerMmX, hMm * pxPerMm);
     };
-    auto label = [&](double leftMm, double topMm, const QString& text, const QFont& font) {
-        p.setFont(font);
-        p.drawText(rect(leftMm, topMm, widthMm - leftMm, kBandMm),
-                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
-    };
     const QFont report = reportFont();
     const QFont arial = arialFont();
+    // A label's top is its text's top: the baseline lies one ascent below. Drawing at the
+    // baseline spares the text layout that a rectangle with alignment flags costs, which is
+    // most of a page's time over tens of thousands of pages.
+    const double reportAscent = QFontMetricsF(report, device).ascent();
+    const double arialAscent = QFontMetricsF(arial, device).ascent();
+    auto label = [&](double leftMm, double topMm, const QString& text, const QFont& font) {
+        if (text.isEmpty()) return;
+        const bool isReport = &font == &report;
+        if (p.font() != font) p.setFont(font);
+        p.drawText(
+            QPointF(leftMm * pxPerMmX, topMm * pxPerMm + (isReport ? reportAscent : arialAscent)),
+            text);
+    };
     p.save();
     p.setPen(Qt::black);
     // Page header.
