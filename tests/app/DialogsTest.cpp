@@ -1,6 +1,9 @@
 // The file filter translation and the scripted dialogs that the window tests rely on.
 #include "Dialogs.h"
 
+#include <QApplication>
+#include <QProgressDialog>
+
 #include <gtest/gtest.h>
 
 using namespace dmm::app;
@@ -85,4 +88,27 @@ TEST(ScriptedDialogs, UnscriptedQuestionsGetTheCautiousAnswer) {
     EXPECT_EQ(d.unanswered, 3);
     EXPECT_EQ(d.messageTexts(), (QStringList{QStringLiteral("Quit?"), QStringLiteral("Go?"),
                                              QStringLiteral("Done")}));
+}
+
+// The print's progress window: modal, counting pages, and its Cancel button stops the print.
+TEST(WidgetDialogs, PrintProgressCountsPagesAndCancels) {
+    WidgetDialogs d;
+    auto window = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == QLatin1String("PrintProgress"))
+                return qobject_cast<QProgressDialog*>(w);
+        return static_cast<QProgressDialog*>(nullptr);
+    };
+    EXPECT_TRUE(d.printProgress(nullptr, 1, 40));
+    QProgressDialog* progress = window();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(progress->maximum(), 40);
+    EXPECT_TRUE(d.printProgress(nullptr, 2, 40));
+    EXPECT_EQ(progress->value(), 2);
+    EXPECT_EQ(progress->labelText(), QStringLiteral("Printing page 2 of 40"));
+    progress->cancel(); // what its Cancel button does
+    EXPECT_FALSE(d.printProgress(nullptr, 3, 40));
+    d.printProgressDone();
+    EXPECT_EQ(window(), nullptr);
 }
