@@ -38,7 +38,6 @@ void ReportDocument::print(QPrinter& printer) {
         result = printReportToPdfFile(table_, rows_, printer.outputFileName(), progress);
     } else {
         result = printReport(table_, rows_, printer, progress);
-        if (result.cancelled) printer.abort();
         if (!result.error.isEmpty())
             result.error = QStringLiteral("Could not print the report: ") + result.error;
     }

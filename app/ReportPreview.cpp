@@ -5,8 +5,10 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -50,7 +52,11 @@ ReportPreview::ReportPreview(PreviewDocument& document, QWidget* parent)
     area_->viewport()->installEventFilter(this);
     layout->addWidget(area_, 1);
     buildToolBar(bar);
-    resize(720, 860);
+    // Room for a whole page at a readable size, within the screen.
+    QSize size(720, 860);
+    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(40, 60));
+    resize(size);
     updateControls();
 }
 
@@ -154,6 +160,7 @@ void ReportPreview::showPage() {
         document_.paintPage(painter, page_);
     }
     ++pagesDrawn_;
+    if (page_ != shownPage_) area_->verticalScrollBar()->setValue(0); // a new page from its top
     sheet_->setPixmap(QPixmap::fromImage(paper));
     sheet_->resize(paper.size()); // the scroll area centres it anew
     shownPage_ = page_;

@@ -69,7 +69,8 @@ ReportPrint printReportPages(const ReadingsTable& table, int rows, QPainter& pai
 
 // Prints the report over the first `rows` rows: applies the page layout and paints page after
 // page onto the device, nothing held but the page being painted. An empty report paints
-// nothing, so a PDF printer writes no file.
+// nothing, so a PDF printer writes no file. A cancelled print to a QPrinter is aborted as far as
+// the printer allows (Qt's own printers may still send the pages painted so far).
 ReportPrint printReport(const ReadingsTable& table, int rows, QPagedPaintDevice& device,
                         const ReportProgressFn& progress = {});
 
