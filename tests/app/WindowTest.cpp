@@ -2,7 +2,6 @@
 // link controls, the watchdog, quitting, readings arriving through the serial receive handler
 // into the LCD mirror, the grid and the chart, paging through the tool bar, the page size and
 // value-axis fields, enlarge and restore, the chart bitmap, the data files and the report.
-#include "../support/FullDisk.h"
 #include "ChartArea.h"
 #include "ComDrv32.h"
 #include "FakeHidPlatform.h"
@@ -1224,25 +1223,34 @@ TEST_F(Window, PrintingShowsProgressKeepsTheLoopTurningAndCancels) {
     }
 }
 
-// A full disk: the old PDF stays, no partial file, and the window says the print failed.
+// A full disk: the old PDF stays, no partial file, and the window says the print failed. Run on a
+// tmpfs where one can be mounted and under a file size limit.
 TEST_F(Window, PrintToPdfOnAFullDiskFailsAndKeepsTheOldFile) {
-    QTemporaryDir dir;
-    appendRows(w->cds1(), 4000);
-    test::FullDisk disk(dir.filePath(QStringLiteral("full")));
-    const QString pdf = dir.filePath(QStringLiteral("full/report.pdf"));
-    writeOldReport(pdf);
-    dialogs.previewPdf = pdf;
-    disk.arm();
-    w->BtPrint->click();
-    disk.disarm();
-    ASSERT_EQ(dialogs.messageTexts().size(), 1) << disk.method().toStdString();
-    EXPECT_TRUE(dialogs.messageTexts()[0].startsWith(
-        QStringLiteral("Could not print the report to ") + pdf + QStringLiteral(": ")))
-        << dialogs.messageTexts()[0].toStdString();
-    EXPECT_EQ(dialogs.questions.back().icon, MsgIcon::Error);
-    EXPECT_EQ(readAll(pdf), QByteArray("old report"));
-    EXPECT_EQ(filesIn(dir.filePath(QStringLiteral("full"))),
-              QStringList{QStringLiteral("report.pdf")});
+    using dmm::test::FullDisk;
+    appendRows(w->cds1(), 4000); // some 100 pages, well past 64 KiB
+    for (const FullDisk::Method method :
+         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
+        FullDisk disk(64 * 1024, method);
+        ASSERT_TRUE(disk.isValid());
+        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
+        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
+        SCOPED_TRACE(disk.describe().toStdString());
+        const QString pdf = disk.filePath(QStringLiteral("report.pdf"));
+        writeOldReport(pdf);
+        dialogs.questions.clear();
+        dialogs.previewPdf = pdf;
+        {
+            FullDisk::Scope limited(disk);
+            w->BtPrint->click();
+        }
+        ASSERT_EQ(dialogs.messageTexts().size(), 1);
+        EXPECT_TRUE(dialogs.messageTexts()[0].startsWith(
+            QStringLiteral("Could not print the report to ") + pdf + QStringLiteral(": ")))
+            << dialogs.messageTexts()[0].toStdString();
+        EXPECT_EQ(dialogs.questions.back().icon, MsgIcon::Error);
+        EXPECT_EQ(readAll(pdf), QByteArray("old report"));
+        EXPECT_EQ(filesIn(QFileInfo(pdf).path()), QStringList{QStringLiteral("report.pdf")});
+    }
 }
 
 TEST_F(Window, ExitEndsWithoutAsking) {

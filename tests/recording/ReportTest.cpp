@@ -1,15 +1,18 @@
 #include "Report.h"
-#include "../support/FullDisk.h"
+#include "FullDisk.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace dmm {
 namespace {
@@ -166,22 +169,31 @@ TEST(Report, PdfIntoAMissingFolderFails) {
 }
 
 TEST(Report, PdfOnAFullDiskFailsAndKeepsTheOldFile) {
+    using test::FullDisk;
     test::ensureApp();
     ReadingsTable t;
     fillNumbered(t, 4000); // some 100 pages, well past 64 KiB
-    QTemporaryDir dir;
-    const QString full = dir.filePath(QStringLiteral("full"));
-    test::FullDisk disk(full);
-    const QString pdf = full + QStringLiteral("/r.pdf");
-    test::writeFile(pdf, "old report");
-    disk.arm();
-    const ReportPrint printed = printReportToPdfFile(t, t.size(), pdf);
-    disk.disarm();
-    EXPECT_EQ(printed.pages, 0) << disk.method().toStdString();
-    EXPECT_TRUE(printed.error.startsWith(QStringLiteral("Could not print the report to ") + pdf))
-        << printed.error.toStdString();
-    EXPECT_EQ(test::readFile(pdf), "old report");
-    EXPECT_EQ(entries(full), QStringList{QStringLiteral("r.pdf")});
+    for (const FullDisk::Method method :
+         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
+        FullDisk disk(64 * 1024, method);
+        ASSERT_TRUE(disk.isValid());
+        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
+        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
+        SCOPED_TRACE(disk.describe().toStdString());
+        const QString pdf = disk.filePath(QStringLiteral("r.pdf"));
+        test::writeFile(pdf, "old report");
+        ReportPrint printed;
+        {
+            FullDisk::Scope limited(disk);
+            printed = printReportToPdfFile(t, t.size(), pdf);
+        }
+        EXPECT_EQ(printed.pages, 0);
+        EXPECT_TRUE(
+            printed.error.startsWith(QStringLiteral("Could not print the report to ") + pdf))
+            << printed.error.toStdString();
+        EXPECT_EQ(test::readFile(pdf), "old report");
+        EXPECT_EQ(entries(QFileInfo(pdf).path()), QStringList{QStringLiteral("r.pdf")});
+    }
 }
 
 } // namespace

@@ -1,13 +1,16 @@
 // dmm table as a black box.
-#include "../support/FullDisk.h"
+#include "FullDisk.h"
 #include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 namespace dmm {
 namespace {
@@ -21,7 +24,7 @@ struct CliRun {
 CliRun dmm(const QStringList& args, const test::FullDisk* disk = nullptr) {
     const QString binary = qEnvironmentVariable("DMM_BINARY_DIR") + "/tools/dmm/dmm";
     QProcess p;
-    if (disk) disk->applyToChild(p);
+    if (disk) disk->limit(p);
     p.start(binary, QStringList{QStringLiteral("table")} + args);
     if (!p.waitForFinished(120000)) {
         ADD_FAILURE() << "dmm did not finish";
@@ -121,22 +124,29 @@ TEST_F(TableCommand, ReportWritesAPdfButNotForAnEmptyTable) {
 }
 
 TEST_F(TableCommand, ReportOnAFullDiskFailsAndKeepsTheOldFile) {
+    using test::FullDisk;
     QByteArray rows = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
     for (int i = 1; i <= 4000; ++i)
         rows += QByteArray::number(i) + "\t10:00:01\tDC\t1.2345\tV\tpass\r\n";
     test::writeFile(path("in.txt"), rows);
-    test::FullDisk disk(path("full"));
-    const QString out = path("full") + QStringLiteral("/r.pdf");
-    test::writeFile(out, "old report");
-    CliRun r = dmm({QStringLiteral("report"), path("in.txt"), out}, &disk);
-    EXPECT_EQ(r.code, 1) << disk.method().toStdString();
-    EXPECT_TRUE(r.err.startsWith("Could not print the report to " + out.toLocal8Bit() + ": "))
-        << r.err.toStdString();
-    EXPECT_FALSE(r.err.contains("Printed"));
-    EXPECT_EQ(test::readFile(out), "old report");
-    EXPECT_EQ(QDir(path("full")).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("r.pdf")});
-
+    for (const FullDisk::Method method :
+         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
+        FullDisk disk(64 * 1024, method);
+        ASSERT_TRUE(disk.isValid());
+        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
+        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
+        SCOPED_TRACE(disk.describe().toStdString());
+        const QString out = disk.filePath(QStringLiteral("r.pdf"));
+        test::writeFile(out, "old report");
+        CliRun r = dmm({QStringLiteral("report"), path("in.txt"), out}, &disk);
+        EXPECT_EQ(r.code, 1);
+        EXPECT_TRUE(r.err.startsWith("Could not print the report to " + out.toLocal8Bit() + ": "))
+            << r.err.toStdString();
+        EXPECT_FALSE(r.err.contains("Printed"));
+        EXPECT_EQ(test::readFile(out), "old report");
+        EXPECT_EQ(QDir(QFileInfo(out).path()).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{QStringLiteral("r.pdf")});
+    }
     // With room, the same command replaces the old file.
     CliRun ok = dmm({QStringLiteral("report"), path("in.txt"), path("r.pdf")});
     EXPECT_EQ(ok.code, 0);
