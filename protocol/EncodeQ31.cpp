@@ -20,6 +20,26 @@ struct Q31Meaning {
     int point = 0; // 0 none, 1 to 3: after digit 1 to 3
 };
 
+Q31Meaning ohmMeaning(int r) {
+    static const int points[] = {3, 1, 2, 3, 1, 2};
+    return {r >= 1 && r <= 3 ? "k*" : r == 4 || r == 5 ? "M*" : "*", r <= 5 ? points[r] : 0};
+}
+
+// Frequency, or revolutions per minute with status bit 8.
+Q31Meaning frequencyMeaning(int r, bool status8) {
+    if (r > 5) return {};
+    if (status8) {
+        static const int points[] = {2, 3, 1, 2, 3, 0};
+        return {r <= 1 ? "kRPM" : "MRPM", points[r]};
+    }
+    return {r <= 2 ? "kHz" : "MHz", r % 3 + 1};
+}
+
+Q31Meaning capacitanceMeaning(int r) {
+    if (r > 7) return {};
+    return {r <= 2 ? "nF" : r <= 5 ? "uF" : "mF", r % 3 + 1};
+}
+
 // The unit and decimal point of function code f at range digit r, for the shipped variant
 // switches (the 0 range of the frequency function reads kilohertz).
 Q31Meaning q31Meaning(char f, int r, bool status8) {
@@ -41,24 +61,10 @@ Q31Meaning q31Meaning(char f, int r, bool status8) {
         m.unit = "A";
         m.point = 2;
         break;
-    case '3': {
-        static const int points[] = {3, 1, 2, 3, 1, 2};
-        m.unit = r >= 1 && r <= 3 ? "k*" : r == 4 || r == 5 ? "M*" : "*";
-        m.point = r <= 5 ? points[r] : 0;
-        break;
-    }
+    case '3':
+        return ohmMeaning(r);
     case '2':
-        if (status8) {
-            static const int points[] = {2, 3, 1, 2, 3, 0};
-            if (r <= 5) {
-                m.unit = r <= 1 ? "kRPM" : "MRPM";
-                m.point = points[r];
-            }
-        } else if (r <= 5) {
-            m.unit = r <= 2 ? "kHz" : "MHz";
-            m.point = r % 3 + 1;
-        }
-        break;
+        return frequencyMeaning(r, status8);
     case '4':
         m.unit = status8 ? "#" : "?";
         break;
@@ -71,11 +77,7 @@ Q31Meaning q31Meaning(char f, int r, bool status8) {
         m.point = 1;
         break;
     case '6':
-        if (r <= 7) {
-            m.unit = r <= 2 ? "nF" : r <= 5 ? "uF" : "mF";
-            m.point = r % 3 + 1;
-        }
-        break;
+        return capacitanceMeaning(r);
     default:
         break;
     }
