@@ -169,7 +169,8 @@ void WidgetDialogs::printProgressDone() {
 WidgetDialogs::WidgetDialogs() = default;
 WidgetDialogs::~WidgetDialogs() = default;
 
-void WidgetDialogs::progress(QWidget* parent, const QString& label, qint64 done, qint64 total) {
+void WidgetDialogs::progress(QWidget* parent, const QString& label, qint64 done, qint64 total,
+                             bool cancellable) {
     // QProgressDialog takes int; the work is scaled to per mille.
     const int value =
         total > 0 ? static_cast<int>(std::min<qint64>(done, total) * 1000 / total) : 0;
@@ -177,15 +178,26 @@ void WidgetDialogs::progress(QWidget* parent, const QString& label, qint64 done,
         progress_ = std::make_unique<QProgressDialog>(label, QString(), 0, 1000, parent);
         progress_->setObjectName(QStringLiteral("FileProgress"));
         progress_->setWindowTitle(QStringLiteral("Please wait"));
-        progress_->setCancelButton(nullptr);
-        progress_->setWindowModality(Qt::NonModal); // a modal one would run the event loop itself
-        progress_->setMinimumDuration(500);         // short operations show no window at all
+        if (cancellable) {
+            progress_->setCancelButtonText(QStringLiteral("Cancel"));
+            // Once shown, setValue() turns the event loop with the user's input, which the
+            // modality keeps to this window: the Cancel button can be pressed, nothing else.
+            progress_->setWindowModality(Qt::WindowModal);
+        } else {
+            progress_->setCancelButton(nullptr);
+            progress_->setWindowModality(Qt::NonModal); // a modal one would take the input
+        }
+        progress_->setMinimumDuration(500); // short operations show no window at all
         progress_->setAutoClose(false);
         progress_->setAutoReset(false);
         progress_->setValue(0);
     }
     progress_->setLabelText(label);
     progress_->setValue(value);
+}
+
+bool WidgetDialogs::progressCancelled() const {
+    return progress_ && progress_->wasCanceled();
 }
 
 void WidgetDialogs::progressDone() {
@@ -264,8 +276,10 @@ void ScriptedDialogs::printProgressDone() {
     ++printProgressClosed;
 }
 
-void ScriptedDialogs::progress(QWidget*, const QString& label, qint64 done, qint64 total) {
+void ScriptedDialogs::progress(QWidget*, const QString& label, qint64 done, qint64 total,
+                               bool cancellable) {
     progressSteps.append(ProgressStep{label, done, total});
+    lastProgressCancellable = cancellable;
     if (onProgress) onProgress();
 }
 

@@ -65,10 +65,14 @@ public:
     virtual bool printProgress(QWidget* parent, int pagesDone, int pages) = 0;
     virtual void printProgressDone() = 0;
 
-    // A long file operation's progress window, not modal and with no cancel button: the caller
-    // holds the user's input back meanwhile. `progress` is called now and then with the work
-    // done out of `total` (rows or bytes); `progressDone` closes the window.
-    virtual void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) = 0;
+    // A long file operation's progress window: the caller holds the user's input back
+    // meanwhile. `progress` is called now and then with the work done out of `total` (rows or
+    // bytes); `progressDone` closes the window. A `cancellable` one has a Cancel button and,
+    // once shown, is window-modal and takes the user's input itself (the rest of the window is
+    // blocked), so that the button can be pressed; `progressCancelled` tells whether it was.
+    virtual void progress(QWidget* parent, const QString& label, qint64 done, qint64 total,
+                          bool cancellable) = 0;
+    virtual bool progressCancelled() const = 0;
     virtual void progressDone() = 0;
 
     // Shorthand for the common information box with an OK button.
@@ -98,7 +102,9 @@ public:
     void printPreview(QWidget* parent, const QString& caption, PreviewDocument& document) override;
     bool printProgress(QWidget* parent, int pagesDone, int pages) override;
     void printProgressDone() override;
-    void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) override;
+    void progress(QWidget* parent, const QString& label, qint64 done, qint64 total,
+                  bool cancellable) override;
+    bool progressCancelled() const override;
     void progressDone() override;
     WidgetDialogs();
     ~WidgetDialogs() override;
@@ -148,6 +154,8 @@ public:
     QList<ProgressStep> progressSteps;
     int progressWindowsClosed = 0;
     std::function<void()> onProgress;
+    bool cancelProgress = false; // what progressCancelled() answers (a test sets it)
+    bool lastProgressCancellable = false;
 
     MsgButton message(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
                       MsgButtons buttons) override;
@@ -157,7 +165,9 @@ public:
     void printPreview(QWidget* parent, const QString& caption, PreviewDocument& document) override;
     bool printProgress(QWidget* parent, int pagesDone, int pages) override;
     void printProgressDone() override;
-    void progress(QWidget* parent, const QString& label, qint64 done, qint64 total) override;
+    void progress(QWidget* parent, const QString& label, qint64 done, qint64 total,
+                  bool cancellable) override;
+    bool progressCancelled() const override { return cancelProgress; }
     void progressDone() override;
 
     // The texts of all message boxes asked so far, in order.

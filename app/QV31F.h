@@ -208,8 +208,8 @@ private:
     // the event loop turning (so the window repaints and the links keep being read), the
     // user's input held back, and readings offered to the table meanwhile held and recorded
     // in order once the file is done.
-    FileResult runFileOperation(const QString& label,
-                                const std::function<FileResult(const ProgressFn&)>& operation);
+    FileResult runFileOperation(const QString& label, bool cancellable,
+                                const std::function<FileResult(const LoadProgressFn&)>& operation);
     void recordHeldReadings();
 
     Dialogs* dialogs_;

@@ -113,8 +113,12 @@ void TFCOMM::saveasClick() {
     if (choice.fileName.isEmpty()) return;
     const QString name = withSaveExtension(choice.fileName, choice.selectedFilter);
     const FileResult result = runFileOperation(
-        QStringLiteral("Saving %1").arg(QFileInfo(name).fileName()),
-        [&](const ProgressFn& progress) { return saveTableToFile(*cds1_, name, progress); });
+        QStringLiteral("Saving %1").arg(QFileInfo(name).fileName()), false,
+        [&](const LoadProgressFn& progress) {
+            return saveTableToFile(*cds1_, name, [&](std::int64_t done, std::int64_t total) {
+                progress(done, total);
+            });
+        });
     showFileMessage(*dialogs_, this, result);
 }
 
@@ -128,28 +132,36 @@ void TFCOMM::SpeedButton2Click() {
     if (name.isEmpty()) return;
     lastOpenName_ = name;
     const FileResult result =
-        runFileOperation(QStringLiteral("Loading %1").arg(QFileInfo(name).fileName()),
-                         [&](const ProgressFn& progress) {
+        runFileOperation(QStringLiteral("Loading %1").arg(QFileInfo(name).fileName()), true,
+                         [&](const LoadProgressFn& progress) {
                              return loadTableFromFile(name, *cds1_, false, progress);
                          });
     showFileMessage(*dialogs_, this, result);
 }
 
-FileResult TFCOMM::runFileOperation(const QString& label,
-                                    const std::function<FileResult(const ProgressFn&)>& operation) {
+FileResult
+TFCOMM::runFileOperation(const QString& label, bool cancellable,
+                         const std::function<FileResult(const LoadProgressFn&)>& operation) {
     // The window stays alive while a large file is read or written: every tenth of a second the
     // progress window is updated and the event loop turns once, leaving out the user's input (it
-    // waits until the file is done, as it would in a busy program). Readings that the turning
-    // loop decodes are held by INDataToTable, so no row lands in the middle of a file's rows.
+    // waits until the file is done, as it would in a busy program) but for the progress
+    // window's Cancel button. Readings that the turning loop decodes are held by INDataToTable,
+    // so no row lands in the middle of a file's rows. The progress window appears once the
+    // operation has taken half a second.
     QElapsedTimer sinceTurn;
     bool reported = false;
-    const ProgressFn progress = [&](std::int64_t done, std::int64_t total) {
-        if (!reported && done >= total) return; // done before its first report: nothing to show
-        if (reported && sinceTurn.elapsed() < 100) return;
+    bool goOn = true;
+    const LoadProgressFn progress = [&](std::int64_t done, std::int64_t total) {
+        if (!goOn) return false;
+        if (!reported && done >= total)
+            return true; // done before its first report: nothing to show
+        if (reported && sinceTurn.elapsed() < 100) return true;
         reported = true;
         sinceTurn.restart();
-        dialogs_->progress(this, label, done, total);
+        dialogs_->progress(this, label, done, total, cancellable);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        goOn = !(cancellable && dialogs_->progressCancelled());
+        return goOn;
     };
     fileBusy_ = true;
     FileResult result;

@@ -4,6 +4,13 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <array>
 #include <limits>
 #include <vector>
@@ -19,13 +26,58 @@ constexpr int kBatchRows = 4096;
 // ---------------------------------------------------------------------------------------------
 // Text file
 
-// Leading and trailing codes 0..32 go; an empty result is written as NULL.
+// Leading and trailing codes 0..32 go; an empty result is written as NULL. The rest is written
+// so that the loader's token rule reads it back as one token holding the same text: a line end
+// inside (possible in a table loaded from an XML file) becomes a space, and a text holding a
+// separator (codes 1..32) or a double quote is wrapped in double quotes, its quotes doubled.
 QByteArray textCell(const QString& text) {
     qsizetype b = 0, e = text.size();
     while (b < e && text[b].unicode() <= 32) ++b;
     while (e > b && text[e - 1].unicode() <= 32) --e;
     if (b == e) return QByteArrayLiteral("NULL");
-    return QStringView(text).mid(b, e - b).toLatin1();
+    QByteArray cell = QStringView(text).mid(b, e - b).toUtf8();
+    bool quote = false;
+    for (char& c : cell) {
+        if (c == '\r' || c == '\n') c = ' ';
+        const auto u = static_cast<unsigned char>(c);
+        quote = quote || (u >= 1 && u <= 32) || c == '"';
+    }
+    if (!quote) return cell;
+    cell.replace('"', QByteArrayLiteral("\"\""));
+    return '"' + cell + '"';
+}
+
+// True when `bytes` is well-formed UTF-8; with `cut`, an incomplete sequence at the very end
+// (the token was cut there) is allowed.
+bool isUtf8(QByteArrayView bytes, bool cut) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto* end = p + bytes.size();
+    while (p < end) {
+        const unsigned char c = *p;
+        int more;
+        char32_t cp;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            more = 1, cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2, cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        ++p;
+        for (int k = 0; k < more; ++k, ++p) {
+            if (p == end) return cut;
+            if ((*p & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (*p & 0x3F);
+        }
+        const char32_t least = more == 1 ? 0x80 : more == 2 ? 0x800 : 0x10000;
+        if (cp < least || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    }
+    return true;
 }
 
 // Splits the stream into lines and the lines into tokens as the bytes come, so that neither a
@@ -33,7 +85,8 @@ QByteArray textCell(const QString& text) {
 // it was longer.
 class LineTokenizer {
 public:
-    static constexpr qsizetype kTokenBytes = 64;
+    // Room for kMaxFieldText characters of four UTF-8 bytes each.
+    static constexpr qsizetype kTokenBytes = 4 * kMaxFieldText;
     static constexpr int kMaxTokens = 7;
 
     struct Token {
@@ -161,7 +214,10 @@ private:
 // ---------------------------------------------------------------------------------------------
 
 void appendReadingsTextLine(QByteArray& buf, const ReadingsTable& table, int r) {
-    if (auto no = table.integer(r, Field::No)) buf.append(QByteArray::number(*no));
+    // An empty record number is written as NULL like every empty field: left out, the line's
+    // later fields would shift one column to the left when it is read back.
+    const auto no = table.integer(r, Field::No);
+    buf.append(no ? QByteArray::number(*no) : QByteArrayLiteral("NULL"));
     for (Field f : kTextFields) {
         buf.append('\t');
         buf.append(textCell(table.text(r, f)));
@@ -190,8 +246,28 @@ QString SaveReadingsText(const ReadingsTable& table, QIODevice& out, const Progr
     return {};
 }
 
+namespace {
+
+// A line's texts are UTF-8 when every token of the line is well-formed UTF-8, and Latin-1
+// otherwise. The file is read as it streams in, so the choice is made line by line: a valid
+// UTF-8 file reads as UTF-8 throughout, an ASCII file is the same either way, and a Latin-1
+// file's accented letters cannot pass for UTF-8 in practice.
+bool lineIsUtf8(std::span<const LineTokenizer::Token> tokens) {
+    for (const auto& t : tokens)
+        if (!isUtf8(t.view(), t.overlong)) return false;
+    return true;
+}
+
+QString tokenText(const LineTokenizer::Token& t, bool utf8) {
+    QString text = utf8 ? QString::fromUtf8(t.view()) : QString::fromLatin1(t.view());
+    if (text.size() > kMaxFieldText) text.truncate(kMaxFieldText);
+    return text;
+}
+
+} // namespace
+
 QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
-                         const ProgressFn& progress) {
+                         const LoadProgressFn& progress) {
     if (emptyFirst) table.clear();
     if (!in.isOpen() || !in.isReadable()) return QStringLiteral("the file is not open for reading");
 
@@ -212,20 +288,22 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
             failure = QStringLiteral("the table is full");
             return false;
         }
+        const bool utf8 = lineIsUtf8(tokens);
         RowData row;
         for (std::size_t k = 0; k < tokens.size(); ++k) {
             const auto f = static_cast<Field>(k);
-            if (isIntegerField(f)) {
-                auto v = tokens[k].overlong ? std::nullopt : parseFieldInteger(tokens[k].view());
-                if (!v) {
-                    failure = QStringLiteral("token %1 is not a whole number").arg(k + 1);
-                    return false;
-                }
-                (f == Field::No ? row.no : row.nval) = *v;
-            } else {
-                row.text(f) = QString::fromLatin1(
-                    tokens[k].view().first(std::min<qsizetype>(tokens[k].size, kMaxFieldText)));
+            if (!isIntegerField(f)) {
+                row.text(f) = tokenText(tokens[k], utf8);
+                continue;
             }
+            // NULL is how an empty record number is written; it reads back as empty.
+            if (tokens[k].view() == QByteArrayView("NULL")) continue;
+            auto v = tokens[k].overlong ? std::nullopt : parseFieldInteger(tokens[k].view());
+            if (!v) {
+                failure = QStringLiteral("token %1 is not a whole number").arg(k + 1);
+                return false;
+            }
+            (f == Field::No ? row.no : row.nval) = *v;
         }
         batch.push_back(std::move(row));
         if (batch.size() == kBatchRows) flush();
@@ -235,10 +313,15 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
     LineTokenizer tokenizer;
     const std::int64_t total = in.isSequential() ? 0 : in.size();
     std::int64_t done = 0;
-    std::int64_t nextProgress = 1 << 20;
     QByteArray chunk(1 << 16, Qt::Uninitialized);
     bool stopped = false;
     for (;;) {
+        // Before every read, the first one included: a slow or huge file shows its progress
+        // and can be cancelled from its first byte. A cancelled load keeps the rows before.
+        if (progress) {
+            flush();
+            if (!progress(done, total)) return QStringLiteral("cancelled");
+        }
         const qint64 n = in.read(chunk.data(), chunk.size());
         if (n < 0) {
             flush();
@@ -249,11 +332,6 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
         if (!tokenizer.feed(chunk.constData(), n, onLine)) {
             stopped = true;
             break;
-        }
-        if (progress && done >= nextProgress) {
-            flush(); // show the rows so far while the window catches up
-            progress(done, total);
-            nextProgress = done + (1 << 20);
         }
     }
     if (!stopped) {
@@ -321,21 +399,52 @@ FileResult saveTableToFile(const ReadingsTable& table, const QString& fileName,
     return result;
 }
 
+namespace {
+
+// Opens `fileName` for reading if it is a regular file (a symbolic link counts as what it leads
+// to). A device, FIFO or socket is refused before anything is read: /dev/zero never ends, and
+// a FIFO would block the caller until some writer came along (hence O_NONBLOCK for the open
+// itself, dropped again once the file proved regular). The check is made on the open file, so
+// the name cannot be switched to something else between the check and the read.
+QString openRegularFile(QFile& file) {
+    const QByteArray path = QFile::encodeName(file.fileName());
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return QStringLiteral("not a regular file");
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return file.errorString();
+    }
+    return {};
+}
+
+} // namespace
+
 FileResult loadTableFromFile(const QString& fileName, ReadingsTable& table, bool emptyFirst,
-                             const ProgressFn& progress, QString* errorOut) {
+                             const LoadProgressFn& progress, QString* errorOut) {
     if (emptyFirst) table.clear();
     QFile file(fileName);
-    QString error;
-    if (!file.open(QIODevice::ReadOnly))
-        error = file.errorString();
-    else if (isXmlTableFileName(fileName))
-        error = LoadReadingsXml(file, table, progress);
-    else
-        error = LoadReadingsFile(file, table, false, progress);
+    bool cancelled = false;
+    LoadProgressFn watched;
+    if (progress)
+        watched = [&](std::int64_t done, std::int64_t total) {
+            cancelled = !progress(done, total);
+            return !cancelled;
+        };
+    QString error = openRegularFile(file);
+    if (error.isEmpty())
+        error = isXmlTableFileName(fileName) ? LoadReadingsXml(file, table, watched)
+                                             : LoadReadingsFile(file, table, false, watched);
     if (errorOut) *errorOut = error;
     FileResult result;
     result.ok = error.isEmpty();
-    if (!result.ok)
+    result.cancelled = cancelled;
+    if (!result.ok && !cancelled)
         result.message =
             FileMessage{QString::fromLatin1(kLoadFailedCaption),
                         QString::fromLatin1(kLoadFailedText), FileMessage::Icon::Error};

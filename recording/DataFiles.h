@@ -54,12 +54,15 @@ namespace dmm {
 // and the whole work (rows for a save, bytes for a load; total is 0 if unknown), so that the
 // window can show progress and keep handling events.
 using ProgressFn = std::function<void(std::int64_t done, std::int64_t total)>;
+// The same for a load, called before every read from the file (the first one included); it
+// returns false to cancel the load.
+using LoadProgressFn = std::function<bool(std::int64_t done, std::int64_t total)>;
 
 // The text file. Both return an error text: empty on success.
 QString SaveReadingsText(const ReadingsTable& table, QIODevice& out,
                          const ProgressFn& progress = {});
 QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
-                         const ProgressFn& progress = {});
+                         const LoadProgressFn& progress = {});
 
 // The text file's header line and one row's line, CR LF included, as SaveReadingsText writes
 // them; for writers that append rows one by one (the headless logger).
@@ -73,7 +76,7 @@ std::optional<std::int32_t> parseFieldInteger(QByteArrayView text);
 // The XML table file. LoadReadingsXml replaces the table's whole content on success.
 QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out,
                         const ProgressFn& progress = {});
-QString LoadReadingsXml(QIODevice& in, ReadingsTable& table, const ProgressFn& progress = {});
+QString LoadReadingsXml(QIODevice& in, ReadingsTable& table, const LoadProgressFn& progress = {});
 
 // True when the extension (from the last '.' on) is exactly ".xml", compared with case.
 bool isXmlTableFileName(const QString& fileName);
@@ -88,6 +91,7 @@ struct FileMessage {
 
 struct FileResult {
     bool ok = false;
+    bool cancelled = false;             // a load the user cancelled: not ok, and no message
     std::optional<FileMessage> message; // nothing to show when empty
 };
 
@@ -105,9 +109,12 @@ FileResult saveTableToFile(const ReadingsTable& table, const QString& fileName,
                            const ProgressFn& progress = {});
 
 // Load by file name (".xml": the XML table file, replacing the content; else the text file,
-// appending). Failure: caption "Error", error icon, "Failed to Load File!". Success: no message.
-// `error`, when given, receives the loader's own error text (for diagnostics).
+// appending). Only a regular file (or a symbolic link to one) is read: a device, FIFO or
+// socket fails at once. Failure: caption "Error", error icon, "Failed to Load File!". Success:
+// no message. Cancelled (`progress` returned false): no message; a text load keeps the rows
+// read so far, an XML load leaves the table as it was. `error`, when given, receives the
+// loader's own error text (for diagnostics).
 FileResult loadTableFromFile(const QString& fileName, ReadingsTable& table, bool emptyFirst,
-                             const ProgressFn& progress = {}, QString* error = nullptr);
+                             const LoadProgressFn& progress = {}, QString* error = nullptr);
 
 } // namespace dmm

@@ -44,6 +44,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -1104,6 +1106,66 @@ TEST_F(Window, ReadingsThatComeDuringALargeLoadOrSaveAreRecordedAfterIt) {
     EXPECT_TRUE(LoadReadingsFile(f, reloaded, false).isEmpty());
     EXPECT_EQ(reloaded.size(), kRows + 5);
     EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+}
+
+// Every load reports progress from before its first byte and can be cancelled: a text load
+// keeps the rows read so far, an XML load leaves the table as it was; neither shows a message.
+TEST_F(Window, LoadsCanBeCancelled) {
+    QTemporaryDir dir;
+    feed(3);
+    ReadingsTable big;
+    for (int i = 1; i <= 200000; ++i)
+        big.append(RowData{i, "01:02:03", "AC", "9.9999", "mV", "pass", i});
+    const QString text = dir.filePath(QStringLiteral("big.txt"));
+    const QString xml = dir.filePath(QStringLiteral("big.xml"));
+    ASSERT_TRUE(saveTableToFile(big, text).ok);
+    ASSERT_TRUE(saveTableToFile(big, xml).ok);
+    const int questionsBefore = dialogs.questions.size();
+    dialogs.onProgress = [&] {
+        if (dialogs.progressSteps.size() == 2) dialogs.cancelProgress = true;
+    };
+
+    dialogs.fileNames = {text};
+    w->OpenDataFiles->click();
+    EXPECT_TRUE(dialogs.lastProgressCancellable);
+    EXPECT_EQ(dialogs.progressSteps.front().done, 0);
+    EXPECT_EQ(dialogs.progressWindowsClosed, 1);
+    const int kept = w->cds1().size();
+    EXPECT_GT(kept, 3);
+    EXPECT_LT(kept, 3 + 200000);
+    EXPECT_EQ(w->cds1().integer(kept - 1, Field::No), kept - 3);
+
+    dialogs.cancelProgress = false;
+    dialogs.progressSteps.clear();
+    dialogs.fileNames = {xml};
+    w->OpenDataFiles->click();
+    EXPECT_EQ(dialogs.progressSteps.front().done, 0);
+    EXPECT_EQ(w->cds1().size(), kept);
+    EXPECT_EQ(dialogs.questions.size(), questionsBefore + 2); // the two open dialogs only
+    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+
+    // Not cancelled, the XML file replaces the table.
+    dialogs.onProgress = {};
+    dialogs.cancelProgress = false;
+    dialogs.fileNames = {xml};
+    w->OpenDataFiles->click();
+    EXPECT_EQ(w->cds1().size(), 200000);
+}
+
+// A FIFO (or device) typed into the open dialog fails at once instead of freezing the window,
+// and the table keeps its rows.
+TEST_F(Window, ANonRegularFileFailsAtOnce) {
+    QTemporaryDir dir;
+    feed(4);
+    const QString fifo = dir.filePath(QStringLiteral("fifo.txt"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& name : {fifo, QStringLiteral("/dev/zero")}) {
+        dialogs.fileNames = {name};
+        w->OpenDataFiles->click();
+        ASSERT_NE(dialogs.last(), nullptr);
+        EXPECT_EQ(dialogs.last()->text, QStringLiteral("Failed to Load File!"));
+        EXPECT_EQ(w->cds1().size(), 4);
+    }
 }
 
 TEST_F(Window, SmallFilesShowNoProgress) {

@@ -8,6 +8,13 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -79,10 +86,10 @@ TEST_F(TableCommand, ConvertTextToXmlAndBack) {
     EXPECT_EQ(b.err,
               "save table to specified file: " + path("back.txt").toLocal8Bit() + " Scuss!\n");
     // nval went through the XML file but the text file has no column for it; the quoted value
-    // comes back as the text it held.
+    // is written quoted again, so that it loads back as the text it held.
     EXPECT_EQ(test::readFile(path("back.txt")), "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n"
                                                 "1\t10:00:01\tDC\t1.2345\tk*\tpass\r\n"
-                                                "2\t10:00:02\tAC\ta \"q\"\tNULL\tFail\r\n");
+                                                "2\t10:00:02\tAC\t\"a \"\"q\"\"\"\tNULL\tFail\r\n");
     CliRun c = dmm({QStringLiteral("show"), path("t.xml")});
     EXPECT_TRUE(c.out.contains("\"nval\": -77"));
 }
@@ -104,6 +111,42 @@ TEST_F(TableCommand, FailuresAndBadArguments) {
          {QStringList{}, QStringList{"convert", "a"}, QStringList{"show"},
           QStringList{"show", "a", "b"}, QStringList{"report", "a"}, QStringList{"frobnicate"}})
         EXPECT_EQ(dmm(args).code, 2) << args.join(' ').toStdString();
+}
+
+// Only regular files are read: a device, a FIFO, a socket or a link to one fails at once with
+// the load failure, in both formats, where it used to read for ever or wait for a writer.
+TEST_F(TableCommand, OnlyRegularFilesAreRead) {
+    const QByteArray fifo = QFile::encodeName(path("fifo.txt"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    const QByteArray sock = QFile::encodeName(path("sock.txt"));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(static_cast<std::size_t>(sock.size()), sizeof addr.sun_path);
+    std::memcpy(addr.sun_path, sock.constData(), static_cast<std::size_t>(sock.size()));
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ASSERT_EQ(::listen(fd, 1), 0);
+    ASSERT_TRUE(QFile::link(path("fifo.txt"), path("to-fifo.xml")));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), path("to-zero.xls")));
+    for (const QString& name :
+         {QStringLiteral("/dev/zero"), QStringLiteral("/dev/null"), path("fifo.txt"),
+          path("to-fifo.xml"), path("to-zero.xls"), path("sock.txt"), dir.path()}) {
+        for (const char* sub : {"show", "convert"}) {
+            QStringList args{QString::fromLatin1(sub), name};
+            if (args[0] == QLatin1String("convert")) args << path("out.txt");
+            CliRun r = dmm(args);
+            EXPECT_EQ(r.code, 1) << sub << " " << name.toStdString();
+            EXPECT_EQ(r.err, "Failed to Load File!\n") << sub << " " << name.toStdString();
+            EXPECT_EQ(r.out, "") << sub << " " << name.toStdString();
+        }
+    }
+    EXPECT_FALSE(QFile::exists(path("out.txt")));
+    ::close(fd);
+    // A symbolic link to a regular file is read as that file.
+    test::writeFile(path("in.txt"), kFile);
+    ASSERT_TRUE(QFile::link(path("in.txt"), path("link.txt")));
+    EXPECT_EQ(dmm({QStringLiteral("show"), path("link.txt")}).code, 0);
 }
 
 TEST_F(TableCommand, ReportWritesAPdfButNotForAnEmptyTable) {

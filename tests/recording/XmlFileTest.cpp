@@ -1,4 +1,5 @@
 #include "DataFiles.h"
+#include "GeneratedDevice.h"
 #include "TestSupport.h"
 
 #include <QBuffer>
@@ -275,6 +276,102 @@ TEST(XmlTableFile, ReadsPacketsWrittenByOtherWriters) {
     ASSERT_EQ(LoadReadingsXml(buf, t), QString());
     ASSERT_EQ(t.size(), 1);
     EXPECT_EQ(t.row(0), test::makeRow(5, "", "\u03a9\u03bc", "a b c", "<*>", "", -3));
+}
+
+} // namespace
+} // namespace dmm
+
+namespace dmm {
+namespace {
+
+ReadingsTable& oneRowTable(ReadingsTable& t) {
+    t.append(makeRow(42, "kept", "", "", "", "", 1));
+    return t;
+}
+
+// Other writers' encodings: a UTF-8 byte order mark, UTF-16 with its mark (either order).
+TEST(XmlTableFile, ReadsAByteOrderMarkAndUtf16) {
+    ReadingsTable rows;
+    for (const RowData& r : awkwardRows()) rows.append(r);
+    rows.append(makeRow(5, "", "", "1\u066B25", "V", "", 125)); // Arabic decimal separator
+    const QByteArray utf8 = saveXml(rows);
+    QString text = QString::fromUtf8(utf8);
+    text.replace(QStringLiteral("encoding=\"UTF-8\""), QStringLiteral("encoding=\"UTF-16\""));
+    QByteArray le = "\xff\xfe", be = "\xfe\xff";
+    for (QChar c : text) {
+        le += char(c.unicode() & 0xff), le += char(c.unicode() >> 8);
+        be += char(c.unicode() >> 8), be += char(c.unicode() & 0xff);
+    }
+    const struct {
+        const char* name;
+        QByteArray file;
+    } cases[] = {{"UTF-8 with a byte order mark", "\xef\xbb\xbf" + utf8},
+                 {"UTF-16 LE", le},
+                 {"UTF-16 BE", be}};
+    for (const auto& c : cases) {
+        ReadingsTable t;
+        ASSERT_EQ(loadXml(c.file, t), QString()) << c.name;
+        ASSERT_EQ(t.size(), rows.size()) << c.name;
+        for (int i = 0; i < t.size(); ++i) EXPECT_EQ(t.row(i), rows.row(i)) << c.name << " " << i;
+    }
+}
+
+// A huge file that is wrong from its first bytes fails after reading a little of it; one
+// endless attribute or comment fails once it passes the bound on a single piece of markup.
+TEST(XmlTableFile, FailsEarlyAndBoundsASinglePieceOfMarkup) {
+    const struct {
+        const char* name;
+        QByteArray head;
+        char fill;
+        qint64 maxRead;
+    } cases[] = {
+        {"two gigabytes of zero bytes", "", '\0', 1 << 20},
+        {"an endless attribute", "<DATAPACKET Version=\"", 'x', 3 << 20},
+        {"an endless comment", "<!--", 'x', 3 << 20},
+        {"an endless element name", "<D", 'x', 3 << 20},
+        {"endless whitespace", "<DATAPACKET Version=\"2.0\">", ' ', 3 << 20},
+    };
+    for (const auto& c : cases) {
+        ReadingsTable t;
+        oneRowTable(t);
+        test::GeneratedDevice dev(c.head, c.fill, qint64(2) << 30, "");
+        EXPECT_NE(LoadReadingsXml(dev, t), QString()) << c.name;
+        EXPECT_LT(dev.produced(), c.maxRead) << c.name;
+        EXPECT_EQ(t.size(), 1) << c.name;
+    }
+}
+
+// Progress comes before the first byte is read and every read after; a cancelled load, like a
+// failed one, leaves the table as it was.
+TEST(XmlTableFile, ProgressFromTheFirstByteAndCancelKeepsTheTable) {
+    ReadingsTable rows;
+    for (int i = 0; i < 20000; ++i) rows.append(makeRow(i, "12:00:00", "DC", "1", "V", "", i));
+    QByteArray xml = saveXml(rows);
+    for (int cancelAt : {1, 5, -1}) {
+        QBuffer buf(&xml);
+        buf.open(QIODevice::ReadOnly);
+        ReadingsTable t;
+        oneRowTable(t);
+        std::vector<std::int64_t> calls;
+        const QString error = LoadReadingsXml(buf, t, [&](std::int64_t done, std::int64_t total) {
+            EXPECT_EQ(total, xml.size());
+            calls.push_back(done);
+            return static_cast<int>(calls.size()) != cancelAt;
+        });
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.front(), 0);
+        if (cancelAt > 0) {
+            EXPECT_NE(error, QString());
+            EXPECT_EQ(static_cast<int>(calls.size()), cancelAt);
+            ASSERT_EQ(t.size(), 1);
+            EXPECT_EQ(t.integer(0, Field::No), 42);
+        } else {
+            EXPECT_EQ(error, QString());
+            EXPECT_GT(calls.size(), 10u);
+            EXPECT_EQ(calls.back(), xml.size());
+            EXPECT_EQ(t.size(), rows.size());
+        }
+    }
 }
 
 } // namespace
