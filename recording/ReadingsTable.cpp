@@ -19,9 +19,6 @@ int textSlot(Field f) {
     return static_cast<int>(f) - 1;
 }
 
-QString cut(const QString& text) {
-    return text.size() > kMaxFieldText ? text.left(kMaxFieldText) : text;
-}
 } // namespace
 
 const char* fieldName(Field f) {
@@ -57,35 +54,20 @@ QString& RowData::text(Field f) {
     return const_cast<QString&>(static_cast<const RowData&>(*this).text(f));
 }
 
-ReadingsTable::ReadingsTable(QObject* parent) : QAbstractTableModel(parent) {
-    pool_.emplace_back();
-    poolIds_.insert(QString(), 0);
-}
+ReadingsTable::ReadingsTable(QObject* parent) : QAbstractTableModel(parent) {}
 
 ReadingsTable::~ReadingsTable() = default;
 
 void ReadingsTable::resetPool() {
     pool_.clear();
-    poolIds_.clear();
-    pool_.emplace_back();
-    poolIds_.insert(QString(), 0);
     lastIds_.fill(0);
 }
 
 std::uint32_t ReadingsTable::intern(const QString& text, int slot) {
     if (text.isEmpty()) return 0;
     const std::uint32_t last = lastIds_[slot];
-    if (text.size() <= kMaxFieldText && pool_[last] == text) return last;
-    const QString key = cut(text);
-    auto it = poolIds_.constFind(key);
-    std::uint32_t id;
-    if (it != poolIds_.constEnd()) {
-        id = it.value();
-    } else {
-        id = static_cast<std::uint32_t>(pool_.size());
-        pool_.push_back(key);
-        poolIds_.insert(key, id);
-    }
+    if (text.size() <= kMaxFieldText && pool_.view(last) == text) return last;
+    const std::uint32_t id = pool_.intern(QStringView(text).left(kMaxFieldText));
     lastIds_[slot] = id;
     return id;
 }
@@ -154,7 +136,6 @@ void ReadingsTable::takeRows(ReadingsTable& other) {
     blocks_ = std::move(other.blocks_);
     rows_ = std::exchange(other.rows_, 0);
     pool_ = std::move(other.pool_);
-    poolIds_ = std::move(other.poolIds_);
     other.blocks_.clear();
     lastIds_ = other.lastIds_;
     other.resetPool();
@@ -168,7 +149,7 @@ RowData ReadingsTable::row(int index) const {
     if (!(s.emptyInts & kNoEmpty)) r.no = s.no;
     if (!(s.emptyInts & kNvalEmpty)) r.nval = s.nval;
     for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
-        r.text(f) = pool_[s.text[textSlot(f)]];
+        r.text(f) = pool_.text(s.text[textSlot(f)]);
     return r;
 }
 
@@ -184,7 +165,7 @@ QString ReadingsTable::text(int row, Field f) const {
         auto v = integer(row, f);
         return v ? QString::number(*v) : QString();
     }
-    return pool_[stored(row).text[textSlot(f)]];
+    return pool_.text(stored(row).text[textSlot(f)]);
 }
 
 bool ReadingsTable::isEmpty(int row, Field f) const {
@@ -193,7 +174,7 @@ bool ReadingsTable::isEmpty(int row, Field f) const {
 }
 
 int ReadingsTable::internedTexts() const {
-    return static_cast<int>(pool_.size());
+    return pool_.size();
 }
 
 int ReadingsTable::rowCount(const QModelIndex& parent) const {

@@ -15,9 +15,11 @@
 //
 // Storage: a recording repeats the same few texts over and over (the function, the unit, the
 // judge text, the time of day, and a value text that the display can only show in so many
-// ways), so every text is interned in a pool and a row holds 32-bit ids: a row costs 32 bytes
-// plus its share of the distinct texts. Rows live in fixed-size blocks, so an append never moves
-// the rows already stored and costs the same at ten million rows as at ten.
+// ways), so every text is interned in a pool (TextPool) and a row holds 32-bit ids: a row costs
+// 32 bytes plus its share of the distinct texts. Rows live in fixed-size blocks, so an append
+// never moves the rows already stored and costs the same at ten million rows as at ten. The
+// worst case, every text of every row different and 20 characters long, is 32 + 5 * 50 = 282
+// bytes a row (TextPool states a text's cost): about 5.6 GB at kMaxTableRows.
 //
 // As a Qt model it has seven columns in field order; the grid shows the first six and hides
 // column 6 (`nval`, see kNvalColumn). headerData() gives the grid's titles ("no.", "time",
@@ -30,8 +32,9 @@
 // reset the model. The model is read-only.
 #pragma once
 
+#include "TextPool.h"
+
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QString>
 #include <QStringView>
 
@@ -141,8 +144,7 @@ private:
 
     std::vector<Block> blocks_;
     std::size_t rows_ = 0;
-    std::vector<QString> pool_;             // id -> text; id 0 is the empty text
-    QHash<QString, std::uint32_t> poolIds_; // text -> id
+    TextPool pool_; // id 0 is the empty text
     // The id each text field got in the row before: runs of equal texts skip the hash.
     std::array<std::uint32_t, 5> lastIds_{};
 };

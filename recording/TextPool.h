@@ -1,0 +1,51 @@
+// The readings table's interned texts: each distinct text once, under a 32-bit id.
+//
+// A table of ten or twenty million rows whose texts are all different holds up to five new
+// texts per row, so the pool is built for compactness rather than on QString and QHash (some
+// 150 bytes per text there). A text lives in a block of UTF-16 code units as its length
+// followed by its characters; its id is where it lives (block number in the high 16 bits,
+// offset in the low 16), so no table maps ids to texts. The look-up from text to id is an
+// open-addressing hash set of ids, at most three quarters full. A text of n characters costs
+// 2 * (n + 1) bytes in its block plus 4 to 8 bytes in the set (16 while the set doubles): at
+// most 50 bytes for a text of 20 characters, the longest the table stores.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace dmm {
+
+class TextPool {
+public:
+    // The longest text the pool takes (longer ones are cut by the caller).
+    static constexpr int kMaxText = 255;
+
+    TextPool();
+
+    // The id of `text` (0 for the empty text), adding it if it is new.
+    std::uint32_t intern(QStringView text);
+    QStringView view(std::uint32_t id) const;
+    QString text(std::uint32_t id) const { return view(id).toString(); }
+    // Distinct texts, the empty one included.
+    int size() const { return static_cast<int>(count_); }
+    void clear();
+
+private:
+    static constexpr std::size_t kBlockUnits = 1 << 16;
+    using Block = std::unique_ptr<char16_t[]>;
+
+    std::uint32_t store(QStringView text);
+    void grow();
+    std::size_t slotOf(QStringView text) const;
+
+    std::vector<Block> blocks_;
+    std::size_t used_ = 0;             // code units used in the last block
+    std::vector<std::uint32_t> slots_; // ids; 0 marks a free slot (the empty text is not in it)
+    std::size_t count_ = 1;
+};
+
+} // namespace dmm
