@@ -230,7 +230,7 @@ QString SaveReadingsText(const ReadingsTable& table, QIODevice& out, const Progr
         return QStringLiteral("the file is not open for writing");
     QByteArray buf;
     constexpr qsizetype kFlushBytes = 1 << 20;
-    buf.reserve(kFlushBytes + 256);
+    buf.reserve(std::min<qsizetype>(kFlushBytes, 256 + qsizetype(table.size()) * 64));
     buf.append(kReadingsTextHeader);
     const int rows = table.size();
     for (int r = 0; r < rows; ++r) {

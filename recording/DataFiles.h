@@ -1,23 +1,27 @@
 // The data files of the readings table: the tab-separated text file ("Excel File(*.xls)",
 // "Txt File(*.txt)") and the XML table file (a name ending in ".xml").
 //
-// Text file, as SaveReadingsText writes it: ISO 8859-1, one byte per character (a character
-// beyond it is written as '?'), no byte order mark; every line, the last one included, ends in
-// CR LF; fields are separated by one TAB. Line 1 is "No\tTime\tDC/AC\tValue\tUnit\tAUTO", then one
-// line per row: the record number in decimal as stored, then time, dc/ac, value, unit and auto,
-// each with leading and trailing codes 0..32 trimmed and "NULL" for an empty result. `nval` is not
-// written.
+// Text file, as SaveReadingsText writes it: UTF-8 (an ASCII table gives the same bytes as
+// any 8-bit code page), no byte order mark; every line, the last one included, ends in CR LF;
+// fields are separated by one TAB. Line 1 is "No\tTime\tDC/AC\tValue\tUnit\tAUTO", then one line
+// per row: the record number in decimal as stored ("NULL" when empty), then time, dc/ac, value,
+// unit and auto, each with leading and trailing codes 0..32 trimmed and "NULL" for an empty
+// result. So that every line loads back with the same fields, a CR or LF inside a text is
+// written as a space, and a text holding a code 1..32 or a double quote is written in double
+// quotes with its quotes doubled, as the loader's token rule reads them. `nval` is not written.
 //
 // LoadReadingsFile reads lines ending in CR LF, LF or CR; drops the first line (the header);
 // splits every other line into tokens (runs of codes 1..32 separate; a token starting with '"'
 // runs to the next single '"', where "" stands for one '"'; a quote left open runs to the end
 // of the line; text right after a closing quote starts the next token); skips lines without a
-// token; and stores token k into field k (no, time, dc/ac, value, unit, auto, nval). Integer
-// tokens are an optional sign and decimal digits within 32 bits. A failure (unreadable or empty
-// file, an integer token that does not convert, more than seven tokens, the table full) stops the
-// load with "Failed to Load File!": the rows of the lines before stay, the failing line's row is
-// discarded. Memory stays bounded: a line is tokenised as it streams in and a token keeps at most
-// a few dozen characters (texts are cut to 20 anyway; an integer that long cannot convert).
+// token; and stores token k into field k (no, time, dc/ac, value, unit, auto, nval). A line's
+// texts are read as UTF-8 when all its tokens are valid UTF-8, else as Latin-1. Integer tokens
+// are an optional sign and decimal digits within 32 bits, or "NULL" for an empty field. A
+// failure (unreadable or empty file, an integer token that does not convert, more than seven
+// tokens, the table full) stops the load with "Failed to Load File!": the rows of the lines
+// before stay, the failing line's row is discarded. Memory stays bounded: a line is tokenised
+// as it streams in and a token keeps at most 80 bytes (texts are cut to 20 characters anyway;
+// an integer that long cannot convert).
 //
 // XML table file:
 //   <?xml version="1.0" encoding="UTF-8" standalone="yes"?>
@@ -31,9 +35,11 @@
 // One ROW per row with one attribute per non-empty field. '/' cannot appear in an XML name, so a
 // ROW attribute name is the field name with every character that is not a letter, a digit, '.'
 // or '-' written as "_xHHHH_" (hex code): "dc/ac" is "dc_x002F_ac". Every text travels unchanged
-// (the writer escapes '<', '&', quotes, TAB, CR, LF). The loader accepts exactly these seven
-// fields with these types (names without regard to case), rejects a DTD, unknown attributes and
-// integers that do not convert; a file it rejects leaves the table as it was. A text holding a
+// (the writer escapes '<', '&', quotes, TAB, CR, LF). The loader reads the file as a stream
+// (UTF-8 with or without a byte order mark, UTF-16, or what the declaration names) and accepts
+// exactly these seven fields with these types (names without regard to case); it rejects a
+// DTD, unknown attributes and integers that do not convert; a file it rejects, or a load that is
+// cancelled, leaves the table as it was. A text holding a
 // character XML cannot carry at all (codes below 32 other than TAB, CR, LF) fails the save with a
 // description naming the row.
 #pragma once

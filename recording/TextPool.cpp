@@ -12,14 +12,15 @@ TextPool::TextPool() {
 
 void TextPool::clear() {
     blocks_.clear();
-    blocks_.push_back(std::make_unique<char16_t[]>(kBlockUnits)); // id 0: length 0, ""
+    blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(kBlockUnits));
+    blocks_[0][0] = 0; // id 0: length 0, the empty text
     used_ = 1;
     slots_.assign(1024, 0);
     count_ = 1;
 }
 
 QStringView TextPool::view(std::uint32_t id) const {
-    const char16_t* p = blocks_[id >> 16].get() + (id & 0xFFFF);
+    const char16_t* p = blocks_[id >> kOffsetBits].get() + (id & (kBlockUnits - 1));
     return QStringView(p + 1, static_cast<qsizetype>(p[0]));
 }
 
@@ -44,16 +45,16 @@ std::uint32_t TextPool::intern(QStringView text) {
 std::uint32_t TextPool::store(QStringView text) {
     const auto units = static_cast<std::size_t>(text.size()) + 1;
     if (used_ + units > kBlockUnits) {
-        // 65536 blocks of 65536 units hold over 4 billion units: more than ten billion bytes
+        // 2^18 blocks of 2^14 units hold over 4 billion units: more than eight billion bytes
         // of text, far beyond what the table's row bound lets in.
-        assert(blocks_.size() < 0x10000);
+        assert(blocks_.size() < (std::size_t(1) << (32 - kOffsetBits)));
         blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(kBlockUnits));
         used_ = 0;
     }
     char16_t* p = blocks_.back().get() + used_;
     p[0] = static_cast<char16_t>(text.size());
     std::copy(text.utf16(), text.utf16() + text.size(), p + 1);
-    const auto id = static_cast<std::uint32_t>(((blocks_.size() - 1) << 16) | used_);
+    const auto id = static_cast<std::uint32_t>(((blocks_.size() - 1) << kOffsetBits) | used_);
     used_ += units;
     return id;
 }

@@ -3,8 +3,8 @@
 // A table of ten or twenty million rows whose texts are all different holds up to five new
 // texts per row, so the pool is built for compactness rather than on QString and QHash (some
 // 150 bytes per text there). A text lives in a block of UTF-16 code units as its length
-// followed by its characters; its id is where it lives (block number in the high 16 bits,
-// offset in the low 16), so no table maps ids to texts. The look-up from text to id is an
+// followed by its characters; its id is where it lives (block number in the high 18 bits,
+// offset in the low 14), so no table maps ids to texts. The look-up from text to id is an
 // open-addressing hash set of ids, at most three quarters full. A text of n characters costs
 // 2 * (n + 1) bytes in its block plus 4 to 8 bytes in the set (16 while the set doubles): at
 // most 50 bytes for a text of 20 characters, the longest the table stores.
@@ -35,7 +35,8 @@ public:
     void clear();
 
 private:
-    static constexpr std::size_t kBlockUnits = 1 << 16;
+    static constexpr int kOffsetBits = 14;
+    static constexpr std::size_t kBlockUnits = std::size_t(1) << kOffsetBits;
     using Block = std::unique_ptr<char16_t[]>;
 
     std::uint32_t store(QStringView text);

@@ -140,7 +140,7 @@ QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const Progre
 
     QByteArray buf;
     constexpr qsizetype kFlushBytes = 1 << 20;
-    buf.reserve(kFlushBytes + 1024);
+    buf.reserve(std::min<qsizetype>(kFlushBytes, 1024 + qsizetype(table.size()) * 128));
     buf += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
            "<DATAPACKET Version=\"2.0\">\n<METADATA>\n<FIELDS>\n";
     for (int i = 0; i < kFieldCount; ++i) {

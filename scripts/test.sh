@@ -5,7 +5,8 @@
 #   1. the program, tools and tests with g++ (-Wall -Wextra -Wpedantic), all CTest tests, and
 #      the Debian package, installed and started;
 #   2. the Qt-free core with clang-14 under AddressSanitizer and UndefinedBehaviorSanitizer:
-#      its tests, then each fuzz target for a bounded time;
+#      its tests, then each fuzz target for a bounded time (the protocol targets, and the two
+#      data-file loaders, which bring their own build of the readings table on Qt Core);
 #   3. the HID read thread's tests under ThreadSanitizer;
 #   4. a 50,000-frame soak of the whole road under AddressSanitizer (scripts/soak.sh).
 # Any failure stops the run with a non-zero exit.
@@ -55,7 +56,7 @@ for f in "${fuzzers[@]}"; do
   seeds=()
   [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
   echo "-- $name"
-  "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" "${seeds[@]}" 2>&1 | tail -n 4
+  "$f" -max_total_time="$FUZZ_SECONDS" -print_final_stats=1 "$corpus" "${seeds[@]}" 2>&1 | tail -n 6
 done
 
 step "build (clang-14, thread sanitizer)"
