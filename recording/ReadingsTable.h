@@ -18,8 +18,8 @@
 // ways), so every text is interned in a pool (TextPool) and a row holds 32-bit ids: a row costs
 // 32 bytes plus its share of the distinct texts. Rows live in fixed-size blocks, so an append
 // never moves the rows already stored and costs the same at ten million rows as at ten. The
-// worst case, every text of every row different and 20 characters long, is 32 + 5 * 50 = 282
-// bytes a row (TextPool states a text's cost): about 5.6 GB at kMaxTableRows.
+// worst case, every text of every row different and 20 characters long, is 32 + 5 * 53 bytes,
+// under kWorstRowBytes a row (TextPool states a text's cost): 6 GB at kMaxTableRows.
 //
 // As a Qt model it has seven columns in field order; the grid shows the first six and hides
 // column 6 (`nval`, see kNvalColumn). headerData() gives the grid's titles ("no.", "time",
@@ -56,6 +56,8 @@ inline constexpr int kMaxFieldText = 20;
 // that reaches the limit can still take a loaded file, while a hostile file of millions of tiny
 // lines cannot take the machine's memory (at 32 bytes a row this is well under 1 GB).
 inline constexpr int kMaxTableRows = 20'000'000;
+// What a row costs at most, every text different and as long as can be (see Storage above).
+inline constexpr int kWorstRowBytes = 300;
 
 // The field's name as the table spells it: "no", "time", "dc/ac", "value", "unit", "auto",
 // "nval".

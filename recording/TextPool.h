@@ -5,9 +5,10 @@
 // 150 bytes per text there). A text lives in a block of UTF-16 code units as its length
 // followed by its characters; its id is where it lives (block number in the high 18 bits,
 // offset in the low 14), so no table maps ids to texts. The look-up from text to id is an
-// open-addressing hash set of ids, at most three quarters full. A text of n characters costs
-// 2 * (n + 1) bytes in its block plus 4 to 8 bytes in the set (16 while the set doubles): at
-// most 50 bytes for a text of 20 characters, the longest the table stores.
+// open-addressing hash set of ids, between three eighths and three quarters full. A text of n
+// characters costs 2 * (n + 1) bytes in its block plus 5.3 to 10.7 bytes in the set (and for
+// a moment half as much again while the set doubles): at most 53 bytes for a text of 20
+// characters, the longest the table stores.
 #pragma once
 
 #include <QString>

@@ -4,6 +4,8 @@
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 
+#include <malloc.h>
+
 #include <gtest/gtest.h>
 
 namespace dmm {
@@ -113,6 +115,43 @@ TEST(ReadingsTableModel, GridTitlesAlignmentsAndUnitSymbols) {
     EXPECT_FALSE(t.data(t.index(0, 6), ReadingsTable::FieldTextRole).isValid());
     EXPECT_EQ(t.data(t.index(0, 6)).toString(), QString());
     EXPECT_FALSE(t.flags(t.index(0, 0)) & Qt::ItemIsEditable);
+}
+
+} // namespace
+} // namespace dmm
+
+namespace dmm {
+namespace {
+
+std::size_t heapInUse() {
+    const struct mallinfo2 m = mallinfo2();
+    return m.uordblks + m.hblkhd;
+}
+
+// The worst case the README states: every text of every row different and 20 characters long
+// costs at most kWorstRowBytes a row, and every text comes back as stored.
+TEST(ReadingsTable, DistinctTextsStayWithinTheStatedWorstCase) {
+    constexpr int kRows = 200000;
+    const std::size_t before = heapInUse();
+    {
+        ReadingsTable t;
+        RowData r;
+        for (int i = 0; i < kRows; ++i) {
+            for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
+                r.text(f) = QStringLiteral("%1%2")
+                                .arg(QChar(u'a' + static_cast<int>(f)))
+                                .arg(i, 19, 10, QLatin1Char('0'));
+            r.no = i;
+            ASSERT_TRUE(t.append(r));
+        }
+        const std::size_t perRow = (heapInUse() - before) / kRows;
+        EXPECT_LE(perRow, static_cast<std::size_t>(kWorstRowBytes)) << perRow;
+        EXPECT_EQ(t.internedTexts(), 1 + 5 * kRows);
+        EXPECT_EQ(t.text(kRows - 1, Field::Auto), QStringLiteral("f0000000000000199999"));
+        EXPECT_EQ(t.text(12345, Field::Time), QStringLiteral("b0000000000000012345"));
+        t.clear();
+        EXPECT_EQ(t.internedTexts(), 1);
+    }
 }
 
 } // namespace
