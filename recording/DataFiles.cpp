@@ -264,6 +264,24 @@ QString tokenText(const LineTokenizer::Token& t, bool utf8) {
     return text;
 }
 
+// The row a line's tokens make; the reason it makes none, or an empty text.
+QString rowOfTokens(std::span<const LineTokenizer::Token> tokens, RowData& row) {
+    const bool utf8 = lineIsUtf8(tokens);
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+        const auto f = static_cast<Field>(k);
+        if (!isIntegerField(f)) {
+            row.text(f) = tokenText(tokens[k], utf8);
+            continue;
+        }
+        // NULL is how an empty record number is written; it reads back as empty.
+        if (tokens[k].view() == QByteArrayView("NULL")) continue;
+        auto v = tokens[k].overlong ? std::nullopt : parseFieldInteger(tokens[k].view());
+        if (!v) return QStringLiteral("token %1 is not a whole number").arg(k + 1);
+        (f == Field::No ? row.no : row.nval) = *v;
+    }
+    return {};
+}
+
 } // namespace
 
 QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
@@ -288,23 +306,9 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
             failure = QStringLiteral("the table is full");
             return false;
         }
-        const bool utf8 = lineIsUtf8(tokens);
         RowData row;
-        for (std::size_t k = 0; k < tokens.size(); ++k) {
-            const auto f = static_cast<Field>(k);
-            if (!isIntegerField(f)) {
-                row.text(f) = tokenText(tokens[k], utf8);
-                continue;
-            }
-            // NULL is how an empty record number is written; it reads back as empty.
-            if (tokens[k].view() == QByteArrayView("NULL")) continue;
-            auto v = tokens[k].overlong ? std::nullopt : parseFieldInteger(tokens[k].view());
-            if (!v) {
-                failure = QStringLiteral("token %1 is not a whole number").arg(k + 1);
-                return false;
-            }
-            (f == Field::No ? row.no : row.nval) = *v;
-        }
+        failure = rowOfTokens(tokens, row);
+        if (!failure.isEmpty()) return false;
         batch.push_back(std::move(row));
         if (batch.size() == kBatchRows) flush();
         return true;
