@@ -11,6 +11,7 @@
 #include "GridModel.h"
 #include "LcdPanel.h"
 #include "Pictures.h"
+#include "WidgetDialogs.h"
 #include "Widgets.h"
 
 #include <QAction>

@@ -8,6 +8,7 @@
 // less the resident size before Print was pressed; kept_after_close is the resident size after
 // the preview closed less the same.
 #include "QV31F.h"
+#include "WidgetDialogs.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

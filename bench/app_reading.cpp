@@ -3,6 +3,7 @@
 // with 1,000 and with 1,000,000 rows already in the table. Both costs must be alike: nothing in
 // the road of a reading may grow with the table.
 #include "QV31F.h"
+#include "ScriptedDialogs.h"
 #include "Simulator.h"
 
 #include <QAction>

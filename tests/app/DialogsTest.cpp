@@ -1,5 +1,7 @@
 // The file filter translation and the scripted dialogs that the window tests rely on.
 #include "Dialogs.h"
+#include "ScriptedDialogs.h"
+#include "WidgetDialogs.h"
 
 #include <QApplication>
 #include <QProgressDialog>

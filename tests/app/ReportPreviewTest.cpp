@@ -6,6 +6,7 @@
 #include "ReadingsTable.h"
 #include "Report.h"
 #include "ReportDocument.h"
+#include "ScriptedDialogs.h"
 
 #include <QAction>
 #include <QImage>

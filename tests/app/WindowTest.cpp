@@ -13,6 +13,7 @@
 #include "PreviewDocument.h"
 #include "QV31F.h"
 #include "Report.h"
+#include "ScriptedDialogs.h"
 #include "Simulator.h"
 #include "Widgets.h"
 
