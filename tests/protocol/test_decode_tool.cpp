@@ -241,7 +241,7 @@ TEST_F(DecodeTool, BadOptionsAndInputsExitWithTwo) {
 // Every command parses its options alike: --help and --version on standard output with exit 0,
 // an unknown option on standard error with exit 2.
 TEST_F(DecodeTool, EveryCommandAnswersHelpAndVersionAlike) {
-    for (const std::string command : {"decode", "simulate", "log"}) {
+    for (const std::string command : {"decode", "simulate", "log", "table"}) {
         const Result help = run({"--help"}, {}, command);
         EXPECT_EQ(help.rc, 0) << command;
         EXPECT_EQ(help.out.rfind("usage: dmm " + command, 0), 0u) << help.out;

@@ -1,6 +1,7 @@
 // dmm table: the readings table's data files without a window. Every text the window would show
 // in a message box goes to standard error; exit 1 when a load or save fails, 2 on bad arguments.
 #include "Command.h"
+#include "CommandLine.h"
 
 #include "DataFiles.h"
 #include "JsonText.h"
@@ -74,12 +75,17 @@ void printRows(const ReadingsTable& table) {
     std::fflush(stdout);
 }
 
-int badArgs() {
-    std::fprintf(stderr, "usage: dmm %s\n", kUsage);
-    return 2;
-}
+const char* kDescription =
+    "convert: loads IN (text or XML) and saves it as OUT, the format from OUT's extension.\n"
+    "show: prints FILE's rows as JSON lines.\n"
+    "report: prints FILE's rows as the report, to the PDF file OUT.pdf.\n"
+    "A load or save failure is said on standard error, with exit 1.";
 
-int tableCommand(const std::vector<std::string>& args) {
+int tableCommand(const std::vector<std::string>& options) {
+    dmm::cli::CommandLine cl("table", kUsage, kDescription);
+    if (const auto done = cl.parse(options)) return *done;
+    const std::vector<std::string> args = cl.positional();
+    const auto badArgs = [&cl] { return cl.usageError("convert, show or report and its files"); };
     if (args.empty()) return badArgs();
     const std::string& sub = args[0];
     if (sub == "convert") {
