@@ -243,7 +243,7 @@ private:
         CurrentReading reading;
         bool repeat;
         bool recall;
-        QTime takenAt;
+        QDateTime takenAt;
     };
     static constexpr std::size_t kMaxHeldOffers = 100'000;
     std::deque<HeldOffer> held_;

@@ -13,6 +13,7 @@ constexpr const char* kGridTitles[kFieldCount] = {"no.",  "time",  "Function", "
                                                   "unit", "Judge", "nval"};
 constexpr int kNoEmpty = 1;
 constexpr int kNvalEmpty = 2;
+constexpr int kNoRecordedAt = 4;
 
 // Position of a text field in StoredRow::text.
 int textSlot(Field f) {
@@ -76,7 +77,10 @@ ReadingsTable::StoredRow ReadingsTable::pack(const RowData& row) {
     StoredRow s{};
     s.no = row.no.value_or(0);
     s.nval = row.nval.value_or(0);
-    s.emptyInts = (row.no ? 0 : kNoEmpty) | (row.nval ? 0 : kNvalEmpty);
+    const bool dated = row.recordedAt.isValid();
+    s.recordedAtMs = dated ? row.recordedAt.toMSecsSinceEpoch() : 0;
+    s.emptyInts =
+        (row.no ? 0 : kNoEmpty) | (row.nval ? 0 : kNvalEmpty) | (dated ? 0 : kNoRecordedAt);
     for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
         s.text[textSlot(f)] = intern(row.text(f), textSlot(f));
     return s;
@@ -148,6 +152,7 @@ RowData ReadingsTable::row(int index) const {
     RowData r;
     if (!(s.emptyInts & kNoEmpty)) r.no = s.no;
     if (!(s.emptyInts & kNvalEmpty)) r.nval = s.nval;
+    r.recordedAt = recordedAt(index);
     for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
         r.text(f) = pool_.text(s.text[textSlot(f)]);
     return r;
@@ -171,6 +176,12 @@ QString ReadingsTable::text(int row, Field f) const {
 bool ReadingsTable::isEmpty(int row, Field f) const {
     if (isIntegerField(f)) return !integer(row, f);
     return stored(row).text[textSlot(f)] == 0;
+}
+
+QDateTime ReadingsTable::recordedAt(int row) const {
+    const StoredRow& s = stored(row);
+    if (s.emptyInts & kNoRecordedAt) return {};
+    return QDateTime::fromMSecsSinceEpoch(s.recordedAtMs);
 }
 
 int ReadingsTable::internedTexts() const {

@@ -9,6 +9,11 @@
 //   5 `auto`  text, <= 20      judge text ("pass", "Fail" or empty)
 //   6 `nval`  32-bit integer   signed display count
 //
+// Besides the fields, a row the recorder appended keeps the date and time it was recorded at
+// (recordedAt, to the millisecond). It is no field: the grid does not show it and the data files
+// do not carry it; rows loaded from a file, and rows stamped with the recall clock's time of
+// day, have none.
+//
 // Every field can be empty. An integer field is empty when nothing was stored into it (a row
 // loaded from a text file has no `nval`); a text field is empty when its text is empty. Empty
 // fields show as empty cells, are saved as "NULL" in text files and are left out of XML rows.
@@ -16,10 +21,12 @@
 // Storage: a recording repeats the same few texts over and over (the function, the unit, the
 // judge text, the time of day, and a value text that the display can only show in so many
 // ways), so every text is interned in a pool (TextPool) and a row holds 32-bit ids: a row costs
-// 32 bytes plus its share of the distinct texts. Rows live in fixed-size blocks, so an append
-// never moves the rows already stored and costs the same at ten million rows as at ten. The
-// worst case, every text of every row different and 20 characters long, is 32 + 5 * 53 bytes,
-// under kWorstRowBytes a row (TextPool states a text's cost): 6 GB at kMaxTableRows.
+// 40 bytes (the two integers, five ids, the date and time as 64-bit milliseconds since the epoch,
+// and a byte of flags: what is empty, and the range mode) plus its share of the distinct texts.
+// Rows live in fixed-size blocks, so an append never moves the rows already stored and costs
+// the same at ten million rows as at ten. The worst case, every text of every row different and
+// 20 characters long, is 40 + 5 * 53 bytes, under kWorstRowBytes a row (TextPool states a text's
+// cost): some 6 GB at kMaxTableRows.
 //
 // As a Qt model it has seven columns in field order; the grid shows the first six and hides
 // column 6 (`nval`, see kNvalColumn). headerData() gives the grid's titles ("no.", "time",
@@ -35,6 +42,7 @@
 #include "TextPool.h"
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QString>
 #include <QStringView>
 
@@ -54,10 +62,10 @@ inline constexpr int kNvalColumn = 6;
 inline constexpr int kMaxFieldText = 20;
 // The table refuses rows beyond this count: twice the "limitless" record limit, so a recording
 // that reaches the limit can still take a loaded file, while a hostile file of millions of tiny
-// lines cannot take the machine's memory (at 32 bytes a row this is well under 1 GB).
+// lines cannot take the machine's memory (at 40 bytes a row this is under 1 GB).
 inline constexpr int kMaxTableRows = 20'000'000;
 // What a row costs at most, every text different and as long as can be (see Storage above).
-inline constexpr int kWorstRowBytes = 300;
+inline constexpr int kWorstRowBytes = 310;
 
 // The field's name as the table spells it: "no", "time", "dc/ac", "value", "unit", "auto",
 // "nval".
@@ -77,6 +85,7 @@ struct RowData {
     QString unit;
     QString judge; // field `auto`
     std::optional<std::int32_t> nval;
+    QDateTime recordedAt; // invalid: none (see the header comment)
 
     const QString& text(Field f) const; // the text fields; an empty string for no/nval
     QString& text(Field f);
@@ -116,6 +125,8 @@ public:
     QString text(int row, Field f) const;
     std::optional<std::int32_t> integer(int row, Field f) const; // no/nval only
     bool isEmpty(int row, Field f) const;
+    // The date and time the row was recorded at, in local time; invalid when it has none.
+    QDateTime recordedAt(int row) const;
 
     // Distinct texts held by the pool (the empty text included); for the memory figures.
     int internedTexts() const;
@@ -130,11 +141,13 @@ public:
 
 private:
     struct StoredRow {
+        std::int64_t recordedAtMs; // milliseconds since 1970-01-01T00:00:00Z
         std::int32_t no;
         std::int32_t nval;
         std::array<std::uint32_t, 5> text; // time, dc/ac, value, unit, auto: pool ids, 0 = ""
-        std::uint8_t emptyInts;            // bit 0: no empty, bit 1: nval empty
+        std::uint8_t emptyInts; // bit 0: no empty, bit 1: nval empty, bit 2: no recordedAt
     };
+    static_assert(sizeof(StoredRow) == 40);
     static constexpr int kBlockRows = 4096;
     using Block = std::unique_ptr<StoredRow[]>;
 

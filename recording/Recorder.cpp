@@ -55,20 +55,24 @@ QString formatTimeStamp(QTime time, const QString& sep) {
 }
 
 Recorder::Recorder(ReadingsTable& table, ChartFeed* chart)
-    : table_(table), chart_(chart), now_([] { return QTime::currentTime(); }),
+    : table_(table), chart_(chart), now_([] { return QDateTime::currentDateTime(); }),
       separator_(systemTimeSeparator()) {}
 
+void Recorder::setClock(std::function<QTime()> now) {
+    now_ = [now = std::move(now)] { return QDateTime(QDate::currentDate(), now()); };
+}
+
 RecordResult Recorder::INDataToTable(const CurrentReading& reading, bool repeatChecked,
-                                     bool recallChecked, std::optional<QTime> takenAt) {
+                                     bool recallChecked, std::optional<QDateTime> takenAt) {
     if (recordLimit_ <= recordedCount_ || numbersUsedUp_) return {RecordOutcome::LimitReached};
     std::string key = duplicateKey(reading);
     RecordResult result{RecordOutcome::Duplicate};
     if (repeatChecked || key != lastRecordedKey_) {
         RowData row;
         row.no = nextRecordNo_;
+        if (!recallChecked) row.recordedAt = takenAt ? *takenAt : now_();
         row.time = formatTimeStamp(recallChecked ? recallStampTime(reading.RecallStamp)
-                                   : takenAt     ? *takenAt
-                                                 : now_(),
+                                                 : row.recordedAt.time(),
                                    separator_);
         row.dcAc = fromBytes(reading.DcAc);
         row.value = fromBytes(reading.ValueText);

@@ -10,6 +10,7 @@
 #include "Reading.h"
 #include "ReadingsTable.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
@@ -61,19 +62,22 @@ public:
     explicit Recorder(ReadingsTable& table, ChartFeed* chart = nullptr);
 
     void setChartFeed(ChartFeed* chart) { chart_ = chart; }
-    // The clock of the time stamps; QTime::currentTime() by default. For tests.
-    void setClock(std::function<QTime()> now) { now_ = std::move(now); }
-    QTime now() const { return now_(); }
+    // The clock of the time stamps and of the rows' recordedAt; QDateTime::currentDateTime() by
+    // default. For tests; a clock of times of day takes today's date.
+    void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
+    void setClock(std::function<QTime()> now);
+    QDateTime now() const { return now_(); }
     // The time separator of the stamps; systemTimeSeparator() by default.
     void setTimeSeparator(QString separator) { separator_ = std::move(separator); }
     const QString& timeSeparator() const { return separator_; }
 
     // Offers the reading. repeatChecked: state of `RepeatSet` (checked: record every reading);
     // recallChecked: state of `RecallCheck` (checked: the stamp is reading.RecallStamp's time
-    // of day instead of the clock's). takenAt: the clock's time when the reading came, for an
+    // of day instead of the clock's, and the row gets no recordedAt: the recall clock makes up
+    // times of day that have no date). takenAt: the clock's time when the reading came, for an
     // offer made later than that (the window holds readings back while it loads or saves a file).
     RecordResult INDataToTable(const CurrentReading& reading, bool repeatChecked,
-                               bool recallChecked, std::optional<QTime> takenAt = std::nullopt);
+                               bool recallChecked, std::optional<QDateTime> takenAt = std::nullopt);
 
     // `RecordNewClick` after the user said Yes (the window has cleared its chart and shown the
     // page): empties the table, NextRecordNo := 1, RecordedCount := 0. LastRecordedKey and
@@ -104,7 +108,7 @@ public:
 private:
     ReadingsTable& table_;
     ChartFeed* chart_;
-    std::function<QTime()> now_;
+    std::function<QDateTime()> now_;
     QString separator_;
     int nextRecordNo_ = 1;
     bool numbersUsedUp_ = false;

@@ -56,6 +56,31 @@ TEST(ReadingsTable, StoresRowsCutsTextsAndKeepsEmptyFields) {
     EXPECT_EQ(back, r);
 }
 
+TEST(ReadingsTable, KeepsEachRowsDateAndTimeOutsideTheFields) {
+    ReadingsTable t;
+    RowData dated = makeRow(1, "16:12:05", "DC", "1.2345", "V", "", 12345);
+    dated.recordedAt = QDateTime(QDate(2026, 12, 9), QTime(16, 12, 5, 678));
+    RowData early = dated;
+    early.recordedAt = QDateTime::fromMSecsSinceEpoch(-86'400'000LL * 365 * 100); // 1870
+    RowData undated = makeRow(2, "16:12:06", "DC", "1.2345", "V", "", 12345);
+    ASSERT_TRUE(t.append(std::vector<RowData>{dated, undated, early}));
+    EXPECT_EQ(t.recordedAt(0), dated.recordedAt);
+    EXPECT_EQ(t.recordedAt(0).timeSpec(), Qt::LocalTime);
+    EXPECT_FALSE(t.recordedAt(1).isValid());
+    EXPECT_EQ(t.recordedAt(2), early.recordedAt);
+    EXPECT_EQ(t.row(0), dated);
+    EXPECT_EQ(t.row(1), undated);
+    // Not a field: the model keeps its seven columns and no column shows the date.
+    EXPECT_EQ(t.columnCount(), kFieldCount);
+    for (int c = 0; c < kFieldCount; ++c)
+        EXPECT_FALSE(t.data(t.index(0, c)).toString().contains(QLatin1String("2026"))) << c;
+    // Handing the rows over keeps the dates.
+    ReadingsTable other;
+    other.takeRows(t);
+    EXPECT_EQ(other.recordedAt(0), dated.recordedAt);
+    EXPECT_FALSE(other.recordedAt(1).isValid());
+}
+
 TEST(ReadingsTable, RepeatedTextsAreInterned) {
     ReadingsTable t;
     for (int i = 0; i < 10000; ++i)

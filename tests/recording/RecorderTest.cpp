@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <limits>
 #include <vector>
 
@@ -31,13 +32,15 @@ CurrentReading reading(const char* value, double count, const char* dcAc = "DC",
     return r;
 }
 
+const QDateTime kNow(QDate(2026, 12, 9), QTime(9, 5, 7, 250));
+
 class RecorderTest : public ::testing::Test {
 protected:
     ReadingsTable table;
     FakeChart chart;
     Recorder rec{table, &chart};
     void SetUp() override {
-        rec.setClock([] { return QTime(9, 5, 7); });
+        rec.setClock([] { return kNow; });
         rec.setTimeSeparator(QStringLiteral(":"));
     }
     std::vector<int> numbers() const {
@@ -53,7 +56,10 @@ TEST_F(RecorderTest, AppendsEveryFieldAndPlotsTheValue) {
     EXPECT_EQ(r.outcome, RecordOutcome::Appended);
     EXPECT_EQ(r.currentPage, 1);
     ASSERT_EQ(table.size(), 1);
-    EXPECT_EQ(table.row(0), test::makeRow(1, "09:05:07", "AC+DC", "-1.2345", "mV", "Fail", -12345));
+    RowData expected = test::makeRow(1, "09:05:07", "AC+DC", "-1.2345", "mV", "Fail", -12345);
+    expected.recordedAt = kNow;
+    EXPECT_EQ(table.row(0), expected);
+    EXPECT_EQ(table.recordedAt(0), kNow);
     EXPECT_EQ(chart.values, std::vector<double>{-12345});
     EXPECT_EQ(rec.NextRecordNo(), 2);
     EXPECT_EQ(rec.RecordedCount(), 1);
@@ -175,6 +181,25 @@ TEST_F(RecorderTest, TimeStampsFromTheClockOrTheRecallStamp) {
     EXPECT_EQ(table.text(0, Field::Time), QStringLiteral("09.05.07"));
     EXPECT_EQ(table.text(1, Field::Time), QStringLiteral("23.59.58"));
     EXPECT_EQ(table.text(2, Field::Time), QStringLiteral("01.02.03"));
+    // The clock's rows carry their date and time to the millisecond; the recall clock's made-up
+    // times of day carry none.
+    EXPECT_EQ(table.recordedAt(0), kNow);
+    EXPECT_FALSE(table.recordedAt(1).isValid());
+    EXPECT_FALSE(table.recordedAt(2).isValid());
+}
+
+TEST_F(RecorderTest, AHeldBackReadingKeepsTheDateAndTimeItCameAt) {
+    const QDateTime came(QDate(2026, 12, 8), QTime(23, 59, 59, 999));
+    rec.INDataToTable(reading("1", 1), true, false, came);
+    EXPECT_EQ(table.text(0, Field::Time), QStringLiteral("23:59:59"));
+    EXPECT_EQ(table.recordedAt(0), came);
+}
+
+TEST_F(RecorderTest, AClockOfTimesOfDayDatesItsRowsToday) {
+    rec.setClock([] { return QTime(9, 5, 7); });
+    rec.INDataToTable(reading("1", 1), true, false);
+    EXPECT_EQ(table.recordedAt(0).time(), QTime(9, 5, 7));
+    EXPECT_LE(std::abs(table.recordedAt(0).date().daysTo(QDate::currentDate())), 1);
 }
 
 TEST(RecorderRules, NumericValueIsStoredAsA32BitCount) {

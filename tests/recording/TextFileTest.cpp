@@ -63,6 +63,28 @@ TEST(SaveReadingsText, MatchesTheGoldenFilesByteForByte) {
     EXPECT_EQ(save(t), test::readFile(test::goldenPath("saved.txt")));
 }
 
+// The rows' dates stay in memory: the text and the XML file come out byte for byte as without.
+TEST(SaveReadingsText, RecordedDatesAreNotWritten) {
+    ReadingsTable plain, dated;
+    plain.append(makeRow(1, "16:12:05", "DC", "1.2345", "V", "pass", 12345));
+    plain.append(makeRow(2, "16:12:06", "", "-0.L", "k*", "", std::nullopt));
+    for (int i = 0; i < plain.size(); ++i) {
+        RowData r = plain.row(i);
+        r.recordedAt = QDateTime(QDate(2026, 12, 9), QTime(16, 12, 5 + i));
+        dated.append(r);
+    }
+    ASSERT_TRUE(dated.recordedAt(0).isValid());
+    EXPECT_EQ(save(dated), save(plain));
+    auto xml = [](const ReadingsTable& t) {
+        QByteArray bytes;
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        EXPECT_EQ(SaveReadingsXml(t, buf), QString());
+        return bytes;
+    };
+    EXPECT_EQ(xml(dated), xml(plain));
+}
+
 TEST(LoadReadingsFile, ReadsTheGoldenFileBackRowForRow) {
     ReadingsTable written;
     fillGoldenTable(written);
