@@ -54,8 +54,9 @@ bool isDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-// A display form: an optional sign first, then digits, the overload L and at most one separator.
-bool isDisplayForm(QStringView text) {
+} // namespace
+
+bool BaseUnitValue::isDisplayForm(QStringView text) {
     int separators = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -67,6 +68,8 @@ bool isDisplayForm(QStringView text) {
     }
     return separators <= 1;
 }
+
+namespace {
 
 // A number as shown: its sign, all its digits, and how many of them stand before the separator.
 struct ShownNumber {

@@ -37,6 +37,9 @@ struct BaseUnitValue {
     bool hasValue() const { return !value.isEmpty(); }
 
     static BaseUnitValue fromDisplay(QStringView displayText, QStringView unitCode);
+    // True for a meter display form: an optional sign first, then digits, the overload L and at
+    // most one separator ('.' or ',').
+    static bool isDisplayForm(QStringView text);
 };
 
 } // namespace dmm

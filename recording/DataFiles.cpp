@@ -1,5 +1,7 @@
 #include "DataFiles.h"
 
+#include "CsvFile.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -381,8 +383,9 @@ FileResult saveTableToFile(const ReadingsTable& table, const QString& fileName,
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
     } else {
-        error =
-            xml ? SaveReadingsXml(table, file, progress) : SaveReadingsText(table, file, progress);
+        error = xml                                ? SaveReadingsXml(table, file, progress)
+                : CsvFile::isCsvFileName(fileName) ? CsvFile::save(table, file, progress)
+                                                   : SaveReadingsText(table, file, progress);
         if (error.isEmpty() && !file.commit()) error = file.errorString();
         if (!error.isEmpty()) file.cancelWriting();
     }

@@ -105,8 +105,9 @@ struct FileResult {
 inline constexpr const char* kLoadFailedText = "Failed to Load File!";
 inline constexpr const char* kLoadFailedCaption = "Error";
 
-// Save by file name: an ".xml" name gives the XML table file, any other the text file. The file
-// is replaced atomically (a failed save leaves the old file as it was).
+// Save by file name: an ".xml" name gives the XML table file, a ".csv" name (any case) the CSV
+// of CsvFile.h with the text file's messages, any other the text file. The file is replaced
+// atomically (a failed save leaves the old file as it was).
 //  text ok:   caption "", information, "save table to specified file: " + name + " Scuss!"
 //  text fail: caption "", error, "Could not save table to specified file: " + name
 //  XML ok:    no message

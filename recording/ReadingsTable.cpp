@@ -14,6 +14,15 @@ constexpr const char* kGridTitles[kFieldCount] = {"no.",  "time",  "Function", "
 constexpr int kNoEmpty = 1;
 constexpr int kNvalEmpty = 2;
 constexpr int kNoRecordedAt = 4;
+constexpr int kRangeShift = 3;
+constexpr int kRangeMask = 3 << kRangeShift;
+constexpr const char* kRangeModes[] = {"", "AUTO", "MANU"};
+
+int rangeCode(const QString& mode) {
+    for (int i = 1; i < 3; ++i)
+        if (mode == QLatin1String(kRangeModes[i])) return i;
+    return 0;
+}
 
 // Position of a text field in StoredRow::text.
 int textSlot(Field f) {
@@ -79,8 +88,8 @@ ReadingsTable::StoredRow ReadingsTable::pack(const RowData& row) {
     s.nval = row.nval.value_or(0);
     const bool dated = row.recordedAt.isValid();
     s.recordedAtMs = dated ? row.recordedAt.toMSecsSinceEpoch() : 0;
-    s.emptyInts =
-        (row.no ? 0 : kNoEmpty) | (row.nval ? 0 : kNvalEmpty) | (dated ? 0 : kNoRecordedAt);
+    s.flags = (row.no ? 0 : kNoEmpty) | (row.nval ? 0 : kNvalEmpty) | (dated ? 0 : kNoRecordedAt) |
+              (rangeCode(row.rangeMode) << kRangeShift);
     for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
         s.text[textSlot(f)] = intern(row.text(f), textSlot(f));
     return s;
@@ -150,9 +159,10 @@ void ReadingsTable::takeRows(ReadingsTable& other) {
 RowData ReadingsTable::row(int index) const {
     const StoredRow& s = stored(index);
     RowData r;
-    if (!(s.emptyInts & kNoEmpty)) r.no = s.no;
-    if (!(s.emptyInts & kNvalEmpty)) r.nval = s.nval;
+    if (!(s.flags & kNoEmpty)) r.no = s.no;
+    if (!(s.flags & kNvalEmpty)) r.nval = s.nval;
     r.recordedAt = recordedAt(index);
+    r.rangeMode = rangeMode(index);
     for (Field f : {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto})
         r.text(f) = pool_.text(s.text[textSlot(f)]);
     return r;
@@ -160,8 +170,8 @@ RowData ReadingsTable::row(int index) const {
 
 std::optional<std::int32_t> ReadingsTable::integer(int row, Field f) const {
     const StoredRow& s = stored(row);
-    if (f == Field::No) return (s.emptyInts & kNoEmpty) ? std::nullopt : std::optional(s.no);
-    if (f == Field::Nval) return (s.emptyInts & kNvalEmpty) ? std::nullopt : std::optional(s.nval);
+    if (f == Field::No) return (s.flags & kNoEmpty) ? std::nullopt : std::optional(s.no);
+    if (f == Field::Nval) return (s.flags & kNvalEmpty) ? std::nullopt : std::optional(s.nval);
     return std::nullopt;
 }
 
@@ -180,8 +190,12 @@ bool ReadingsTable::isEmpty(int row, Field f) const {
 
 QDateTime ReadingsTable::recordedAt(int row) const {
     const StoredRow& s = stored(row);
-    if (s.emptyInts & kNoRecordedAt) return {};
+    if (s.flags & kNoRecordedAt) return {};
     return QDateTime::fromMSecsSinceEpoch(s.recordedAtMs);
+}
+
+QString ReadingsTable::rangeMode(int row) const {
+    return QString::fromLatin1(kRangeModes[(stored(row).flags & kRangeMask) >> kRangeShift]);
 }
 
 int ReadingsTable::internedTexts() const {

@@ -10,9 +10,9 @@
 //   6 `nval`  32-bit integer   signed display count
 //
 // Besides the fields, a row the recorder appended keeps the date and time it was recorded at
-// (recordedAt, to the millisecond). It is no field: the grid does not show it and the data files
-// do not carry it; rows loaded from a file, and rows stamped with the recall clock's time of
-// day, have none.
+// (recordedAt, to the millisecond) and the meter's range mode ("AUTO" or "MANU"). They are no
+// fields: the grid does not show them and the data files do not carry them; rows loaded from a
+// file have neither, and rows stamped with the recall clock's time of day have no recordedAt.
 //
 // Every field can be empty. An integer field is empty when nothing was stored into it (a row
 // loaded from a text file has no `nval`); a text field is empty when its text is empty. Empty
@@ -86,6 +86,7 @@ struct RowData {
     QString judge; // field `auto`
     std::optional<std::int32_t> nval;
     QDateTime recordedAt; // invalid: none (see the header comment)
+    QString rangeMode;    // "AUTO", "MANU" or empty; any other text is stored as empty
 
     const QString& text(Field f) const; // the text fields; an empty string for no/nval
     QString& text(Field f);
@@ -127,6 +128,8 @@ public:
     bool isEmpty(int row, Field f) const;
     // The date and time the row was recorded at, in local time; invalid when it has none.
     QDateTime recordedAt(int row) const;
+    // "AUTO", "MANU" or an empty text.
+    QString rangeMode(int row) const;
 
     // Distinct texts held by the pool (the empty text included); for the memory figures.
     int internedTexts() const;
@@ -145,7 +148,9 @@ private:
         std::int32_t no;
         std::int32_t nval;
         std::array<std::uint32_t, 5> text; // time, dc/ac, value, unit, auto: pool ids, 0 = ""
-        std::uint8_t emptyInts; // bit 0: no empty, bit 1: nval empty, bit 2: no recordedAt
+        // bit 0: no empty, bit 1: nval empty, bit 2: no recordedAt, bits 3-4: range mode (0 none,
+        // 1 AUTO, 2 MANU)
+        std::uint8_t flags;
     };
     static_assert(sizeof(StoredRow) == 40);
     static constexpr int kBlockRows = 4096;

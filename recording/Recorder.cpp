@@ -79,6 +79,10 @@ RecordResult Recorder::INDataToTable(const CurrentReading& reading, bool repeatC
         row.unit = fromBytes(reading.UnitText);
         row.judge = fromBytes(reading.Judge);
         row.nval = toCount(reading.NumericValue);
+        // A meter that does not say AUTO (the Q32 family leaves RangeMode empty) is in a range
+        // the user chose.
+        row.rangeMode =
+            reading.RangeMode == "AUTO" ? QStringLiteral("AUTO") : QStringLiteral("MANU");
         // A table filled to its hard bound by loaded files takes no more rows; that is the
         // record limit's silence too.
         if (!table_.append(row)) return {RecordOutcome::LimitReached};

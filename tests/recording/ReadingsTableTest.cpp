@@ -56,18 +56,28 @@ TEST(ReadingsTable, StoresRowsCutsTextsAndKeepsEmptyFields) {
     EXPECT_EQ(back, r);
 }
 
-TEST(ReadingsTable, KeepsEachRowsDateAndTimeOutsideTheFields) {
+TEST(ReadingsTable, KeepsEachRowsDateTimeAndRangeOutsideTheFields) {
     ReadingsTable t;
     RowData dated = makeRow(1, "16:12:05", "DC", "1.2345", "V", "", 12345);
     dated.recordedAt = QDateTime(QDate(2026, 12, 9), QTime(16, 12, 5, 678));
     RowData early = dated;
     early.recordedAt = QDateTime::fromMSecsSinceEpoch(-86'400'000LL * 365 * 100); // 1870
+    dated.rangeMode = QStringLiteral("AUTO");
+    early.rangeMode = QStringLiteral("MANU");
     RowData undated = makeRow(2, "16:12:06", "DC", "1.2345", "V", "", 12345);
+    RowData odd = undated;
+    odd.rangeMode = QStringLiteral("auto"); // not a range mode: stored as none
+    ASSERT_TRUE(t.append(odd));
+    EXPECT_EQ(t.rangeMode(0), QString());
+    t.clear();
     ASSERT_TRUE(t.append(std::vector<RowData>{dated, undated, early}));
     EXPECT_EQ(t.recordedAt(0), dated.recordedAt);
     EXPECT_EQ(t.recordedAt(0).timeSpec(), Qt::LocalTime);
     EXPECT_FALSE(t.recordedAt(1).isValid());
     EXPECT_EQ(t.recordedAt(2), early.recordedAt);
+    EXPECT_EQ(t.rangeMode(0), QStringLiteral("AUTO"));
+    EXPECT_EQ(t.rangeMode(1), QString());
+    EXPECT_EQ(t.rangeMode(2), QStringLiteral("MANU"));
     EXPECT_EQ(t.row(0), dated);
     EXPECT_EQ(t.row(1), undated);
     // Not a field: the model keeps its seven columns and no column shows the date.

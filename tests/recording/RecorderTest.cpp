@@ -58,6 +58,7 @@ TEST_F(RecorderTest, AppendsEveryFieldAndPlotsTheValue) {
     ASSERT_EQ(table.size(), 1);
     RowData expected = test::makeRow(1, "09:05:07", "AC+DC", "-1.2345", "mV", "Fail", -12345);
     expected.recordedAt = kNow;
+    expected.rangeMode = QStringLiteral("MANU");
     EXPECT_EQ(table.row(0), expected);
     EXPECT_EQ(table.recordedAt(0), kNow);
     EXPECT_EQ(chart.values, std::vector<double>{-12345});

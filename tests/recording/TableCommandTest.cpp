@@ -94,6 +94,23 @@ TEST_F(TableCommand, ConvertTextToXmlAndBack) {
     EXPECT_TRUE(c.out.contains("\"nval\": -77"));
 }
 
+TEST_F(TableCommand, ConvertToCsv) {
+    test::writeFile(path("in.txt"), kFile);
+    CliRun a = dmm({QStringLiteral("convert"), path("in.txt"), path("out.csv")});
+    EXPECT_EQ(a.code, 0);
+    EXPECT_EQ(a.err,
+              "save table to specified file: " + path("out.csv").toLocal8Bit() + " Scuss!\n");
+    // Loaded rows carry no date and no range; "NULL" is no unit the program knows.
+    EXPECT_EQ(test::readFile(path("out.csv")),
+              "\xEF\xBB\xBFno,time,function,display,unit,value,base_unit,range,judge\r\n"
+              "1,10:00:01,DC,1.2345,k\xCE\xA9,1234.5,\xCE\xA9,,pass\r\n"
+              "2,10:00:02,AC,\"a \"\"q\"\"\",NULL,,,,Fail\r\n");
+    // The XML file's rows convert alike.
+    ASSERT_EQ(dmm({QStringLiteral("convert"), path("in.txt"), path("t.xml")}).code, 0);
+    ASSERT_EQ(dmm({QStringLiteral("convert"), path("t.xml"), path("t.CSV")}).code, 0);
+    EXPECT_EQ(test::readFile(path("t.CSV")), test::readFile(path("out.csv")));
+}
+
 TEST_F(TableCommand, FailuresAndBadArguments) {
     test::writeFile(path("bad.txt"), "h\r\nx\r\n");
     CliRun a = dmm({QStringLiteral("convert"), path("bad.txt"), path("out.txt")});

@@ -1,4 +1,5 @@
-// dmm table: the readings table's data files without a window. Every text the window would show
+// dmm table: the readings table's data files without a window; convert writes the format its
+// OUT name asks for (.xml, .csv, else the text file). Every text the window would show
 // in a message box goes to standard error; exit 1 when a load or save fails, 2 on bad arguments.
 #include "Command.h"
 #include "CommandLine.h"
