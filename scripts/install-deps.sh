@@ -12,6 +12,9 @@ PACKAGES=(
   xvfb xauth xdotool x11-apps imagemagick poppler-utils socat librsvg2-bin
   fonts-dseg fonts-dejavu fonts-liberation
   locales
+  # for the tests only: the spreadsheet that opens the CSV files, and the time zones of their
+  # UTC offsets
+  libreoffice-calc-nogui tzdata
 )
 
 missing=()
