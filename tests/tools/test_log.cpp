@@ -184,6 +184,74 @@ TEST_F(DmmLog, ContinuesAfterATornLastLine) {
     EXPECT_TRUE(l[3].startsWith("42\t")) << "numbering goes on after the last complete row";
 }
 
+constexpr const char* kCsvHeader =
+    "\xEF\xBB\xBFno,time,function,display,unit,value,base_unit,range,judge\r";
+
+TEST_F(DmmLog, CsvGetsTheMarkAndHeaderOnceAndNumbersOnAcrossRuns) {
+    const QString file = dir.filePath("bench.csv");
+    ASSERT_EQ(runLog({"--out", file}, 800), 0);
+    ASSERT_EQ(runLog({"--out", file}, 800), 0);
+    const QByteArray bytes = fileBytes(file);
+    EXPECT_EQ(bytes.count("\xEF\xBB\xBF"), 1);
+    EXPECT_EQ(bytes.count("\n"), bytes.count("\r\n")) << "every line ends in CR LF";
+    const auto l = lines(bytes);
+    ASSERT_GT(l.size(), 10);
+    EXPECT_EQ(l[0], kCsvHeader);
+    const QRegularExpression iso(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d[+-]\\d\\d:\\d\\d$"));
+    for (int i = 1; i < l.size(); ++i) {
+        const auto fields = l[i].chopped(1).split(',');
+        ASSERT_EQ(fields.size(), 9) << l[i].toStdString();
+        EXPECT_EQ(fields[0].toInt(), i) << "numbering goes on after the last row";
+        EXPECT_TRUE(iso.match(QString::fromLatin1(fields[1])).hasMatch()) << l[i].toStdString();
+        EXPECT_EQ(fields[2], "DC");
+        EXPECT_EQ(fields[4], "V");
+        EXPECT_EQ(fields[5].toDouble(), fields[3].toDouble()) << "volts are the base unit";
+        EXPECT_EQ(fields[6], "V");
+        EXPECT_TRUE(fields[7] == "AUTO" || fields[7] == "MANU") << l[i].toStdString();
+        EXPECT_EQ(fields[8], "pass");
+    }
+}
+
+TEST_F(DmmLog, CsvContinuesAfterATornLastLine) {
+    const QString file = dir.filePath("torn.CSV");
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(kCsvHeader) +
+                "\n41,2026-12-09T10:00:00+00:00,DC,1.0000,V,1,V,AUTO,pass\r\n42,2026-12-0");
+    }
+    ASSERT_EQ(runLog({"--out", file}, 600), 0);
+    const auto l = lines(fileBytes(file));
+    ASSERT_GT(l.size(), 4);
+    EXPECT_EQ(l[0], kCsvHeader) << "no second header";
+    EXPECT_EQ(l[2], "42,2026-12-0\r") << "the torn line is closed, not joined with a new row";
+    EXPECT_TRUE(l[3].startsWith("42,")) << "numbering goes on after the last complete row";
+}
+
+// The CSV file keeps whole rows on a full disk, as the text file does.
+TEST_F(DmmLog, CsvOnAFullDiskKeepsWholeRows) {
+    using dmm::test::FullDisk;
+    FullDisk disk(4 * 1024, FullDisk::Method::FileSizeLimit);
+    ASSERT_TRUE(disk.isValid());
+    const QString file = disk.filePath("bench.csv");
+    QProcess log;
+    disk.limit(log);
+    startLog(log, {"--out", file});
+    EXPECT_EQ(endsByItself(log, 20000), 1) << "a failed write ends the run with exit 1";
+    const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+    const QByteArray bytes = fileBytes(file);
+    ASSERT_TRUE(bytes.endsWith("\r\n")) << "no torn line";
+    const auto l = lines(bytes);
+    EXPECT_EQ(l[0], kCsvHeader);
+    for (int i = 1; i < l.size(); ++i) {
+        EXPECT_EQ(l[i].count(','), 8) << l[i].toStdString();
+        EXPECT_TRUE(l[i].startsWith(QByteArray::number(i) + ",")) << l[i].toStdString();
+    }
+    EXPECT_GT(l.size(), 20);
+    EXPECT_EQ(rowsSaid(err, file), l.size() - 1) << err.toStdString();
+}
+
 TEST_F(DmmLog, StandardOutputGetsTheHeaderThenRows) {
     QByteArray out;
     ASSERT_EQ(runLog({}, 600, &out), 0);
@@ -306,6 +374,10 @@ TEST_F(DmmLog, RefusesAnXmlOrForeignFileBeforeWriting) {
         {"table.xls", xml, "XML table file"},
         {"notes.txt", "Dear diary,\r\ntoday the meter read 12 V.\r\n", "not the data file header"},
         {"binary.xls", QByteArray("\x89PNG\r\n\x1a\n", 8), "not the data file header"},
+        // a CSV name holds CSV, and a text name the text file
+        {"text.csv", QByteArray(kHeaderLine) + dataRow(1), "not the CSV header"},
+        {"csv.txt", "\xEF\xBB\xBFno,time,function,display,unit,value,base_unit,range,judge\r\n",
+         "not the data file header"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,5 +1,7 @@
 #include "LogFile.h"
 
+#include "CsvFile.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,9 +18,9 @@ namespace {
 constexpr std::string_view kHeaderLine = "No\tTime\tDC/AC\tValue\tUnit\tAUTO";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
-// The loader's token separators: codes 1 to 32.
-bool separator(unsigned char c) {
-    return c >= 1 && c <= 32;
+// The loader's token separators: codes 1 to 32; in CSV the comma too.
+bool separator(unsigned char c, LogFile::Format format) {
+    return (c >= 1 && c <= 32) || (format == LogFile::Format::Csv && c == ',');
 }
 
 bool endsInXml(const std::string& path) {
@@ -30,8 +32,14 @@ bool endsInXml(const std::string& path) {
 
 // What the first line of an existing file says about appending to it: empty if it is the text
 // file's header, else the reason to refuse.
-std::string judgeFirstLine(std::string first) {
+std::string judgeFirstLine(std::string first, LogFile::Format format) {
     if (first.compare(0, kUtf8Bom.size(), kUtf8Bom) == 0) first.erase(0, kUtf8Bom.size());
+    if (format == LogFile::Format::Csv) {
+        const std::string_view header = CsvFile::kHeader;
+        if (first == header.substr(0, header.find('\r'))) return {};
+        return "its first line is not the CSV header (no, time, function, display, unit, value, "
+               "base_unit, range, judge), so it is not a CSV file dmm log appends to";
+    }
     if (first == kHeaderLine) return {};
     const auto start = first.find_first_not_of(" \t");
     if (start != std::string::npos && first[start] == '<')
@@ -58,7 +66,8 @@ bool LogFile::fail(const char* what, int err) {
     return false;
 }
 
-std::string LogFile::open(const std::string& path) {
+std::string LogFile::open(const std::string& path, Format format) {
+    format_ = format;
     const std::string nothing = "; nothing was written";
     if (endsInXml(path))
         return "refusing " + path +
@@ -103,7 +112,7 @@ std::string LogFile::inspect() {
             endsWithLineEnd_ = c == '\r' || c == '\n';
             if (endsWithLineEnd_) {
                 if (inFirst) {
-                    if (std::string why = judgeFirstLine(first); !why.empty()) return why;
+                    if (std::string why = judgeFirstLine(first, format_); !why.empty()) return why;
                     inFirst = false;
                 } else if (lineHasToken) {
                     ++rows_;
@@ -115,7 +124,7 @@ std::string LogFile::inspect() {
                 lineHasToken = tokenDone = false;
             } else if (inFirst) {
                 if (first.size() < 256) first += static_cast<char>(c);
-            } else if (separator(c)) {
+            } else if (separator(c, format_)) {
                 tokenDone = lineHasToken;
             } else {
                 lineHasToken = true;
@@ -126,7 +135,7 @@ std::string LogFile::inspect() {
         }
     }
     // A header torn before its line end is closed by start(); any other first line is refused.
-    if (inFirst && hasContent_) return judgeFirstLine(first);
+    if (inFirst && hasContent_) return judgeFirstLine(first, format_);
     if (!endsWithLineEnd_ && lineHasToken) ++rows_; // a torn last row, closed by start()
     rowsAtOpen_ = rows_;
     return {};

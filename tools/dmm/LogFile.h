@@ -18,6 +18,10 @@ namespace dmm::cli {
 
 class LogFile {
 public:
+    // What the file holds: the text data file, or the CSV of CsvFile.h (its header instead of
+    // the text file's, and fields that end at commas too).
+    enum class Format { Text, Csv };
+
     LogFile() = default;
     ~LogFile();
     LogFile(const LogFile&) = delete;
@@ -27,7 +31,7 @@ public:
     void useStandardOutput();
     // Opens (creating) `path` for appending, locks it, checks its format and reads where its
     // numbering ends. Returns an error text naming the file; empty on success. Writes nothing.
-    std::string open(const std::string& path);
+    std::string open(const std::string& path, Format format = Format::Text);
 
     // Writes the header if the file is empty, and closes a torn last line (left by a power cut)
     // so that the next row starts a line of its own. False on a failed write (see error()).
@@ -62,6 +66,7 @@ private:
 
     int fd_ = -1;
     std::string path_;
+    Format format_ = Format::Text;
     long long committed_ = 0; // the file's size up to its last complete line
     long long rows_ = 0;
     long long rowsAtOpen_ = 0;

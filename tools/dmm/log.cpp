@@ -2,7 +2,9 @@
 // the window's own road: the serial driver, frame assembly, the family's decoder, the limit judge
 // and the recorder with its Repeat rule,
 // sampling interval, record numbers and time stamps. Every recorded row is appended to a data
-// file in the text format the window loads ("Open old data files").
+// file in the text format the window loads ("Open old data files"), or, for a FILE ending in
+// ".csv" (any case), as CSV (CsvFile.h: its byte-order mark and header once, then one line per
+// row), under the same rules.
 //
 // Durability: each row goes to the operating system as it is recorded, whole or not at all (see
 // LogFile), so a crash of this program loses nothing; the file is synced to disk at least once a
@@ -17,6 +19,7 @@
 
 #include "ComDrv32.h"
 #include "ComPortMap.h"
+#include "CsvFile.h"
 #include "DataFiles.h"
 #include "FrameAssembly.h"
 #include "HeadlessHooks.h"
@@ -181,11 +184,18 @@ QString inLocaleSyntax(QString limit, QChar separator) {
     return limit.replace(QLatin1Char('.'), separator);
 }
 
-// One recorded row as the text file's line, appended to the output whole or not at all. The one
+bool isCsv(const LogOptions& o) {
+    return CsvFile::isCsvFileName(QString::fromLocal8Bit(o.out.c_str()));
+}
+
+// One recorded row as the file's line, appended to the output whole or not at all. The one
 // place rows are written.
-bool writeRow(LogFile& out, const ReadingsTable& table, int row) {
+bool writeRow(LogFile& out, const ReadingsTable& table, int row, bool csv) {
     QByteArray line;
-    appendReadingsTextLine(line, table, row);
+    if (csv)
+        CsvFile::appendLine(line, table, row);
+    else
+        appendReadingsTextLine(line, table, row);
     return out.appendLine(line);
 }
 
@@ -193,10 +203,11 @@ bool writeRow(LogFile& out, const ReadingsTable& table, int row) {
 // one being written. A failed write ends the run with exit 1 and nothing more is written (one
 // decoded chunk may hold several frames); the record limit and the largest record number end it
 // with exit 0.
-void writeRowsAsRecorded(HeadlessHooks& hooks, Recorder& recorder, LogFile& out, bool& failed) {
-    hooks.onAppended = [&](int row) {
+void writeRowsAsRecorded(HeadlessHooks& hooks, Recorder& recorder, LogFile& out, bool csv,
+                         bool& failed) {
+    hooks.onAppended = [&, csv](int row) {
         if (failed) return;
-        if (!writeRow(out, recorder.table(), row)) {
+        if (!writeRow(out, recorder.table(), row, csv)) {
             failed = true;
             QCoreApplication::exit(1);
             return;
@@ -261,7 +272,8 @@ int openOutput(const LogOptions& o, LogFile& out) {
         out.useStandardOutput();
         return 0;
     }
-    const std::string error = out.open(o.out);
+    const std::string error =
+        out.open(o.out, isCsv(o) ? LogFile::Format::Csv : LogFile::Format::Text);
     if (error.empty()) return 0;
     say(error);
     return 1;
@@ -311,9 +323,10 @@ int runLog(const std::vector<std::string>& args) {
                          o.intervalSeconds > 0, o.family->judgesReadings});
     meter.setHooks(&hooks);
     bool failed = false;
-    writeRowsAsRecorded(hooks, recorder, out, failed);
+    writeRowsAsRecorded(hooks, recorder, out, isCsv(o), failed);
 
-    if (!out.start(kReadingsTextHeader)) {
+    const QByteArray csvHead = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
+    if (!out.start(isCsv(o) ? QByteArrayView(csvHead) : QByteArrayView(kReadingsTextHeader))) {
         say(out.error() + "; " + rowsHeld(out));
         return 1;
     }
