@@ -3,13 +3,21 @@
 #include "Calc.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace dmm::test {
 namespace {
@@ -143,6 +151,155 @@ TEST_F(Spreadsheet, DecimalCommaLocaleReadsNumbersWithLanguageEnglish) {
     EXPECT_EQ(english[0][3][5].type, "float");
     EXPECT_EQ(english[0][3][5].value.toDouble(), 0.012345);
     EXPECT_EQ(english[0][1][5].value.toDouble(), 12316.0);
+}
+
+// A pseudo-terminal that stands for the meter's port: dmm log reads the slave, the test writes
+// frames into the master.
+class MeterPort {
+public:
+    MeterPort() {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master_ >= 0 && (::grantpt(master_) != 0 || ::unlockpt(master_) != 0)) {
+            ::close(master_);
+            master_ = -1;
+        }
+        if (master_ >= 0) slave_ = QString::fromLocal8Bit(::ptsname(master_));
+    }
+    ~MeterPort() {
+        if (master_ >= 0) ::close(master_);
+    }
+    MeterPort(const MeterPort&) = delete;
+    MeterPort& operator=(const MeterPort&) = delete;
+    bool ok() const { return master_ >= 0; }
+    const QString& slave() const { return slave_; }
+    bool send(const QByteArray& bytes) {
+        qsizetype done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = ::write(master_, bytes.constData() + done,
+                                      static_cast<size_t>(bytes.size() - done));
+            if (n <= 0) return false;
+            done += n;
+        }
+        return true;
+    }
+
+private:
+    int master_ = -1;
+    QString slave_;
+};
+
+int lineCount(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? static_cast<int>(f.readAll().count('\n')) : 0;
+}
+
+// dmm log under `locale` (LC_ALL and LANG) into `csv`, fed `frames` through a pseudo-terminal;
+// ends it once `rows` rows are in the file (or nothing came for two seconds).
+void logFrames(const QString& locale, const QByteArray& frames, const QString& csv, int rows) {
+    MeterPort port;
+    ASSERT_TRUE(port.ok());
+    QProcess log;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LC_ALL"), locale);
+    env.insert(QStringLiteral("LANG"), locale);
+    log.setProcessEnvironment(env);
+    log.setReadChannel(QProcess::StandardError);
+    log.start(dmmPath(), {"log", "--port", port.slave(), "--out", csv});
+    ASSERT_TRUE(log.waitForStarted(5000));
+    // The port is set up (raw, 2400 8N1) before dmm log says it is logging.
+    while (!log.readAllStandardError().contains("logging"))
+        ASSERT_TRUE(log.waitForReadyRead(10'000));
+    ASSERT_TRUE(port.send(frames));
+    QElapsedTimer quiet;
+    quiet.start();
+    for (int last = -1; lineCount(csv) < rows + 1 && quiet.elapsed() < 2000;) {
+        QThread::msleep(50);
+        const int now = lineCount(csv);
+        if (now != last) quiet.restart();
+        last = now;
+    }
+    ::kill(static_cast<pid_t>(log.processId()), SIGINT);
+    ASSERT_TRUE(log.waitForFinished(10'000));
+    EXPECT_EQ(log.exitCode(), 0);
+}
+
+// The reading the simulator sent, in the base unit, computed apart from the program's own
+// conversion: the value text times the unit's power of ten.
+std::optional<double> sentValue(const QJsonObject& frame) {
+    static const std::pair<const char*, double> kScale[] = {
+        {"V", 1},    {"mV", 1e-3}, {"A", 1},     {"mA", 1e-3}, {"uA", 1e-6}, {"*", 1},
+        {"k*", 1e3}, {"M*", 1e6},  {"F", 1},     {"nF", 1e-9}, {"uF", 1e-6}, {"mF", 1e-3},
+        {"Hz", 1},   {"kHz", 1e3}, {"MHz", 1e6}, {"%", 1},     {"#", 1},     {"?", 1},
+    };
+    const QString unit = frame.value(QStringLiteral("unit")).toString();
+    bool number = false;
+    const double shown = frame.value(QStringLiteral("value")).toString().toDouble(&number);
+    if (!number) return std::nullopt;
+    for (const auto& [code, scale] : kScale)
+        if (unit == QLatin1String(code)) return shown * scale;
+    return std::nullopt;
+}
+
+// The same frames logged under a German locale (decimal comma) and under C give the same file
+// but for the time column, and Calc reads the value column as the numbers the meter sent.
+TEST_F(Spreadsheet, LoggedUnderGermanAndCTheSameNumbers) {
+    constexpr int kFrames = 400;
+    QProcess sim;
+    sim.start(dmmPath(), {"simulate", "--rate", "0", "--count", QString::number(kFrames),
+                          "--script", "tour", "--log", path("sent.jsonl")});
+    ASSERT_TRUE(sim.waitForFinished(30'000));
+    const QByteArray frames = sim.readAllStandardOutput();
+    QFile sentFile(path("sent.jsonl"));
+    ASSERT_TRUE(sentFile.open(QIODevice::ReadOnly));
+    std::vector<QJsonObject> sent;
+    for (const QByteArray& line : sentFile.readAll().split('\n'))
+        if (!line.isEmpty()) sent.push_back(QJsonDocument::fromJson(line).object());
+    ASSERT_EQ(sent.size(), static_cast<size_t>(kFrames));
+
+    logFrames(QStringLiteral("de_DE.UTF-8"), frames, path("de.csv"), kFrames);
+    logFrames(QStringLiteral("C"), frames, path("c.csv"), kFrames);
+    const auto withoutTime = [&](const char* name) {
+        QFile f(path(name));
+        EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+        QList<QByteArray> lines = f.readAll().split('\n');
+        for (QByteArray& l : lines) {
+            QList<QByteArray> fields = l.split(',');
+            if (fields.size() > 1) fields.removeAt(1);
+            l = fields.join(',');
+        }
+        return lines;
+    };
+    const auto de = withoutTime("de.csv");
+    ASSERT_EQ(de.size(), kFrames + 2) << "every frame a row, after the header";
+    EXPECT_EQ(de, withoutTime("c.csv"));
+
+    Calc calc;
+    const auto sheets = open(calc, {QStringLiteral("de.csv"), QStringLiteral("c.csv")});
+    ASSERT_EQ(sheets.at(0).size(), static_cast<size_t>(kFrames + 1));
+    ASSERT_EQ(sheets.at(1).size(), static_cast<size_t>(kFrames + 1));
+    int numbers = 0;
+    bool kiloOhm = false, celsius = false;
+    for (int r = 1; r <= kFrames; ++r) {
+        std::vector<Cell> german = sheets[0][r], plain = sheets[1][r];
+        german.resize(9);
+        plain.resize(9);
+        EXPECT_EQ(german[5].type, plain[5].type) << r;
+        EXPECT_EQ(german[5].value, plain[5].value) << r;
+        kiloOhm = kiloOhm || german[4].text == QString::fromUtf8("k\u03A9");
+        celsius = celsius || german[4].text == QString::fromUtf8("\u00B0C");
+        const auto want = sentValue(sent[r - 1]);
+        if (!want) {
+            EXPECT_EQ(german[5].type, "") << r << " an overload or an unknown unit has no value";
+            continue;
+        }
+        ASSERT_EQ(german[5].type, "float") << r << " " << german[5].text.toStdString();
+        const double got = german[5].value.toDouble();
+        EXPECT_LE(std::abs(got - *want), 1e-12 * std::max(1.0, std::abs(*want))) << r;
+        ++numbers;
+    }
+    EXPECT_GT(numbers, kFrames / 2);
+    EXPECT_TRUE(kiloOhm);
+    EXPECT_TRUE(celsius);
 }
 
 } // namespace
