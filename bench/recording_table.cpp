@@ -1,5 +1,6 @@
 // The readings table at a million rows: memory per row, append cost at small and large sizes,
 // and the text and XML data files both ways.
+#include "CsvFile.h"
 #include "DataFiles.h"
 #include "ReadingsTable.h"
 #include "Recorder.h"
@@ -126,6 +127,19 @@ void BM_SaveXml(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SaveXml)->Iterations(2)->Unit(benchmark::kMillisecond);
+
+// A million recorded rows, each with its date, time and base-unit value, as CSV.
+void BM_SaveCsv(benchmark::State& state) {
+    millionRows();
+    for (auto _ : state) {
+        QByteArray bytes;
+        QBuffer buf(&bytes);
+        buf.open(QIODevice::WriteOnly);
+        if (!CsvFile::save(millionRows(), buf).isEmpty()) state.SkipWithError("save failed");
+        state.counters["MB"] = bytes.size() / 1e6;
+    }
+}
+BENCHMARK(BM_SaveCsv)->Iterations(2)->Unit(benchmark::kMillisecond);
 
 void BM_LoadXml(benchmark::State& state) {
     QByteArray bytes = savedXml();

@@ -4,7 +4,10 @@
 
 #include <QFileInfo>
 
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 namespace dmm {
 
@@ -49,24 +52,49 @@ QString oneOf(const QString& text, std::initializer_list<const char*> allowed) {
     return {};
 }
 
-} // namespace
+// The local offset from UTC at a moment. Working it out costs microseconds (the system's time
+// zone rules), a million rows' worth would cost seconds; offsets change at whole minutes, so the
+// one of the minute before serves the rows of the same minute.
+class OffsetCache {
+public:
+    int secondsAt(std::int64_t msecs) {
+        const std::int64_t minute = floorDiv(msecs, 60'000);
+        if (minute != minute_) {
+            minute_ = minute;
+            offset_ = QDateTime::fromMSecsSinceEpoch(minute * 60'000).offsetFromUtc();
+        }
+        return offset_;
+    }
+    static std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+        return a / b - (a % b != 0 && (a < 0) != (b < 0) ? 1 : 0);
+    }
 
-QString CsvFile::isoLocalTime(const QDateTime& when) {
-    const QDateTime local = when.toLocalTime();
-    const int offset = local.offsetFromUtc(); // seconds east of UTC
+private:
+    std::int64_t minute_ = std::numeric_limits<std::int64_t>::min();
+    int offset_ = 0;
+};
+
+QString isoTime(std::int64_t msecs, OffsetCache& offsets) {
+    constexpr std::int64_t kDayMs = 86'400'000;
+    constexpr qint64 kJulianDayOfEpoch = 2440588; // 1970-01-01
+    const int offset = offsets.secondsAt(msecs);
+    const std::int64_t local = msecs + std::int64_t{offset} * 1000;
+    const std::int64_t days = OffsetCache::floorDiv(local, kDayMs);
+    const auto secondOfDay = static_cast<int>((local - days * kDayMs) / 1000);
+    const QDate date = QDate::fromJulianDay(kJulianDayOfEpoch + days);
     const int minutes = std::abs(offset) / 60;
-    return local.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) +
-           QLatin1Char(offset < 0 ? '-' : '+') +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QLatin1Char('0'))
-               .arg(minutes % 60, 2, 10, QLatin1Char('0'));
+    char text[48];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%c%02d:%02d", date.year(),
+                  date.month(), date.day(), secondOfDay / 3600, secondOfDay / 60 % 60,
+                  secondOfDay % 60, offset < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return QString::fromLatin1(text);
 }
 
-void CsvFile::appendLine(QByteArray& out, const ReadingsTable& table, int row) {
+void appendRow(QByteArray& out, const ReadingsTable& table, int row, OffsetCache& offsets) {
     if (auto no = table.integer(row, Field::No)) out.append(QByteArray::number(*no));
     out.append(',');
-    const QDateTime at = table.recordedAt(row);
-    appendField(out, at.isValid() ? isoLocalTime(at) : notAFormula(table.text(row, Field::Time)));
+    const auto at = table.recordedAtMSecs(row);
+    appendField(out, at ? isoTime(*at, offsets) : notAFormula(table.text(row, Field::Time)));
     out.append(',');
     appendField(out, oneOf(table.text(row, Field::DcAc), {"DC", "AC", "AC+DC"}));
     const BaseUnitValue v =
@@ -83,6 +111,18 @@ void CsvFile::appendLine(QByteArray& out, const ReadingsTable& table, int row) {
     out.append("\r\n");
 }
 
+} // namespace
+
+QString CsvFile::isoLocalTime(const QDateTime& when) {
+    OffsetCache offsets;
+    return isoTime(when.toMSecsSinceEpoch(), offsets);
+}
+
+void CsvFile::appendLine(QByteArray& out, const ReadingsTable& table, int row) {
+    OffsetCache offsets;
+    appendRow(out, table, row, offsets);
+}
+
 QString CsvFile::save(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
     if (!out.isOpen() || !out.isWritable())
         return QStringLiteral("the file is not open for writing");
@@ -91,8 +131,9 @@ QString CsvFile::save(const ReadingsTable& table, QIODevice& out, const Progress
     buf.append(kByteOrderMark);
     buf.append(kHeader);
     const int rows = table.size();
+    OffsetCache offsets;
     for (int r = 0; r < rows; ++r) {
-        appendLine(buf, table, r);
+        appendRow(buf, table, r, offsets);
         if (buf.size() >= kFlushBytes) {
             if (out.write(buf) != buf.size()) return out.errorString();
             buf.clear();

@@ -194,6 +194,12 @@ QDateTime ReadingsTable::recordedAt(int row) const {
     return QDateTime::fromMSecsSinceEpoch(s.recordedAtMs);
 }
 
+std::optional<std::int64_t> ReadingsTable::recordedAtMSecs(int row) const {
+    const StoredRow& s = stored(row);
+    if (s.flags & kNoRecordedAt) return std::nullopt;
+    return s.recordedAtMs;
+}
+
 QString ReadingsTable::rangeMode(int row) const {
     return QString::fromLatin1(kRangeModes[(stored(row).flags & kRangeMask) >> kRangeShift]);
 }

@@ -128,6 +128,8 @@ public:
     bool isEmpty(int row, Field f) const;
     // The date and time the row was recorded at, in local time; invalid when it has none.
     QDateTime recordedAt(int row) const;
+    // The same as milliseconds since 1970-01-01T00:00:00Z, without a local-time conversion.
+    std::optional<std::int64_t> recordedAtMSecs(int row) const;
     // "AUTO", "MANU" or an empty text.
     QString rangeMode(int row) const;
 

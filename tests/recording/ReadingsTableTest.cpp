@@ -75,6 +75,8 @@ TEST(ReadingsTable, KeepsEachRowsDateTimeAndRangeOutsideTheFields) {
     EXPECT_EQ(t.recordedAt(0).timeSpec(), Qt::LocalTime);
     EXPECT_FALSE(t.recordedAt(1).isValid());
     EXPECT_EQ(t.recordedAt(2), early.recordedAt);
+    EXPECT_EQ(t.recordedAtMSecs(0), dated.recordedAt.toMSecsSinceEpoch());
+    EXPECT_EQ(t.recordedAtMSecs(1), std::nullopt);
     EXPECT_EQ(t.rangeMode(0), QStringLiteral("AUTO"));
     EXPECT_EQ(t.rangeMode(1), QString());
     EXPECT_EQ(t.rangeMode(2), QStringLiteral("MANU"));
