@@ -31,6 +31,7 @@ struct SaveType {
 constexpr SaveType kSaveTypes[] = {
     {"Excel File(*.xls)", "xls"},
     {"Txt File(*.txt)", "txt"},
+    {"CSV File(*.csv)", "csv"},
 };
 
 QString saveFilter() {

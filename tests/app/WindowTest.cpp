@@ -2,8 +2,10 @@
 // link controls, the watchdog, quitting, readings arriving through the serial receive handler
 // into the LCD mirror, the grid and the chart, paging through the tool bar, the page size and
 // value-axis fields, enlarge and restore, the chart bitmap, the data files and the report.
+#include "Calc.h"
 #include "ChartArea.h"
 #include "ComDrv32.h"
+#include "CsvFile.h"
 #include "FakeHidPlatform.h"
 #include "FullDisk.h"
 #include "GridModel.h"
@@ -19,6 +21,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -37,6 +40,7 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -908,7 +912,8 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
     w->saveas->click();
     ASSERT_EQ(dialogs.questions.size(), 2);
     const FileDialogSpec& spec = dialogs.questions[0].spec;
-    EXPECT_EQ(spec.filter, QStringLiteral("Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt"));
+    EXPECT_EQ(spec.filter, QStringLiteral("Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt|"
+                                          "CSV File(*.csv)|*.csv"));
     EXPECT_EQ(spec.defaultSuffix, QStringLiteral("xls"));
     EXPECT_TRUE(spec.fileName.isEmpty());
     EXPECT_TRUE(spec.confirmOverwrite);
@@ -1037,6 +1042,9 @@ TEST_F(Window, SaveTakesTheSelectedFiltersExtension) {
         {"own.txt", "Excel File(*.xls)", "own.txt"},
         {"own.xls", "Txt File(*.txt)", "own.xls"},
         {"table.xml", "Txt File(*.txt)", "table.xml"},
+        {"sheet2", "CSV File(*.csv)", "sheet2.csv"},
+        {"own.csv", "Txt File(*.txt)", "own.csv"},
+        {"own.CSV", "Excel File(*.xls)", "own.CSV"},
     };
     feed(3);
     for (const auto& c : cases) {
@@ -1048,6 +1056,68 @@ TEST_F(Window, SaveTakesTheSelectedFiltersExtension) {
         EXPECT_EQ(files, QStringList{QLatin1String(c.saved)}) << c.typed;
         EXPECT_TRUE(dialogs.selectedFilters.empty());
     }
+}
+
+// A recording saved with the third filter is CSV, and Calc opens it as numbers with Unicode
+// units: every function of the tour, with its date and time.
+TEST_F(Window, SavesCsvThatCalcReadsAsNumbersWithUnicodeUnits) {
+    useScript("tour");
+    feed(240);
+    ASSERT_EQ(w->cds1().size(), 240);
+    QTemporaryDir dir;
+    dialogs.fileNames = {dir.filePath(QStringLiteral("run"))};
+    dialogs.selectedFilters = {QStringLiteral("CSV File(*.csv)")};
+    w->saveas->click();
+    const QString name = dir.filePath(QStringLiteral("run.csv"));
+    ASSERT_EQ(dialogs.questions.size(), 2);
+    EXPECT_EQ(dialogs.questions[1].text,
+              QStringLiteral("save table to specified file: ") + name + QStringLiteral(" Scuss!"));
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    QByteArray same;
+    QBuffer buf(&same);
+    buf.open(QIODevice::WriteOnly);
+    ASSERT_EQ(CsvFile::save(w->cds1(), buf), QString());
+    EXPECT_EQ(bytes, same) << "the window writes the CSV of its table";
+    const QList<QByteArray> lines = bytes.split('\n');
+    ASSERT_EQ(lines.size(), 242); // header, 240 rows, nothing after the last line end
+    const QByteArray today = QDate::currentDate().toString(Qt::ISODate).toLatin1();
+    const QByteArray yesterday = QDate::currentDate().addDays(-1).toString(Qt::ISODate).toLatin1();
+    for (int i = 1; i <= 240; ++i) {
+        const QList<QByteArray> fields = lines[i].split(',');
+        ASSERT_EQ(fields.size(), 9) << lines[i].toStdString();
+        EXPECT_TRUE(fields[1].startsWith(today + "T") || fields[1].startsWith(yesterday + "T"))
+            << lines[i].toStdString();
+    }
+
+    if (qEnvironmentVariableIsSet("DMM_SKIP_SPREADSHEET")) return;
+    ASSERT_FALSE(dmm::test::Calc::program().isEmpty())
+        << "LibreOffice Calc (soffice) is not installed: run scripts/install-deps.sh";
+    dmm::test::Calc calc;
+    ASSERT_EQ(calc.convert({name}, QStringLiteral("fods"), dir.path()), QString());
+    QString error;
+    const dmm::test::Sheet sheet = dmm::test::Calc::readSheet(dir.filePath("run.fods"), &error);
+    ASSERT_EQ(error, QString());
+    ASSERT_EQ(sheet.size(), 241u);
+    int numbers = 0;
+    QSet<QString> units;
+    for (int r = 1; r <= 240; ++r) {
+        std::vector<dmm::test::Cell> row = sheet[r];
+        row.resize(9);
+        const QByteArray value = lines[r].split(',')[5];
+        units.insert(row[4].text);
+        if (value.isEmpty()) {
+            EXPECT_EQ(row[5].type, QString()) << r;
+            continue;
+        }
+        EXPECT_EQ(row[5].type, QStringLiteral("float")) << r << " " << value.toStdString();
+        EXPECT_EQ(row[5].value.toDouble(), value.toDouble()) << r;
+        ++numbers;
+    }
+    EXPECT_GT(numbers, 100);
+    for (const char* unit : {"k\u03A9", "\u00B0C", "\u00B0F", "\u00B5A", "mV", "MHz"})
+        EXPECT_TRUE(units.contains(QString::fromUtf8(unit))) << unit;
 }
 
 // Large files report progress while the event loop keeps turning; readings decoded meanwhile
