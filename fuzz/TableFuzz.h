@@ -45,8 +45,8 @@ inline std::optional<QByteArray> save(Format f, const ReadingsTable& t) {
 
 // A table that already holds rows when the file is loaded.
 inline void fillBefore(ReadingsTable& t) {
-    t.append(RowData{7, "12:00:00", "DC", "1.2345", "V", "pass", 12345});
-    t.append(RowData{std::nullopt, "", "AC", "-0.L", "k*", "", std::nullopt});
+    t.append(RowData{7, "12:00:00", "DC", "1.2345", "V", "pass", 12345, {}, {}});
+    t.append(RowData{std::nullopt, "", "AC", "-0.L", "k*", "", std::nullopt, {}, {}});
 }
 
 inline void checkRowsBeforeKept(const ReadingsTable& t) {

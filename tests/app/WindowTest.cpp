@@ -1187,7 +1187,7 @@ TEST_F(Window, LoadsCanBeCancelled) {
     feed(3);
     ReadingsTable big;
     for (int i = 1; i <= 200000; ++i)
-        big.append(RowData{i, "01:02:03", "AC", "9.9999", "mV", "pass", i});
+        big.append(RowData{i, "01:02:03", "AC", "9.9999", "mV", "pass", i, {}, {}});
     const QString text = dir.filePath(QStringLiteral("big.txt"));
     const QString xml = dir.filePath(QStringLiteral("big.xml"));
     ASSERT_TRUE(saveTableToFile(big, text).ok);
