@@ -10,6 +10,8 @@
 #include "QV31F.h"
 #include "WidgetDialogs.h"
 
+#include "BenchTable.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -27,44 +29,6 @@ using namespace dmm::app;
 
 namespace {
 
-// A field of /proc/self/status in MB ("VmRSS", "VmHWM").
-double statusMb(const char* field) {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly)) return -1;
-    const QByteArray key = QByteArray(field) + ':';
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(key.size()).trimmed().split(' ')[0].toDouble() / 1024;
-    return -1;
-}
-
-// Resets the peak resident size to the current one (Linux: "5" to clear_refs).
-void resetPeak() {
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly)) f.write("5");
-}
-
-void fill(ReadingsTable& table, int rows) {
-    std::vector<RowData> block;
-    for (int start = 0; start < rows; start += 65536) {
-        block.clear();
-        for (int i = start; i < rows && i < start + 65536; ++i) {
-            RowData r;
-            r.no = i + 1;
-            r.time = QStringLiteral("12:%1:%2")
-                         .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
-                         .arg(i % 60, 2, 10, QLatin1Char('0'));
-            r.dcAc = QStringLiteral("DC");
-            r.value = QString::number(i % 20000);
-            r.unit = QStringLiteral("mV");
-            r.judge = QStringLiteral("pass");
-            r.nval = i % 20000;
-            block.push_back(r);
-        }
-        table.append(block);
-    }
-}
-
 void BM_OpenPreview(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     WidgetDialogs dialogs;
@@ -72,13 +36,13 @@ void BM_OpenPreview(benchmark::State& state) {
     w.ConTimer->stop();
     w.show();
     if (!QTest::qWaitForWindowExposed(&w)) state.SkipWithError("window not exposed");
-    fill(w.cds1(), rows);
+    bench::fillMeterTable(w.cds1(), rows);
     QCoreApplication::processEvents();
 
     double peak = 0, kept = 0;
     for (auto _ : state) {
-        const double before = statusMb("VmRSS");
-        resetPeak();
+        const double before = bench::statusMb("VmRSS");
+        bench::resetPeak();
         QElapsedTimer clock;
         double shownAfter = -1;
         // Polls from inside the preview's event loop: once the preview window is up and has
@@ -100,8 +64,8 @@ void BM_OpenPreview(benchmark::State& state) {
         if (shownAfter < 0) state.SkipWithError("no preview shown");
         state.SetIterationTime(shownAfter);
         QCoreApplication::processEvents();
-        peak = std::max(peak, statusMb("VmHWM") - before);
-        kept = std::max(kept, statusMb("VmRSS") - before);
+        peak = std::max(peak, bench::statusMb("VmHWM") - before);
+        kept = std::max(kept, bench::statusMb("VmRSS") - before);
     }
     state.counters["rows"] = rows;
     state.counters["peak_above_table_MB"] = peak;
