@@ -28,7 +28,8 @@ inline void resetPeak() {
     if (f.open(QIODevice::WriteOnly)) f.write("5");
 }
 
-inline void fillMeterTable(ReadingsTable& table, int rows) {
+inline void fillMeterTable(ReadingsTable& table, int rows,
+                           const QString& unit = QStringLiteral("mV")) {
     std::vector<RowData> block;
     for (int start = 0; start < rows; start += 65536) {
         block.clear();
@@ -40,7 +41,7 @@ inline void fillMeterTable(ReadingsTable& table, int rows) {
                          .arg(i % 60, 2, 10, QLatin1Char('0'));
             r.dcAc = QStringLiteral("DC");
             r.value = QString::number(i % 20000);
-            r.unit = QStringLiteral("mV");
+            r.unit = unit;
             r.judge = QStringLiteral("pass");
             r.nval = i % 20000;
             block.push_back(r);

@@ -6,6 +6,8 @@
 #include "ScriptedDialogs.h"
 #include "Simulator.h"
 
+#include "BenchTable.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -55,21 +57,7 @@ void BM_RecordedReading(benchmark::State& state) {
     if (!QTest::qWaitForWindowExposed(&w)) state.SkipWithError("window not exposed");
 
     // The table and the chart as a long recording leaves them.
-    std::vector<RowData> fill(static_cast<std::size_t>(rows));
-    for (int i = 0; i < rows; ++i) {
-        RowData& r = fill[static_cast<std::size_t>(i)];
-        r.no = i + 1;
-        r.time = QStringLiteral("12:%1:%2")
-                     .arg(i / 60 % 60, 2, 10, QLatin1Char('0'))
-                     .arg(i % 60, 2, 10, QLatin1Char('0'));
-        r.dcAc = QStringLiteral("DC");
-        r.value = QString::number(i % 20000);
-        r.unit = QStringLiteral("V");
-        r.judge = QStringLiteral("pass");
-        r.nval = i % 20000;
-    }
-    w.cds1().append(fill);
-    fill.clear();
+    bench::fillMeterTable(w.cds1(), rows, QStringLiteral("V"));
     for (int i = 0; i < rows; ++i) w.pager().AddValue(i % 20000);
     QCoreApplication::processEvents();
 
