@@ -273,6 +273,10 @@ void TFCOMM::serialReceived(const std::uint8_t* data, int size) {
 }
 
 void TFCOMM::redrawLcd() {
+    if (meter.counts.decoded != decodedSeen_) {
+        decodedSeen_ = meter.counts.decoded;
+        emit readingDecoded();
+    }
     const IndicatorSet& lcd = meter.lcd;
     panel1_->apply(lcd);
     if (PBar2->maximum() != lcd.barMaximum()) PBar2->setMaximum(lcd.barMaximum());
@@ -315,7 +319,13 @@ void TFCOMM::INDataToTable() {
     const RecordResult r =
         recorder_->INDataToTable(meter.reading, RepeatSet->isChecked(), RecallCheck->isChecked());
     if (r.outcome != RecordOutcome::Appended) return;
+    emit rowRecorded(cds1_->size() - 1);
     if (r.currentPage >= 0) showPage(r.currentPage);
+}
+
+void TFCOMM::setLinkNote(const QString& note) {
+    CONok->setToolTip(note);
+    CONokN->setToolTip(note);
 }
 
 void TFCOMM::flushGrid() {

@@ -171,6 +171,17 @@ public:
     ChartArea& Chtshow() { return *chart_; }
     LcdPanel& Panel1() { return *panel1_; }
 
+    // A text added under the link images' tooltip (an output beside the window says how it
+    // fares there); empty: none.
+    void setLinkNote(const QString& note);
+
+signals:
+    // Frames were decoded since the last redraw: the newest one's reading is in
+    // `meter.reading`, whether or not it gets recorded.
+    void readingDecoded();
+    // Row `row` of the readings table was just appended.
+    void rowRecorded(int row);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -236,6 +247,7 @@ private:
     QString lastOpenName_;
     std::uint64_t memoSeen_ = 0;
     std::uint64_t historySeen_ = 0;
+    std::uint64_t decodedSeen_ = 0;
     QRect restoreGeometry_;
     // Readings offered to the table while a file operation runs, with the time they came. At
     // the meter's fastest (about 22 a second) the bound is over an hour of a file operation.

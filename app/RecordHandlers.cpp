@@ -182,7 +182,9 @@ void TFCOMM::recordHeldReadings() {
         held_.pop_front();
         const RecordResult r =
             recorder_->INDataToTable(offer.reading, offer.repeat, offer.recall, offer.takenAt);
-        if (r.outcome == RecordOutcome::Appended && r.currentPage >= 0) showPage(r.currentPage);
+        if (r.outcome != RecordOutcome::Appended) continue;
+        emit rowRecorded(cds1_->size() - 1);
+        if (r.currentPage >= 0) showPage(r.currentPage);
     }
 }
 

@@ -18,6 +18,7 @@
 #include "ScriptedDialogs.h"
 #include "Simulator.h"
 #include "Widgets.h"
+#include "WindowOptions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,6 +42,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -389,10 +391,15 @@ TEST_F(Window, QuitAnsweredNoLeavesTheLinkUp) {
 }
 
 TEST_F(Window, ReadingsArriveInTheLcdTheGridAndTheChart) {
+    QSignalSpy decoded(w.get(), &TFCOMM::readingDecoded);
+    QSignalSpy recorded(w.get(), &TFCOMM::rowRecorded);
     const sim::SimFrame last = feed(40);
     ASSERT_TRUE(last.intact);
     EXPECT_EQ(w->meter.counts.decoded, 40u);
     EXPECT_EQ(w->cds1().size(), 40);
+    EXPECT_EQ(decoded.count(), 40);
+    ASSERT_EQ(recorded.count(), 40);
+    for (int i = 0; i < 40; ++i) EXPECT_EQ(recorded.at(i).at(0).toInt(), i);
     // The first row reached the grid at once; the rest come in a batch.
     EXPECT_GE(w->DBGrid1->model()->rowCount(), 1);
     w->flushGrid();
@@ -1389,6 +1396,24 @@ TEST_F(Window, PrintToPdfOnAFullDiskFailsAndKeepsTheOldFile) {
         EXPECT_EQ(dialogs.questions.back().icon, MsgIcon::Error);
         EXPECT_EQ(readAll(pdf), QByteArray("old report"));
         EXPECT_EQ(filesIn(QFileInfo(pdf).path()), QStringList{QStringLiteral("report.pdf")});
+    }
+}
+
+TEST(WindowOptions, HelpAndVersionEndTheProgramAndUnknownOptionsAreUsageErrors) {
+    const struct {
+        QStringList args;
+        std::optional<int> exitCode;
+    } cases[] = {
+        {{}, std::nullopt},
+        {{QStringLiteral("--help")}, 0},
+        {{QStringLiteral("--version")}, 0},
+        {{QStringLiteral("--no-such-option")}, 2},
+        {{QStringLiteral("stray")}, 2},
+    };
+    for (const auto& c : cases) {
+        const ParsedWindowOptions parsed =
+            parseWindowOptions(QStringList{QStringLiteral("dmm-interface")} + c.args);
+        EXPECT_EQ(parsed.exitCode, c.exitCode) << c.args.join(u' ').toStdString();
     }
 }
 

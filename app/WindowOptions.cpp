@@ -1,0 +1,85 @@
+#include "WindowOptions.h"
+
+#include <QCommandLineOption>
+
+#include <cstdio>
+
+#ifndef DMM_VERSION
+#define DMM_VERSION "0"
+#endif
+
+namespace dmm::app {
+
+namespace {
+
+void print(std::FILE* to, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), to);
+}
+
+const QCommandLineOption& helpOption() {
+    static const QCommandLineOption option({QStringLiteral("h"), QStringLiteral("help")},
+                                           QStringLiteral("Show this help and exit."));
+    return option;
+}
+
+const QCommandLineOption& versionOption() {
+    static const QCommandLineOption option(QStringLiteral("version"),
+                                           QStringLiteral("Show the version and exit."));
+    return option;
+}
+
+void describe(QCommandLineParser& parser) {
+    parser.setApplicationDescription(
+        QStringLiteral("The bench program of the handheld multimeter: the LCD mirror, the "
+                       "readings table, the trend chart and the limit judge."));
+    parser.addOption(helpOption());
+    parser.addOption(versionOption());
+}
+
+ParsedWindowOptions exitWith(int code) {
+    ParsedWindowOptions out;
+    out.exitCode = code;
+    return out;
+}
+
+} // namespace
+
+std::optional<int> answerHelpOrVersion(const QStringList& arguments) {
+    QCommandLineParser parser;
+    describe(parser);
+    const QStringList names = helpOption().names() + versionOption().names();
+    for (const QString& arg : arguments.mid(1)) {
+        QString name = arg;
+        while (name.startsWith(QLatin1Char('-'))) name.remove(0, 1);
+        if (!arg.startsWith(QLatin1Char('-')) || !names.contains(name)) continue;
+        if (versionOption().names().contains(name)) {
+            print(stdout, QStringLiteral("dmm-interface %1\n").arg(QLatin1String(DMM_VERSION)));
+        } else {
+            // Asked before the application object exists, the parser cannot name the program.
+            print(stdout, parser.helpText().replace(QLatin1String("<executable_name>"),
+                                                    QLatin1String("dmm-interface")));
+        }
+        return 0;
+    }
+    return std::nullopt;
+}
+
+ParsedWindowOptions parseWindowOptions(const QStringList& arguments) {
+    if (const std::optional<int> answered = answerHelpOrVersion(arguments))
+        return exitWith(*answered);
+    QCommandLineParser parser;
+    describe(parser);
+    QString error;
+    if (!parser.parse(arguments))
+        error = parser.errorText();
+    else if (!parser.positionalArguments().isEmpty())
+        error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
+    if (!error.isEmpty()) {
+        print(stderr,
+              QStringLiteral("dmm-interface: %1\n(dmm-interface --help for more)\n").arg(error));
+        return exitWith(2);
+    }
+    return ParsedWindowOptions{};
+}
+
+} // namespace dmm::app

@@ -1,0 +1,29 @@
+// The window's command line. Started without options the window is the plain bench program;
+// every option adds an output beside it and changes nothing else.
+#pragma once
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <optional>
+
+namespace dmm::app {
+
+struct WindowOptions {
+    // Filled by the options as they are added; nothing yet beyond --help and --version.
+};
+
+// Parses `arguments` (the program's name first, as QCoreApplication::arguments() gives them,
+// after Qt took its own). Empty options and an exit code: --help or --version was printed (0),
+// or a usage error was (2).
+struct ParsedWindowOptions {
+    WindowOptions options;
+    std::optional<int> exitCode;
+};
+ParsedWindowOptions parseWindowOptions(const QStringList& arguments);
+
+// --help or --version anywhere in `arguments` (the raw command line): prints the answer and
+// gives 0. The program asks this before it opens its display, so both work without one.
+std::optional<int> answerHelpOrVersion(const QStringList& arguments);
+
+} // namespace dmm::app
