@@ -15,6 +15,11 @@ PACKAGES=(
   # for the tests only: the spreadsheet that opens the CSV files, and the time zones of their
   # UTC offsets
   libreoffice-calc-nogui tzdata
+  # the network outputs and links: an MQTT client library, and for the tests the broker and its
+  # clients, the CA tools, the remote serial port servers and the SCPI clients
+  libmosquitto-dev mosquitto mosquitto-clients openssl
+  libgensio-dev ser2net python3-serial
+  python3-pyvisa python3-pyvisa-py lxi-tools
 )
 
 missing=()
