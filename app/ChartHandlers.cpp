@@ -3,7 +3,14 @@
 #include "QV31F.h"
 
 #include "ChartArea.h"
-#include "Widgets.h"
+#include "ChartPanel.h"
+#include "ClickPanel.h"
+#include "ImageButton.h"
+#include "KeyFilter.h"
+#include "LcdMirror.h"
+#include "LimitPanel.h"
+#include "LinkControl.h"
+#include "RecordingRow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -50,15 +57,23 @@ QSize TFCOMM::outerSize() const {
 }
 
 void TFCOMM::showPage(int page) {
-    Bt10->setText(QString::number(page));
+    chartPanel_->showPage(page);
+}
+
+TChartControl& TFCOMM::pager() {
+    return chartPanel_->pager();
+}
+
+ChartArea& TFCOMM::Chtshow() {
+    return chartPanel_->Chtshow();
 }
 
 void TFCOMM::ShowSeries(int index) {
-    pager_->ShowSeries(index);
+    pager().ShowSeries(index);
 }
 
 void TFCOMM::btFillClick() {
-    if (BtFill->isChecked()) {
+    if (chartPanel_->BtFill()->isChecked()) {
         Fill->setChecked(true);
         ShowSeries(0);
     } else {
@@ -68,45 +83,32 @@ void TFCOMM::btFillClick() {
 }
 
 void TFCOMM::FillClick() {
-    const bool fill = !BtFill->isChecked();
-    BtFill->setChecked(fill);
+    const bool fill = !chartPanel_->BtFill()->isChecked();
+    chartPanel_->BtFill()->setChecked(fill);
     Fill->setChecked(fill);
     ShowSeries(fill ? 0 : 1);
 }
 
 void TFCOMM::ComboBox1Change() {
-    ShowSeries(ComboBox1->currentIndex());
+    ShowSeries(Chtshow().comboBox1()->currentIndex());
 }
 
 void TFCOMM::BtNewClick() {
     const double span = std::max(1, meter.reading.FullScale);
-    pager_->FillSampleValues([span] { return QRandomGenerator::global()->bounded(span); });
-    ComboBox1->setCurrentIndex(0);
+    pager().FillSampleValues([span] { return QRandomGenerator::global()->bounded(span); });
+    Chtshow().comboBox1()->setCurrentIndex(0);
     ShowSeries(0);
-    ShowSeries(BtFill->isChecked() ? 0 : 1);
+    ShowSeries(chartPanel_->BtFill()->isChecked() ? 0 : 1);
 }
 
 void TFCOMM::TbFdClick() {
-    if (chart_->y() > 50) {
-        // Enlarge: the chart covers the LCD mirror and the grid.
-        TbFd->hide();
-        TbSx->show();
-        restoreGeometry_ = chart_->geometry();
-        const QSize outer = outerSize();
-        chart_->setGeometry(2, 28, outer.width() - 12, outer.height() - 75);
-        chart_->raise();
-        Panel4->hide();
-        Panel6->hide();
-        Panel19->move(4, 2);
-        Panel19->raise();
-    } else {
-        TbSx->hide();
-        TbFd->show();
-        chart_->setGeometry(restoreGeometry_);
-        Panel4->show();
-        Panel6->show();
-        Panel19->move(337, 152);
-    }
+    if (!chartPanel_->enlarged())
+        chartPanel_->enlarge(outerSize());
+    else
+        chartPanel_->restore();
+    // The enlarged chart covers the limit panel and the top bar, which must not show through.
+    limits_->Panel4()->setVisible(!chartPanel_->enlarged());
+    link_->Panel6()->setVisible(!chartPanel_->enlarged());
     applyFocusPolicies();
 }
 
@@ -120,11 +122,11 @@ void TFCOMM::BtSaveClick() {
     const QString name = dialogs_->savePicture(this, spec);
     if (name.isEmpty()) return;
     // The whole chart, on a white background, at the chart's size.
-    QImage image(chart_->size(), QImage::Format_RGB32);
+    QImage image(Chtshow().size(), QImage::Format_RGB32);
     image.fill(Qt::white);
     {
         QPainter painter(&image);
-        painter.drawPixmap(0, 0, chart_->grab());
+        painter.drawPixmap(0, 0, Chtshow().grab());
     }
     if (const QString error = saveBitmap(image, name); !error.isEmpty()) {
         dialogs_->message(this, QStringLiteral("Error"),
@@ -137,29 +139,29 @@ void TFCOMM::BtSaveClick() {
 }
 
 void TFCOMM::BtFirstClick() {
-    showPage(pager_->FirstPage());
+    showPage(pager().FirstPage());
 }
 void TFCOMM::BTPreviousClick() {
-    showPage(pager_->PreviousPage());
+    showPage(pager().PreviousPage());
 }
 void TFCOMM::BtNextClick() {
-    showPage(pager_->NextPage());
+    showPage(pager().NextPage());
 }
 void TFCOMM::BTlastClick() {
-    showPage(pager_->LastPage());
+    showPage(pager().LastPage());
 }
 
 void TFCOMM::Timer2Timer() {
     Timer2->stop();
     bool ok = false;
-    int size = Maxrecord->text().toInt(&ok);
+    int size = chartPanel_->Maxrecord()->text().toInt(&ok);
     // An empty or zero size, and one below 1 that only a paste can bring, is the default.
     if (!ok || size < 1) {
         size = kDefaultPageSize;
-        Maxrecord->setText(QString::number(kDefaultPageSize));
+        chartPanel_->Maxrecord()->setText(QString::number(kDefaultPageSize));
     }
-    pager_->SetPageSize(size);
-    showPage(pager_->CurrentPage());
+    pager().SetPageSize(size);
+    showPage(pager().CurrentPage());
 }
 
 namespace {
@@ -178,13 +180,13 @@ int axisLimit(QLineEdit* field, int fallback) {
 
 void TFCOMM::Timer5Timer() {
     Timer5->stop();
-    pager_->SetMaximum(axisLimit(Edit1, kLimitFieldFallback));
+    pager().SetMaximum(axisLimit(Chtshow().edit1(), kLimitFieldFallback));
 }
 
 void TFCOMM::Timer6Timer() {
     Timer6->stop();
     // The lower limit falls back to the mirror of the upper limit's fallback.
-    pager_->SetMinimum(axisLimit(Edit2, -kLimitFieldFallback));
+    pager().SetMinimum(axisLimit(Chtshow().edit2(), -kLimitFieldFallback));
 }
 
 } // namespace dmm::app

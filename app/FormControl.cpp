@@ -3,13 +3,20 @@
 #include "QV31F.h"
 
 #include "ChartArea.h"
+#include "ChartPanel.h"
+#include "ClickPanel.h"
 #include "ComDrv32.h"
 #include "ComPortMap.h"
 #include "FrameAssembly.h"
 #include "GridModel.h"
+#include "ImageButton.h"
+#include "KeyFilter.h"
+#include "LcdMirror.h"
 #include "LcdPanel.h"
+#include "LimitPanel.h"
+#include "LinkControl.h"
+#include "RecordingRow.h"
 #include "UnitSymbols.h"
-#include "Widgets.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,14 +35,6 @@
 
 namespace dmm::app {
 
-namespace {
-
-void setTextIfChanged(QLabel* label, const QString& text) {
-    if (label->text() != text) label->setText(text);
-}
-
-} // namespace
-
 void TFCOMM::FormCreate() {
     // 1. The limit judge's last accepted limit texts.
     judge_ = LimitJudge();
@@ -47,9 +46,9 @@ void TFCOMM::FormCreate() {
     // 3. The recall stamp starts at the start-up time.
     meter.reading.RecallStamp = toRecallStamp(QDateTime::currentDateTime());
     // 4. The separator again, in the out-of-sight field.
-    systeminfomation->setText(LocaleDecimalSeparator);
+    link_->systeminfomation()->setText(LocaleDecimalSeparator);
     // 5. The chart pager, 100 points a page.
-    pager_ = std::make_unique<TChartControl>(chart_, kDefaultPageSize);
+    chartPanel_->resetPager(kDefaultPageSize);
     // 6. Count profile "4".
     meter.applyCountProfile("4");
     // 7. The first decoded frame always counts as a range change.
@@ -59,35 +58,28 @@ void TFCOMM::FormCreate() {
     auto grid = std::make_unique<GridModel>(*table);
     connect(grid.get(), &GridModel::rowsShown, this, [this](int last) {
         // The grid shows the newest row: it becomes the current row, scrolled into view.
-        if (DBGrid1->updatesEnabled()) DBGrid1->setCurrentIndex(gridModel_->index(last, 0));
+        if (row_->DBGrid1()->updatesEnabled())
+            row_->DBGrid1()->setCurrentIndex(gridModel_->index(last, 0));
     });
-    DBGrid1->setModel(grid.get());
+    row_->DBGrid1()->setModel(grid.get());
     gridModel_ = std::move(grid);
     cds1_ = std::move(table);
-    DBGrid1->setColumnHidden(kNvalColumn, true);
+    row_->DBGrid1()->setColumnHidden(kNvalColumn, true);
     // The stored widths (53, 53, 54, 56, 35, 35) cut the time of day in the installed Arial
     // stand-in; the record number gives up what the time needs.
     static constexpr int widths[] = {44, 62, 54, 56, 40, 35};
-    for (int c = 0; c < 6; ++c) DBGrid1->setColumnWidth(c, widths[c]);
+    for (int c = 0; c < 6; ++c) row_->DBGrid1()->setColumnWidth(c, widths[c]);
     // 9. The recorder's counters; family Q13's frequency axis mode off.
     recorder_ = std::make_unique<Recorder>(*cds1_, this);
     recorder_->setRecordLimit(kDefaultRecordLimit);
     meter.FrequencyAxisMode = false;
 
-    meter.variant.IFQV31 = IFQV31->isChecked();
-    meter.variant.IFQV14 = IFQV14->isChecked();
-    meter.variant.IFQV16 = IFQV16->isChecked();
-    meter.variant.IFQV22 = IFQV22->isChecked();
-    meter.variant.IFQV15T = IFQV15T->isChecked();
-    meter.variant.IFQV40T = IFQV40T->isChecked();
-    meter.variant.IFQV52T = IFQV52T->isChecked();
-    meter.variant.IFQV63 = IFQV63->isChecked();
-    meter.variant.IFOtherT = IFOtherT->isChecked();
+    meter.variant = link_->variant();
     // 10. The shipped variant: family Q32 on the serial port, its title and count profile. No
     // switch binds another family: without it the port has no receive handler at all.
     comm2_->OnReceiveData = nullptr;
     serialFamily_ = nullptr;
-    if (IFQV31->isChecked()) {
+    if (meter.variant.IFQV31) {
         comm2_->OnReceiveData = [this](TCommPortDriver*, const std::uint8_t* data,
                                        std::int32_t size) { serialReceived(data, size); };
         serialFamily_ = &meterFamily(Family::Q32);
@@ -99,20 +91,17 @@ void TFCOMM::FormCreate() {
     // 11.
     if (meter.CountCode == "2") meter.applyCountProfile("2");
     // 12. The value axis spans the full scale.
-    chart_->setValueRange(-meter.reading.FullScale, meter.reading.FullScale);
+    Chtshow().setValueRange(-meter.reading.FullScale, meter.reading.FullScale);
     redrawLcd();
 }
 
 void TFCOMM::FormResize() {
-    const int w = outerSize().width();
-    BtExit->move(w - 80, BtExit->y());
-    BTCon->move(w - 190, BTCon->y());
-    BtDiscon->move(w - 190, BtDiscon->y());
+    link_->placeBelowPanels(outerSize().width());
 }
 
 void TFCOMM::resizeEvent(QResizeEvent* event) {
     QMainWindow::resizeEvent(event);
-    if (BtExit) FormResize();
+    if (link_) FormResize();
 }
 
 // --- port selection -------------------------------------------------------------------------
@@ -122,11 +111,9 @@ QString TFCOMM::portTooltip(int n) const {
 }
 
 void TFCOMM::selectPort(int n) {
-    for (int i = 0; i < 4; ++i) {
-        COM[static_cast<std::size_t>(i)]->setChecked(i == n - 1);
-        BtCOM[static_cast<std::size_t>(i)]->setVisible(i == n - 1);
-    }
-    BtCOM[static_cast<std::size_t>(n - 1)]->setToolTip(portTooltip(n));
+    for (int i = 0; i < 4; ++i) COM[static_cast<std::size_t>(i)]->setChecked(i == n - 1);
+    link_->showPortPanelOf(n);
+    link_->setPortTooltip(n, portTooltip(n));
     comm2_->SetComPort(static_cast<TCommPortDriver::TComPortNumber>(n - 1));
     SelectedPort = n;
 }
@@ -144,18 +131,6 @@ void TFCOMM::COM41Click() {
     selectPort(4);
 }
 
-void TFCOMM::setPortPanelsEnabled(bool enabled) {
-    for (ClickPanel* p : BtCOM) p->setEnabled(enabled);
-}
-
-void TFCOMM::showPortPanelOf(int port) {
-    for (int i = 0; i < 4; ++i) BtCOM[static_cast<std::size_t>(i)]->setVisible(i == port - 1);
-}
-
-void TFCOMM::hidePortPanels() {
-    for (ClickPanel* p : BtCOM) p->hide();
-}
-
 // --- COM link -------------------------------------------------------------------------------
 
 void TFCOMM::connectSequence() {
@@ -165,9 +140,9 @@ void TFCOMM::connectSequence() {
     STOP1->setEnabled(true);
     STOP1->setChecked(false);
     comm2_->OpenPort(); // a port that does not open is not reported; the link image tells
-    BTCon->hide();
-    BtDiscon->show();
-    setPortPanelsEnabled(false);
+    link_->BTCon()->hide();
+    link_->BtDiscon()->show();
+    link_->setPortPanelsEnabled(false);
 }
 
 void TFCOMM::disconnectSequence() {
@@ -177,31 +152,31 @@ void TFCOMM::disconnectSequence() {
     STOP1->setEnabled(false);
     STOP1->setChecked(true);
     comm2_->ClosePort();
-    BTCon->show();
-    BtDiscon->hide();
-    setPortPanelsEnabled(true);
+    link_->BTCon()->show();
+    link_->BtDiscon()->hide();
+    link_->setPortPanelsEnabled(true);
 }
 
 void TFCOMM::COMConClick() {
-    if (COMCon->isChecked()) {
+    if (link_->COMCon()->isChecked()) {
         connectSequence();
-        USBCon->hide();
-        COMCon->setText(QStringLiteral("COM Disconnect"));
+        link_->USBCon()->hide();
+        link_->COMCon()->setText(QStringLiteral("COM Disconnect"));
     } else {
         disconnectSequence();
-        USBCon->show();
-        COMCon->setText(QStringLiteral("COM Connection"));
+        link_->USBCon()->show();
+        link_->COMCon()->setText(QStringLiteral("COM Connection"));
     }
 }
 
 void TFCOMM::BTCon1Click() {
     connectSequence();
-    COMCon->setChecked(true); // without running COMConClick
+    link_->COMCon()->setChecked(true); // without running COMConClick
 }
 
 void TFCOMM::BtDiscon1Click() {
     disconnectSequence();
-    COMCon->setChecked(false);
+    link_->COMCon()->setChecked(false);
 }
 
 // --- watchdog -------------------------------------------------------------------------------
@@ -218,8 +193,7 @@ void TFCOMM::ConTimerTimer() {
         meter.hid.IdleReports = 0;
     meter.lcd.set(Ind::CONok, false);
     meter.lcd.set(Ind::CONokN, true);
-    CONok->hide();
-    CONokN->show();
+    limits_->showLink(false, true);
     meter.FrameWatchdog = 0;
 }
 
@@ -257,9 +231,9 @@ void TFCOMM::closeEvent(QCloseEvent* event) {
 
 bool TFCOMM::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyRelease &&
-        (watched == TimeH || watched == TimeM || watched == TimeS))
+        (watched == row_->TimeH() || watched == row_->TimeM() || watched == row_->TimeS()))
         TimeHKeyUp();
-    else if (event->type() == QEvent::FocusOut && watched == RecallCheck)
+    else if (event->type() == QEvent::FocusOut && watched == row_->RecallCheck())
         RecallCheckExit();
     return QMainWindow::eventFilter(watched, event);
 }
@@ -278,17 +252,10 @@ void TFCOMM::redrawLcd() {
         emit readingDecoded();
     }
     const IndicatorSet& lcd = meter.lcd;
-    panel1_->apply(lcd);
-    if (PBar2->maximum() != lcd.barMaximum()) PBar2->setMaximum(lcd.barMaximum());
-    if (PBar2->value() != lcd.barPosition()) PBar2->setValue(lcd.barPosition());
-    if (CONok->isVisibleTo(Panel4) != lcd.on(Ind::CONok)) CONok->setVisible(lcd.on(Ind::CONok));
-    if (CONokN->isVisibleTo(Panel4) != lcd.on(Ind::CONokN)) CONokN->setVisible(lcd.on(Ind::CONokN));
-    setTextIfChanged(MaxText, QString::fromStdString(lcd.maxText));
-    setTextIfChanged(MinText, QString::fromStdString(lcd.minText));
-    setTextIfChanged(MaxTextU, unitSymbols(lcd.maxTextU));
-    setTextIfChanged(MinTextU, unitSymbols(lcd.minTextU));
-    setTextIfChanged(USBtxt, QString::fromStdString(meter.diag.USBtxt));
-    setTextIfChanged(USBtxt1, QString::fromStdString(meter.diag.USBtxt1));
+    lcd_->apply(lcd);
+    limits_->showLink(lcd.on(Ind::CONok), lcd.on(Ind::CONokN));
+    link_->showAdapterTexts(QString::fromStdString(meter.diag.USBtxt),
+                            QString::fromStdString(meter.diag.USBtxt1));
 
     // The hidden diagnostic lists follow their bounded stores.
     static_assert(kDiagnosticLines > 0);
@@ -301,7 +268,7 @@ void TFCOMM::redrawLcd() {
         seen = lines.added();
     };
     follow(meter.diag.Memo1, memoSeen_,
-           [this](const QString& line) { Memo1->appendPlainText(line); });
+           [this](const QString& line) { link_->Memo1()->appendPlainText(line); });
     showHistory();
 }
 
@@ -312,20 +279,23 @@ void TFCOMM::INDataToTable() {
         // The table is being loaded or saved: the reading is recorded after it, in order.
         // Beyond the bound (hours of a stalled file operation) the oldest held one gives way.
         if (held_.size() >= kMaxHeldOffers) held_.pop_front();
-        held_.push_back(HeldOffer{meter.reading, RepeatSet->isChecked(), RecallCheck->isChecked(),
-                                  recorder_->now()});
+        held_.push_back(HeldOffer{meter.reading, row_->RepeatSet()->isChecked(),
+                                  row_->RecallCheck()->isChecked(), recorder_->now()});
         return;
     }
-    const RecordResult r =
-        recorder_->INDataToTable(meter.reading, RepeatSet->isChecked(), RecallCheck->isChecked());
+    const RecordResult r = recorder_->INDataToTable(meter.reading, row_->RepeatSet()->isChecked(),
+                                                    row_->RecallCheck()->isChecked());
     if (r.outcome != RecordOutcome::Appended) return;
     emit rowRecorded(cds1_->size() - 1);
     if (r.currentPage >= 0) showPage(r.currentPage);
 }
 
+LcdPanel& TFCOMM::Panel1() {
+    return lcd_->Panel1();
+}
+
 void TFCOMM::setLinkNote(const QString& note) {
-    CONok->setToolTip(note);
-    CONokN->setToolTip(note);
+    limits_->setLinkNote(note);
 }
 
 void TFCOMM::flushGrid() {
@@ -333,27 +303,28 @@ void TFCOMM::flushGrid() {
 }
 
 int TFCOMM::AddValue(double value) {
-    return pager_->AddValue(value);
+    return pager().AddValue(value);
 }
 
 void TFCOMM::JudgeReading() {
-    applyVerdict(judge_.JudgeReading(meter.reading, T1HI->text(), T1LO->text()));
+    limits_->showVerdict(
+        judge_.JudgeReading(meter.reading, limits_->T1HI()->text(), limits_->T1LO()->text()));
 }
 
 void TFCOMM::RecallStep() {
-    recall_.RecallStep(meter.reading, RecallCheck->isChecked(), TimeInt->text());
+    recall_.RecallStep(meter.reading, row_->RecallCheck()->isChecked(), row_->TimeInt()->text());
 }
 
 void TFCOMM::SetValueAxis(double minimum, double maximum) {
-    chart_->setValueRange(minimum, maximum);
+    Chtshow().setValueRange(minimum, maximum);
 }
 
 void TFCOMM::AddSeriesPoint(int index, double y) {
-    pager_->AddSeriesPoint(index, y);
+    pager().AddSeriesPoint(index, y);
 }
 
 void TFCOMM::ShowChartOwnPage() {
-    Bt10->setText(QStringLiteral("1"));
+    chartPanel_->Bt10()->setText(QStringLiteral("1"));
 }
 
 void TFCOMM::Beep() {
@@ -362,10 +333,10 @@ void TFCOMM::Beep() {
 }
 
 bool TFCOMM::RecordSIChecked() const {
-    return RecordSI->isChecked();
+    return row_->RecordSI()->isChecked();
 }
 bool TFCOMM::BtFillChecked() const {
-    return BtFill->isChecked();
+    return chartPanel_->BtFill()->isChecked();
 }
 
 } // namespace dmm::app

@@ -7,6 +7,7 @@
 // Dialogs given at construction, so the window can be driven with scripted answers.
 #pragma once
 
+#include "Controls.h"
 #include "Dialogs.h"
 #include "uCharControl.h"
 
@@ -31,32 +32,21 @@
 #include <vector>
 
 class QAction;
-class QCheckBox;
-class QComboBox;
-class QFrame;
-class QLabel;
-class QLineEdit;
-class QListWidget;
 class QMenu;
-class QPlainTextEdit;
-class QProgressBar;
-class QPushButton;
-class QTableView;
+class QMenuBar;
 class QTimer;
-class QToolButton;
 class TCommPortDriver;
 
 namespace dmm::app {
 
 class ChartArea;
+class ChartPanel;
 class GridModel;
-class ClickPanel;
-class ImageButton;
+class LcdMirror;
 class LcdPanel;
-class LcdShape;
-
-inline constexpr int kClientWidth = 716;
-inline constexpr int kClientHeight = 474;
+class LimitPanel;
+class LinkControl;
+class RecordingRow;
 
 inline constexpr const char* kModelName = "58-4410C";
 inline constexpr const char* kVersion = "3.00";
@@ -160,7 +150,7 @@ public:
     QSize outerSize() const;
     int beeps() const { return beeps_; }
 
-    TChartControl& pager() { return *pager_; }
+    TChartControl& pager();
     ReadingsTable& cds1() { return *cds1_; }
     // Hands the grid the rows it has not been shown yet (it takes new rows in batches).
     void flushGrid();
@@ -168,8 +158,8 @@ public:
     LimitJudge& limitJudge() { return judge_; }
     RecallClock& recallClock() { return recall_; }
     TCommPortDriver& COMM2() { return *comm2_; }
-    ChartArea& Chtshow() { return *chart_; }
-    LcdPanel& Panel1() { return *panel1_; }
+    ChartArea& Chtshow();
+    LcdPanel& Panel1();
 
     // A text added under the link images' tooltip (an output beside the window says how it
     // fares there); empty: none.
@@ -190,13 +180,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void buildTopBar(QWidget* client);
-    void buildRecordingRow(QWidget* client);
-    void buildLimitPanel(QWidget* client);
-    void buildChartToolBar(QWidget* client);
-    void buildGrid(QWidget* client);
-    void buildHiddenControls(QWidget* client);
     void buildMenus();
+    void buildGraphicMenu(QMenuBar* bar);
+    void buildRecordMenu(QMenuBar* bar);
+    void connectLinkHandlers();
+    void connectChartHandlers();
+    void connectRecordingHandlers();
     void buildTimers();
     void connectHandlers();
     // Keyboard focus: only the controls in sight take it, and Tab walks them in reading order.
@@ -204,15 +193,11 @@ private:
     void applyFocusPolicies();
 
     void selectPort(int n);
-    void setPortPanelsEnabled(bool enabled);
-    void showPortPanelOf(int port);
-    void hidePortPanels();
     void connectSequence();    // steps 1 to 4 of a COM connect
     void disconnectSequence(); // steps 1 to 4 of a COM disconnect
     void releaseUsbCon();
     void showPage(int page);
     void terminate();
-    void applyVerdict(const Verdict& v);
     void closeTable();
     QString portTooltip(int n) const;
     // Runs a load or save of the readings table with a progress window, the grid frozen and
@@ -225,7 +210,14 @@ private:
 
     Dialogs* dialogs_;
     std::unique_ptr<Dialogs> ownDialogs_;
-    std::unique_ptr<TChartControl> pager_;
+    // The regions of the client area, each with its controls; before everything that may
+    // reach them while it is destroyed.
+    QWidget* client_ = nullptr;
+    std::unique_ptr<LinkControl> link_;
+    std::unique_ptr<LcdMirror> lcd_;
+    std::unique_ptr<RecordingRow> row_;
+    std::unique_ptr<LimitPanel> limits_;
+    std::unique_ptr<ChartPanel> chartPanel_;
     std::unique_ptr<ReadingsTable> cds1_;
     std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it
     std::unique_ptr<Recorder> recorder_;
@@ -248,7 +240,6 @@ private:
     std::uint64_t memoSeen_ = 0;
     std::uint64_t historySeen_ = 0;
     std::uint64_t decodedSeen_ = 0;
-    QRect restoreGeometry_;
     // Readings offered to the table while a file operation runs, with the time they came. At
     // the meter's fastest (about 22 a second) the bound is over an hour of a file operation.
     struct HeldOffer {
@@ -263,97 +254,11 @@ private:
     // The controls that Tab walks, in order, with the focus policy each takes while in sight.
     std::vector<std::pair<QWidget*, Qt::FocusPolicy>> focusOrder_;
 
-public:
-    // Controls, by their names (children of the window, found by objectName too).
-    QWidget* client = nullptr;
-    QFrame* Panel6 = nullptr;
-    std::array<ClickPanel*, 4> BtCOM{}; // BtCOM1..BtCOM4
-    QPushButton* COMCon = nullptr;
-    QPushButton* USBCon = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-    LcdPanel* panel1_ = nullptr;
-    QProgressBar* PBar2 = nullptr;
-    QCheckBox* RepeatSet = nullptr;
-    QCheckBox* RecordSI = nullptr;
-    QLineEdit* RecordSITime = nullptr;
-    QToolButton* RecordNew = nullptr;
-    QToolButton* OpenDataFiles = nullptr;
-    QToolButton* saveas = nullptr;
-    QToolButton* BtPrint = nullptr;
-    QTableView* DBGrid1 = nullptr;
-    QFrame* Panel4 = nullptr;
-    QLabel* T1_HI = nullptr;
-    QLineEdit* T1HI = nullptr;
-    QLabel* T1_Value = nullptr;
-    QLineEdit* T1VALUE = nullptr;
-    QLabel* T1_LO = nullptr;
-    QLineEdit* T1LO = nullptr;
-    LcdShape* Shape1 = nullptr;
-    QLabel* judge = nullptr;
-    QLabel* CONok = nullptr;
-    QLabel* CONokN = nullptr;
-    QFrame* Panel19 = nullptr;
-    QFrame* Bevel1 = nullptr;
-    QCheckBox* BtFill = nullptr;
-    QLineEdit* Maxrecord = nullptr;
-    QToolButton* BtSave = nullptr;
-    QToolButton* BtFirst = nullptr;
-    QToolButton* BTPrevious = nullptr;
-    QPushButton* Bt10 = nullptr;
-    QToolButton* BtNext = nullptr;
-    QToolButton* BTlast = nullptr;
-    ImageButton* TbFd = nullptr;
-    ImageButton* TbSx = nullptr;
-    ChartArea* chart_ = nullptr;
-    QLineEdit* Edit1 = nullptr;
-    QLineEdit* Edit2 = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-
-    // Kept out of sight.
-    QFrame* Panel3 = nullptr;
-    QLabel* MinText = nullptr;
-    QLabel* MaxText = nullptr;
-    QLabel* MinTextU = nullptr;
-    QLabel* MaxTextU = nullptr;
-    QFrame* Panel2 = nullptr;
-    QCheckBox* RecallCheck = nullptr;
-    QLineEdit* TimeH = nullptr;
-    QLineEdit* TimeM = nullptr;
-    QLineEdit* TimeS = nullptr;
-    QLineEdit* TimeInt = nullptr;
-    QFrame* ReportPanel = nullptr;
-    QWidget* QuickRep1 = nullptr;
-    ClickPanel* BTCon = nullptr;
-    ClickPanel* BtDiscon = nullptr;
-    ClickPanel* BtExit = nullptr;
-    QCheckBox* IFQV31 = nullptr;
-    QCheckBox* IFQV14 = nullptr;
-    QCheckBox* IFQV16 = nullptr;
-    QCheckBox* IFQV22 = nullptr;
-    QCheckBox* IFQV15T = nullptr;
-    QCheckBox* IFQV40T = nullptr;
-    QCheckBox* IFQV52T = nullptr;
-    QCheckBox* IFQV63 = nullptr;
-    QCheckBox* IFOtherT = nullptr;
-    QLineEdit* systeminfomation = nullptr;
-    QLabel* USBtxt = nullptr;
-    QLabel* USBtxt1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
-    QPushButton* SetFeature = nullptr;
-    QListWidget* DevListBox = nullptr;
-    QListWidget* HistoryListBox = nullptr;
-    QPushButton* InfoBtn = nullptr;
-    QPushButton* ReadBtn = nullptr;
-    QPushButton* ClearBtn = nullptr;
-    QPushButton* RecallDataTest = nullptr;
-
     // Menus.
     QMenu* ComSetup1 = nullptr;
     std::array<QAction*, 4> COM{}; // COM11..COM41
-    QMenu* Connect1 = nullptr;
     QAction* START1 = nullptr;
     QAction* STOP1 = nullptr;
-    QMenu* Graphic = nullptr;
     QAction* First = nullptr;
     QAction* Previous = nullptr;
     QAction* Next = nullptr;
@@ -361,10 +266,9 @@ public:
     QAction* New = nullptr;
     QAction* Save = nullptr;
     QAction* Fill = nullptr;
-    QMenu* Record1 = nullptr;
     QAction* New1 = nullptr;
     QAction* Save1 = nullptr;
-    QList<QAction*> recordLimitActions;
+    QList<QAction*> recordLimitActions_;
 
     // Timers.
     QTimer* ConTimer = nullptr;

@@ -2,9 +2,16 @@
 // printed report, the limit judge's fields and the recall panel.
 #include "QV31F.h"
 
+#include "ChartPanel.h"
+#include "ClickPanel.h"
 #include "DataFiles.h"
+#include "ImageButton.h"
+#include "KeyFilter.h"
+#include "LcdMirror.h"
+#include "LimitPanel.h"
+#include "LinkControl.h"
+#include "RecordingRow.h"
 #include "ReportDocument.h"
-#include "Widgets.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -77,25 +84,25 @@ void TFCOMM::RecordNewClick() {
         dialogs_->message(this, QStringLiteral("Information"), QLatin1String(kClearDataQuestion),
                           MsgIcon::Information, MsgButton::Yes | MsgButton::No);
     if (answer != MsgButton::Yes) return;
-    showPage(pager_->ClearChart());
+    showPage(pager().ClearChart());
     recorder_->clear();
 }
 
 void TFCOMM::RecordLimitClick(QAction* item) {
     recorder_->setRecordLimit(item->data().toInt());
-    for (QAction* a : recordLimitActions) a->setChecked(a == item);
+    for (QAction* a : recordLimitActions_) a->setChecked(a == item);
 }
 
 void TFCOMM::RecordSIClick() {
-    if (RecordSI->isChecked())
+    if (row_->RecordSI()->isChecked())
         Timer1->start();
     else
         Timer1->stop();
 }
 
 void TFCOMM::RecordSITimeChange() {
-    const SamplingInterval si = dmm::RecordSITimeChange(RecordSITime->text());
-    if (RecordSITime->text() != si.text) RecordSITime->setText(si.text);
+    const SamplingInterval si = dmm::RecordSITimeChange(row_->RecordSITime()->text());
+    if (row_->RecordSITime()->text() != si.text) row_->RecordSITime()->setText(si.text);
     if (Timer1->interval() != si.intervalMs) Timer1->setInterval(si.intervalMs);
 }
 
@@ -167,7 +174,7 @@ TFCOMM::runFileOperation(const QString& label, bool cancellable,
     fileBusy_ = true;
     FileResult result;
     {
-        FrozenGrid frozen(DBGrid1);
+        FrozenGrid frozen(row_->DBGrid1());
         result = operation(progress);
     }
     fileBusy_ = false;
@@ -189,7 +196,7 @@ void TFCOMM::recordHeldReadings() {
 }
 
 void TFCOMM::BtPrintClick() {
-    FrozenGrid frozen(DBGrid1);
+    FrozenGrid frozen(row_->DBGrid1());
     // The report covers the rows present now; the preview draws its pages as they are shown.
     ReportDocument report(*cds1_, *dialogs_, this);
     dialogs_->printPreview(this, QStringLiteral("Print Preview"), report);
@@ -197,57 +204,33 @@ void TFCOMM::BtPrintClick() {
 
 // --- limit judge ----------------------------------------------------------------------------
 
-void TFCOMM::applyVerdict(const Verdict& v) {
-    if (T1VALUE->text() != v.valueText) T1VALUE->setText(v.valueText);
-    if (!v.judged) return;
-    auto paint = [](QWidget* w, const QColor& c) {
-        QPalette pal = w->palette();
-        if (pal.color(QPalette::Base) == c && pal.color(QPalette::Window) == c) return;
-        pal.setColor(QPalette::Base, c);
-        pal.setColor(QPalette::Window, c);
-        w->setPalette(pal);
-    };
-    paint(T1VALUE, v.valueBackground);
-    Shape1->setFill(v.shapeFill);
-    paint(judge, v.judgeBackground);
-    if (judge->text() != v.judgeText) {
-        judge->setText(v.judgeText);
-        judge->adjustSize();
-    }
-}
-
 void TFCOMM::Timer3Timer() {
-    const QString text = judge_.Timer3Timer(T1HI->text());
-    if (T1HI->text() != text) T1HI->setText(text);
+    const QString text = judge_.Timer3Timer(limits_->T1HI()->text());
+    if (limits_->T1HI()->text() != text) limits_->T1HI()->setText(text);
     Timer3->stop();
 }
 
 void TFCOMM::Timer4Timer() {
-    const QString text = judge_.Timer4Timer(T1LO->text());
-    if (T1LO->text() != text) T1LO->setText(text);
+    const QString text = judge_.Timer4Timer(limits_->T1LO()->text());
+    if (limits_->T1LO()->text() != text) limits_->T1LO()->setText(text);
     Timer4->stop();
 }
 
 // --- recall panel ---------------------------------------------------------------------------
 
 void TFCOMM::RecallCheckClick() {
-    const StartTimeFields f = recall_.RecallCheckClick(RecallCheck->isChecked());
-    TimeH->setText(f.hours);
-    TimeM->setText(f.minutes);
-    TimeS->setText(f.seconds);
+    row_->showStartTime(recall_.RecallCheckClick(row_->RecallCheck()->isChecked()));
 }
 
 void TFCOMM::RecallCheckExit() {
-    recall_.RecallCheckExit({TimeH->text(), TimeM->text(), TimeS->text()});
+    recall_.RecallCheckExit(row_->startTime());
 }
 
 void TFCOMM::TimeHKeyUp() {
-    StartTimeFields f{TimeH->text(), TimeM->text(), TimeS->text()};
+    StartTimeFields f = row_->startTime();
     const QStringList messages = recall_.TimeHKeyUp(f);
     for (const QString& m : messages) dialogs_->inform(this, QStringLiteral("Information"), m);
-    if (TimeH->text() != f.hours) TimeH->setText(f.hours);
-    if (TimeM->text() != f.minutes) TimeM->setText(f.minutes);
-    if (TimeS->text() != f.seconds) TimeS->setText(f.seconds);
+    row_->showStartTime(f);
 }
 
 } // namespace dmm::app

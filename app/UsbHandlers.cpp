@@ -6,8 +6,15 @@
 #include "QV31F.h"
 #include "UsbView.h"
 
+#include "ChartPanel.h"
+#include "ClickPanel.h"
 #include "ComDrv32.h"
-#include "Widgets.h"
+#include "ImageButton.h"
+#include "KeyFilter.h"
+#include "LcdMirror.h"
+#include "LimitPanel.h"
+#include "LinkControl.h"
+#include "RecordingRow.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -29,7 +36,7 @@ void TFCOMM::startUsb(HidPlatform* hid) {
     } catch (const EControllerError&) {
         usb_.reset(); // another controller is alive: this window goes without USB
     }
-    connect(DevListBox, &QListWidget::currentRowChanged, this, [this](int row) {
+    connect(link_->DevListBox(), &QListWidget::currentRowChanged, this, [this](int row) {
         if (usb_ && !fillingDevList_) usb_->setSelectedIndex(row);
     });
     showDeviceList();
@@ -37,11 +44,11 @@ void TFCOMM::startUsb(HidPlatform* hid) {
 
 void TFCOMM::showDeviceList() {
     fillingDevList_ = true;
-    DevListBox->clear();
+    link_->DevListBox()->clear();
     if (usb_) {
         for (const DevListEntry& e : usb_->DevListBox())
-            DevListBox->addItem(QString::fromStdString(e.text));
-        DevListBox->setCurrentRow(usb_->selectedIndex());
+            link_->DevListBox()->addItem(QString::fromStdString(e.text));
+        link_->DevListBox()->setCurrentRow(usb_->selectedIndex());
     }
     fillingDevList_ = false;
 }
@@ -49,7 +56,7 @@ void TFCOMM::showDeviceList() {
 void TFCOMM::showHistory() {
     const BoundedLines& lines = meter.diag.HistoryListBox;
     if (lines.empty()) {
-        HistoryListBox->clear();
+        link_->HistoryListBox()->clear();
         historySeen_ = lines.added();
         return;
     }
@@ -58,21 +65,21 @@ void TFCOMM::showHistory() {
     const std::size_t n = static_cast<std::size_t>(
         std::min<std::uint64_t>(fresh, static_cast<std::uint64_t>(lines.size())));
     for (std::size_t i = lines.size() - n; i < lines.size(); ++i)
-        HistoryListBox->addItem(QString::fromStdString(lines.at(i)));
-    while (HistoryListBox->count() > static_cast<int>(lines.capacity()))
-        delete HistoryListBox->takeItem(0);
-    HistoryListBox->setCurrentRow(HistoryListBox->count() - 1);
+        link_->HistoryListBox()->addItem(QString::fromStdString(lines.at(i)));
+    while (link_->HistoryListBox()->count() > static_cast<int>(lines.capacity()))
+        delete link_->HistoryListBox()->takeItem(0);
+    link_->HistoryListBox()->setCurrentRow(link_->HistoryListBox()->count() - 1);
     historySeen_ = lines.added();
 }
 
 void TFCOMM::releaseUsbCon() {
-    USBCon->setChecked(false);
+    link_->USBCon()->setChecked(false);
 }
 
 void TFCOMM::showUsbDisconnected() {
-    USBCon->setText(QStringLiteral("USB Connection"));
-    showPortPanelOf(SelectedPort);
-    COMCon->show();
+    link_->USBCon()->setText(QStringLiteral("USB Connection"));
+    link_->showPortPanelOf(SelectedPort);
+    link_->COMCon()->show();
 }
 
 void TFCOMM::USBConClick() {
@@ -89,9 +96,9 @@ void TFCOMM::USBConClick() {
     case UsbConnectOutcome::NotGranted:
         break;
     case UsbConnectOutcome::Connected:
-        USBCon->setText(QStringLiteral("USB Disconnect"));
-        hidePortPanels();
-        COMCon->hide();
+        link_->USBCon()->setText(QStringLiteral("USB Disconnect"));
+        link_->hidePortPanels();
+        link_->COMCon()->hide();
         break;
     case UsbConnectOutcome::Disconnected:
         showUsbDisconnected();

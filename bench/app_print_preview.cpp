@@ -33,7 +33,7 @@ void BM_OpenPreview(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     WidgetDialogs dialogs;
     TFCOMM w(&dialogs);
-    w.ConTimer->stop();
+    w.findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
     w.show();
     if (!QTest::qWaitForWindowExposed(&w)) state.SkipWithError("window not exposed");
     bench::fillMeterTable(w.cds1(), rows);
@@ -59,7 +59,8 @@ void BM_OpenPreview(benchmark::State& state) {
         });
         poll.start();
         clock.start();
-        w.BtPrint->click(); // returns when the preview has closed
+        w.findChild<QToolButton*>(QStringLiteral("BtPrint"))
+            ->click(); // returns when the preview has closed
         poll.stop();
         if (shownAfter < 0) state.SkipWithError("no preview shown");
         state.SetIterationTime(shownAfter);

@@ -51,7 +51,7 @@ void BM_RecordedReading(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     ScriptedDialogs dialogs;
     TFCOMM w(&dialogs);
-    w.ConTimer->stop();
+    w.findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
     w.findChild<QAction*>(QStringLiteral("limitess"))->trigger();
     w.show();
     if (!QTest::qWaitForWindowExposed(&w)) state.SkipWithError("window not exposed");

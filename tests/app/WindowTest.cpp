@@ -4,20 +4,23 @@
 // value-axis fields, enlarge and restore, the chart bitmap, the data files and the report.
 #include "Calc.h"
 #include "ChartArea.h"
+#include "ClickPanel.h"
 #include "ComDrv32.h"
 #include "CsvFile.h"
 #include "FakeHidPlatform.h"
 #include "FullDisk.h"
 #include "GridModel.h"
 #include "HidReports.h"
+#include "ImageButton.h"
+#include "KeyFilter.h"
 #include "LcdPanel.h"
+#include "LcdShape.h"
 #include "Pictures.h"
 #include "PreviewDocument.h"
 #include "QV31F.h"
 #include "Report.h"
 #include "ScriptedDialogs.h"
 #include "Simulator.h"
-#include "Widgets.h"
 #include "WindowOptions.h"
 
 #include <QAction>
@@ -70,12 +73,19 @@ using namespace dmm::app;
 
 namespace {
 
+// A control of the window, found by its object name as a user's script would find it.
+template <class T = QWidget> T* ctl(const TFCOMM& w, const char* name) {
+    T* c = w.findChild<T*>(QLatin1String(name));
+    EXPECT_NE(c, nullptr) << "no control " << name;
+    return c;
+}
+
 class Window : public ::testing::Test {
 protected:
     void SetUp() override { create(); }
     void create() {
         w = std::make_unique<TFCOMM>(&dialogs, &hid);
-        w->ConTimer->stop(); // the tests tick the watchdog themselves
+        ctl<QTimer>(*w, "ConTimer")->stop(); // the tests tick the watchdog themselves
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     }
@@ -94,6 +104,13 @@ protected:
     template <class T = QWidget> T* child(const char* name) {
         return w->findChild<T*>(QLatin1String(name));
     }
+    QWidget* clientArea() { return child("ClientArea"); }
+    // The port panel of COM i + 1, and the menu item that selects it.
+    ClickPanel* port(int i) {
+        return w->findChild<ClickPanel*>(QStringLiteral("BtCOM%1").arg(i + 1));
+    }
+    QList<ClickPanel*> ports() { return {port(0), port(1), port(2), port(3)}; }
+    QAction* comItem(int i) { return w->findChild<QAction*>(QStringLiteral("COM%11").arg(i + 1)); }
 
     // Feeds `n` frames of the simulated Q32 meter as serial chunks; returns the last frame.
     sim::SimFrame feed(int n) {
@@ -145,43 +162,43 @@ TEST_F(Window, StartsAsTheShippedModel) {
         EXPECT_FALSE(visible(w->Panel1().element(ind))) << indicatorName(ind);
     }
     // The bar graph at 20 of 20, as the count profile leaves it.
-    EXPECT_EQ(w->PBar2->maximum(), 20);
-    EXPECT_EQ(w->PBar2->value(), 20);
-    EXPECT_TRUE(visible(w->CONokN));
-    EXPECT_FALSE(visible(w->CONok));
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    EXPECT_EQ(ctl<QProgressBar>(*w, "PBar2")->maximum(), 20);
+    EXPECT_EQ(ctl<QProgressBar>(*w, "PBar2")->value(), 20);
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONokN")));
+    EXPECT_FALSE(visible(ctl<QLabel>(*w, "CONok")));
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("1"));
     EXPECT_EQ(w->Chtshow().valueMinimum(), -20000);
     EXPECT_EQ(w->Chtshow().valueMaximum(), 20000);
-    EXPECT_EQ(w->MinText->text(), QStringLiteral("20001"));
-    EXPECT_EQ(w->MaxText->text(), QStringLiteral("-20001"));
+    EXPECT_EQ(ctl<QLabel>(*w, "MinText")->text(), QStringLiteral("20001"));
+    EXPECT_EQ(ctl<QLabel>(*w, "MaxText")->text(), QStringLiteral("-20001"));
     EXPECT_EQ(w->meter.extremes.MaxReading, -20001.0f);
     EXPECT_EQ(w->meter.extremes.MinReading, 20001.0f);
-    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Connect"));
-    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Connect"));
-    EXPECT_TRUE(visible(w->BtCOM[0]));
-    for (int i = 1; i < 4; ++i) EXPECT_FALSE(visible(w->BtCOM[static_cast<std::size_t>(i)]));
+    EXPECT_EQ(ctl<QPushButton>(*w, "COMCon")->text(), QStringLiteral("COM Connect"));
+    EXPECT_EQ(ctl<QPushButton>(*w, "USBCon")->text(), QStringLiteral("USB Connect"));
+    EXPECT_TRUE(visible(port(0)));
+    for (int i = 1; i < 4; ++i) EXPECT_FALSE(visible(port(i)));
     EXPECT_EQ(w->SelectedPort, 1);
     EXPECT_EQ(w->COMM2().ComPort(), TCommPortDriver::pnCOM1);
     EXPECT_EQ(w->COMM2().ComPortSpeed(), TCommPortDriver::br2400);
     EXPECT_FALSE(w->COMM2().IsPortOpen());
-    EXPECT_TRUE(w->RepeatSet->isChecked());
-    EXPECT_TRUE(w->BtFill->isChecked());
+    EXPECT_TRUE(ctl<QCheckBox>(*w, "RepeatSet")->isChecked());
+    EXPECT_TRUE(ctl<QCheckBox>(*w, "BtFill")->isChecked());
     EXPECT_EQ(w->cds1().size(), 0);
     EXPECT_EQ(w->recorder().RecordLimit(), 10000);
-    EXPECT_EQ(w->systeminfomation->text(), w->LocaleDecimalSeparator);
+    EXPECT_EQ(ctl<QLineEdit>(*w, "systeminfomation")->text(), w->LocaleDecimalSeparator);
 }
 
 TEST_F(Window, FixedClientAreaWithoutMaximize) {
-    EXPECT_EQ(w->client->size(), QSize(kClientWidth, kClientHeight));
+    EXPECT_EQ(clientArea()->size(), QSize(kClientWidth, kClientHeight));
     EXPECT_EQ(w->minimumSize(), w->maximumSize());
     EXPECT_FALSE(w->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_TRUE(w->windowFlags() & Qt::WindowMinimizeButtonHint);
-    EXPECT_EQ(w->client->y(), w->menuBar()->height());
+    EXPECT_EQ(clientArea()->y(), w->menuBar()->height());
     EXPECT_EQ(w->Chtshow().geometry(), QRect(336, 187, 377, 286));
     EXPECT_EQ(child("Panel1")->geometry(), QRect(4, 29, 334, 136));
-    EXPECT_EQ(w->DBGrid1->geometry(), QRect(1, 208, 334, 264));
-    EXPECT_EQ(w->Panel4->geometry(), QRect(338, 29, 375, 120));
-    EXPECT_EQ(w->Panel19->geometry(), QRect(339, 152, 372, 33));
+    EXPECT_EQ(ctl<QTableView>(*w, "DBGrid1")->geometry(), QRect(1, 208, 334, 264));
+    EXPECT_EQ(ctl<QFrame>(*w, "Panel4")->geometry(), QRect(338, 29, 375, 120));
+    EXPECT_EQ(ctl<QFrame>(*w, "Panel19")->geometry(), QRect(339, 152, 372, 33));
     EXPECT_EQ(child("LcdDd")->geometry(), QRect(232, 20, 38, 112));
     EXPECT_EQ(child("LcdP3")->geometry(), QRect(224, 105, 7, 8));
 }
@@ -193,7 +210,7 @@ TEST_F(Window, OnlyTheRecordMenuShowsWithItsSixLimits) {
     EXPECT_EQ(shown, QStringList{QStringLiteral("Record")});
     QStringList items;
     QString checked;
-    for (QAction* a : w->Record1->actions()) {
+    for (QAction* a : ctl<QMenu>(*w, "Record1")->actions()) {
         if (!a->isVisible()) continue;
         items << a->text();
         if (a->isChecked()) checked = a->text();
@@ -232,15 +249,17 @@ TEST_F(Window, EveryNamedControlExistsAndTheHiddenOnesStayOutOfSight) {
     for (const char* n : unseen) {
         QWidget* c = child(n);
         ASSERT_TRUE(c) << n;
-        const QRect r(c->mapTo(w->client, QPoint(0, 0)), c->size());
+        const QRect r(c->mapTo(clientArea(), QPoint(0, 0)), c->size());
         const bool covered =
-            chartRect.contains(r) && c->parentWidget() == w->client &&
-            w->client->children().indexOf(c) < w->client->children().indexOf(&w->Chtshow());
+            chartRect.contains(r) && c->parentWidget() == clientArea() &&
+            clientArea()->children().indexOf(c) < clientArea()->children().indexOf(&w->Chtshow());
         EXPECT_TRUE(!c->isVisibleTo(w.get()) || !r.intersects(clientRect) || covered) << n;
     }
-    EXPECT_TRUE(w->IFQV31->isChecked());
-    for (QCheckBox* b : {w->IFQV14, w->IFQV16, w->IFQV22, w->IFQV15T, w->IFQV40T, w->IFQV52T,
-                         w->IFQV63, w->IFOtherT})
+    EXPECT_TRUE(ctl<QCheckBox>(*w, "IFQV31")->isChecked());
+    for (QCheckBox* b : {ctl<QCheckBox>(*w, "IFQV14"), ctl<QCheckBox>(*w, "IFQV16"),
+                         ctl<QCheckBox>(*w, "IFQV22"), ctl<QCheckBox>(*w, "IFQV15T"),
+                         ctl<QCheckBox>(*w, "IFQV40T"), ctl<QCheckBox>(*w, "IFQV52T"),
+                         ctl<QCheckBox>(*w, "IFQV63"), ctl<QCheckBox>(*w, "IFOtherT")})
         EXPECT_FALSE(b->isChecked()) << b->objectName().toStdString();
     for (const char* timer :
          {"ConTimer", "Timer1", "Timer2", "Timer3", "Timer4", "Timer5", "Timer6"})
@@ -250,13 +269,13 @@ TEST_F(Window, EveryNamedControlExistsAndTheHiddenOnesStayOutOfSight) {
 }
 
 TEST_F(Window, WithTheShippedSwitchClearTheCountProfileIsFourAndBytesGoNowhere) {
-    w->IFQV31->setChecked(false);
+    ctl<QCheckBox>(*w, "IFQV31")->setChecked(false);
     w->setWindowTitle(QString());
     w->meter.lcd.reset();
     w->FormCreate();
     EXPECT_EQ(w->windowTitle(), QString());
     EXPECT_EQ(w->Chtshow().valueMaximum(), 40000);
-    EXPECT_EQ(w->PBar2->maximum(), 40);
+    EXPECT_EQ(ctl<QProgressBar>(*w, "PBar2")->maximum(), 40);
     EXPECT_EQ(shownDigits(), QStringLiteral("39999"));
     feed(5);
     EXPECT_EQ(w->meter.counts.decoded, 0u);
@@ -266,7 +285,7 @@ TEST_F(Window, WithTheShippedSwitchClearTheCountProfileIsFourAndBytesGoNowhere) 
 TEST_F(Window, PortSelectorCyclesThroughTheFourPorts) {
     for (int expected : {2, 3, 4, 1}) {
         ClickPanel* shown = nullptr;
-        for (ClickPanel* p : w->BtCOM)
+        for (ClickPanel* p : ports())
             if (p->isVisible()) shown = p;
         ASSERT_TRUE(shown);
         QTest::mouseClick(shown, Qt::LeftButton);
@@ -274,94 +293,94 @@ TEST_F(Window, PortSelectorCyclesThroughTheFourPorts) {
         EXPECT_EQ(w->COMM2().ComPort(), expected - 1);
         int visibleCount = 0;
         for (int i = 0; i < 4; ++i) {
-            ClickPanel* p = w->BtCOM[static_cast<std::size_t>(i)];
+            ClickPanel* p = port(i);
             if (p->isVisible()) {
                 ++visibleCount;
                 EXPECT_EQ(p->text(), QStringLiteral("COM %1").arg(expected));
             }
-            EXPECT_EQ(w->COM[static_cast<std::size_t>(i)]->isChecked(), i == expected - 1);
+            EXPECT_EQ(comItem(i)->isChecked(), i == expected - 1);
         }
         EXPECT_EQ(visibleCount, 1);
     }
     // The hidden menu selects a port directly.
-    w->COM[2]->trigger();
+    comItem(2)->trigger();
     EXPECT_EQ(w->SelectedPort, 3);
-    EXPECT_TRUE(visible(w->BtCOM[2]));
+    EXPECT_TRUE(visible(port(2)));
 }
 
 TEST_F(Window, ComLinkDisablesThePortSelectorAndHidesUsb) {
     qputenv("DMM_COM1", "/nonexistent/dmm-test-tty");
-    w->COMCon->click();
-    EXPECT_TRUE(w->COMCon->isChecked());
-    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
-    EXPECT_FALSE(visible(w->USBCon));
-    EXPECT_FALSE(w->BtCOM[0]->isEnabled());
-    EXPECT_FALSE(w->ComSetup1->menuAction()->isEnabled());
-    EXPECT_TRUE(w->START1->isChecked());
-    EXPECT_FALSE(w->START1->isEnabled());
-    EXPECT_TRUE(w->STOP1->isEnabled());
-    EXPECT_FALSE(w->BTCon->isVisibleTo(w.get()));
-    EXPECT_TRUE(w->BtDiscon->isVisibleTo(w.get()));
-    QTest::mouseClick(w->BtCOM[0], Qt::LeftButton);
+    ctl<QPushButton>(*w, "COMCon")->click();
+    EXPECT_TRUE(ctl<QPushButton>(*w, "COMCon")->isChecked());
+    EXPECT_EQ(ctl<QPushButton>(*w, "COMCon")->text(), QStringLiteral("COM Disconnect"));
+    EXPECT_FALSE(visible(ctl<QPushButton>(*w, "USBCon")));
+    EXPECT_FALSE(port(0)->isEnabled());
+    EXPECT_FALSE(ctl<QMenu>(*w, "ComSetup1")->menuAction()->isEnabled());
+    EXPECT_TRUE(ctl<QAction>(*w, "START1")->isChecked());
+    EXPECT_FALSE(ctl<QAction>(*w, "START1")->isEnabled());
+    EXPECT_TRUE(ctl<QAction>(*w, "STOP1")->isEnabled());
+    EXPECT_FALSE(ctl<ClickPanel>(*w, "BTCon")->isVisibleTo(w.get()));
+    EXPECT_TRUE(ctl<ClickPanel>(*w, "BtDiscon")->isVisibleTo(w.get()));
+    QTest::mouseClick(port(0), Qt::LeftButton);
     EXPECT_EQ(w->SelectedPort, 1); // a disabled selector cannot be clicked
 
-    w->COMCon->click();
-    EXPECT_FALSE(w->COMCon->isChecked());
-    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Connection"));
-    EXPECT_TRUE(visible(w->USBCon));
-    EXPECT_TRUE(w->BtCOM[0]->isEnabled());
-    EXPECT_TRUE(w->STOP1->isChecked());
-    EXPECT_FALSE(w->STOP1->isEnabled());
-    EXPECT_TRUE(w->BTCon->isVisibleTo(w.get()));
+    ctl<QPushButton>(*w, "COMCon")->click();
+    EXPECT_FALSE(ctl<QPushButton>(*w, "COMCon")->isChecked());
+    EXPECT_EQ(ctl<QPushButton>(*w, "COMCon")->text(), QStringLiteral("COM Connection"));
+    EXPECT_TRUE(visible(ctl<QPushButton>(*w, "USBCon")));
+    EXPECT_TRUE(port(0)->isEnabled());
+    EXPECT_TRUE(ctl<QAction>(*w, "STOP1")->isChecked());
+    EXPECT_FALSE(ctl<QAction>(*w, "STOP1")->isEnabled());
+    EXPECT_TRUE(ctl<ClickPanel>(*w, "BTCon")->isVisibleTo(w.get()));
 
     // The hidden START and STOP items press and release the toggle without its caption.
-    w->START1->trigger();
-    EXPECT_TRUE(w->COMCon->isChecked());
-    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Connection"));
-    EXPECT_TRUE(visible(w->USBCon));
-    w->STOP1->trigger();
-    EXPECT_FALSE(w->COMCon->isChecked());
+    ctl<QAction>(*w, "START1")->trigger();
+    EXPECT_TRUE(ctl<QPushButton>(*w, "COMCon")->isChecked());
+    EXPECT_EQ(ctl<QPushButton>(*w, "COMCon")->text(), QStringLiteral("COM Connection"));
+    EXPECT_TRUE(visible(ctl<QPushButton>(*w, "USBCon")));
+    ctl<QAction>(*w, "STOP1")->trigger();
+    EXPECT_FALSE(ctl<QPushButton>(*w, "COMCon")->isChecked());
     qunsetenv("DMM_COM1");
 }
 
 TEST_F(Window, UsbConnectWithoutAdapterSaysSoAndPopsUp) {
-    w->USBCon->click();
-    EXPECT_FALSE(w->USBCon->isChecked());
-    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Connect"));
+    ctl<QPushButton>(*w, "USBCon")->click();
+    EXPECT_FALSE(ctl<QPushButton>(*w, "USBCon")->isChecked());
+    EXPECT_EQ(ctl<QPushButton>(*w, "USBCon")->text(), QStringLiteral("USB Connect"));
     EXPECT_EQ(dialogs.messageTexts(), QStringList{QLatin1String(kUsbNotConnectedText)});
-    EXPECT_TRUE(visible(w->COMCon));
-    EXPECT_TRUE(visible(w->BtCOM[0]));
+    EXPECT_TRUE(visible(ctl<QPushButton>(*w, "COMCon")));
+    EXPECT_TRUE(visible(port(0)));
 }
 
 TEST_F(Window, WatchdogShowsNoLinkOnTheThirdTickAfterTheLastFrame) {
     feed(2);
     ASSERT_GE(w->meter.counts.decoded, 1u);
-    EXPECT_TRUE(visible(w->CONok));
-    EXPECT_FALSE(visible(w->CONokN));
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONok")));
+    EXPECT_FALSE(visible(ctl<QLabel>(*w, "CONokN")));
     w->ConTimerTimer();
     w->ConTimerTimer();
-    EXPECT_TRUE(visible(w->CONok)); // a frame every 200 ms keeps the link image lit
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONok"))); // a frame every 200 ms keeps the link image lit
     feed(1);
     w->ConTimerTimer();
     w->ConTimerTimer();
-    EXPECT_TRUE(visible(w->CONok));
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONok")));
     w->ConTimerTimer();
-    EXPECT_FALSE(visible(w->CONok));
-    EXPECT_TRUE(visible(w->CONokN));
+    EXPECT_FALSE(visible(ctl<QLabel>(*w, "CONok")));
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONokN")));
     EXPECT_EQ(w->meter.FrameWatchdog, 0);
     EXPECT_TRUE(dialogs.questions.isEmpty());
 }
 
 TEST_F(Window, WatchdogDropsASilentUsbLinkAtExactly1900IdleReports) {
     for (int idle : {1899, 1900}) {
-        w->USBCon->setChecked(true);
-        w->USBCon->setText(QStringLiteral("USB Disconnect"));
+        ctl<QPushButton>(*w, "USBCon")->setChecked(true);
+        ctl<QPushButton>(*w, "USBCon")->setText(QStringLiteral("USB Disconnect"));
         w->meter.hid.IdleReports = idle;
         w->meter.FrameWatchdog = 2;
         w->ConTimerTimer();
         const bool dropped = idle >= 1900;
-        EXPECT_EQ(w->USBCon->isChecked(), !dropped) << idle;
-        EXPECT_EQ(w->USBCon->text(),
+        EXPECT_EQ(ctl<QPushButton>(*w, "USBCon")->isChecked(), !dropped) << idle;
+        EXPECT_EQ(ctl<QPushButton>(*w, "USBCon")->text(),
                   dropped ? QStringLiteral("USB Connection") : QStringLiteral("USB Disconnect"));
         EXPECT_EQ(w->meter.hid.IdleReports, dropped ? 0 : idle);
     }
@@ -370,22 +389,22 @@ TEST_F(Window, WatchdogDropsASilentUsbLinkAtExactly1900IdleReports) {
 
 TEST_F(Window, QuitAnsweredNoLeavesTheLinkUp) {
     qputenv("DMM_COM1", "/nonexistent/dmm-test-tty");
-    w->COMCon->click();
+    ctl<QPushButton>(*w, "COMCon")->click();
     feed(3);
     const int rows = w->cds1().size();
     dialogs.answers = {MsgButton::No};
-    w->BitBtn1->click();
+    ctl<QPushButton>(*w, "BitBtn1")->click();
     ASSERT_EQ(dialogs.questions.size(), 1);
     EXPECT_EQ(dialogs.questions[0].text,
               QStringLiteral("Are you sure that you want to quit this application?"));
     EXPECT_EQ(dialogs.questions[0].buttons, MsgButton::Yes | MsgButton::No);
     EXPECT_FALSE(w->terminated());
-    EXPECT_TRUE(w->COMCon->isChecked());
-    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
+    EXPECT_TRUE(ctl<QPushButton>(*w, "COMCon")->isChecked());
+    EXPECT_EQ(ctl<QPushButton>(*w, "COMCon")->text(), QStringLiteral("COM Disconnect"));
     EXPECT_EQ(w->cds1().size(), rows);
 
     dialogs.answers = {MsgButton::Yes};
-    w->BitBtn1->click();
+    ctl<QPushButton>(*w, "BitBtn1")->click();
     EXPECT_TRUE(w->terminated());
     qunsetenv("DMM_COM1");
 }
@@ -401,10 +420,11 @@ TEST_F(Window, ReadingsArriveInTheLcdTheGridAndTheChart) {
     ASSERT_EQ(recorded.count(), 40);
     for (int i = 0; i < 40; ++i) EXPECT_EQ(recorded.at(i).at(0).toInt(), i);
     // The first row reached the grid at once; the rest come in a batch.
-    EXPECT_GE(w->DBGrid1->model()->rowCount(), 1);
+    EXPECT_GE(ctl<QTableView>(*w, "DBGrid1")->model()->rowCount(), 1);
     w->flushGrid();
-    EXPECT_EQ(w->DBGrid1->model()->rowCount(), 40);
-    EXPECT_EQ(w->DBGrid1->currentIndex().row(), 39); // the newest row is the current one
+    EXPECT_EQ(ctl<QTableView>(*w, "DBGrid1")->model()->rowCount(), 40);
+    EXPECT_EQ(ctl<QTableView>(*w, "DBGrid1")->currentIndex().row(),
+              39); // the newest row is the current one
     EXPECT_EQ(w->cds1().text(39, Field::Value), QString::fromStdString(last.expected.value));
     EXPECT_EQ(w->pager().pointCount(0), 41u);
     EXPECT_EQ(w->Chtshow().pointsOf(0)->count(), 40);
@@ -421,8 +441,8 @@ TEST_F(Window, ReadingsArriveInTheLcdTheGridAndTheChart) {
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(visible(child(points[i])), sep == i + 1)
             << points[i] << " " << last.expected.value;
-    EXPECT_TRUE(visible(w->CONok));
-    EXPECT_EQ(w->T1VALUE->text(), value);
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONok")));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1VALUE")->text(), value);
 }
 
 TEST_F(Window, EveryFunctionOfTheTourShowsItsUnitSymbol) {
@@ -462,8 +482,11 @@ TEST_F(Window, EveryFunctionOfTheTourShowsItsUnitSymbol) {
     bool sawOhm = false;
     for (int r = 0; r < w->cds1().size(); ++r) {
         if (w->cds1().text(r, Field::Unit).contains(QLatin1Char('*'))) {
-            const QString shown =
-                w->DBGrid1->model()->index(r, static_cast<int>(Field::Unit)).data().toString();
+            const QString shown = ctl<QTableView>(*w, "DBGrid1")
+                                      ->model()
+                                      ->index(r, static_cast<int>(Field::Unit))
+                                      .data()
+                                      .toString();
             EXPECT_TRUE(shown.contains(QChar(0x03A9))) << shown.toStdString();
             sawOhm = true;
         }
@@ -473,74 +496,74 @@ TEST_F(Window, EveryFunctionOfTheTourShowsItsUnitSymbol) {
 
 TEST_F(Window, PagingThroughTheToolBar) {
     feed(230); // 231 points: 3 pages, the window 201..300
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("3"));
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("3"));
     EXPECT_EQ(w->Chtshow().bottomMinimum(), 201);
-    w->BtFirst->click();
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    ctl<QToolButton>(*w, "BtFirst")->click();
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("1"));
     EXPECT_EQ(w->Chtshow().bottomMinimum(), 1);
     EXPECT_EQ(w->Chtshow().bottomMaximum(), 100);
     EXPECT_EQ(w->Chtshow().pointsOf(0)->count(), 100);
-    w->BTPrevious->click();
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
-    w->BtNext->click();
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("2"));
+    ctl<QToolButton>(*w, "BTPrevious")->click();
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("1"));
+    ctl<QToolButton>(*w, "BtNext")->click();
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("2"));
     EXPECT_TRUE(w->pager().Browsing());
     feed(80); // browsing: new readings leave the window and the page number
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("2"));
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("2"));
     EXPECT_EQ(w->Chtshow().bottomMinimum(), 101);
-    w->BTlast->click();
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("4"));
+    ctl<QToolButton>(*w, "BTlast")->click();
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("4"));
     EXPECT_EQ(w->Chtshow().bottomMinimum(), 301);
     EXPECT_FALSE(w->pager().Browsing());
     // The hidden Graphic menu does the same.
-    w->First->trigger();
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
-    w->Last->trigger();
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("4"));
+    ctl<QAction>(*w, "First")->trigger();
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("1"));
+    ctl<QAction>(*w, "Last")->trigger();
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("4"));
 }
 
 TEST_F(Window, PageSizeFieldTakesDigitsOnlyAndFallsBackTo100) {
     feed(230);
-    w->Maxrecord->setFocus();
-    w->Maxrecord->selectAll();
-    QTest::keyClicks(w->Maxrecord, QStringLiteral("5x-0"));
-    EXPECT_EQ(w->Maxrecord->text(), QStringLiteral("50"));
-    EXPECT_TRUE(w->Timer2->isActive());
+    ctl<QLineEdit>(*w, "Maxrecord")->setFocus();
+    ctl<QLineEdit>(*w, "Maxrecord")->selectAll();
+    QTest::keyClicks(ctl<QLineEdit>(*w, "Maxrecord"), QStringLiteral("5x-0"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "Maxrecord")->text(), QStringLiteral("50"));
+    EXPECT_TRUE(ctl<QTimer>(*w, "Timer2")->isActive());
     w->Timer2Timer();
-    EXPECT_FALSE(w->Timer2->isActive());
+    EXPECT_FALSE(ctl<QTimer>(*w, "Timer2")->isActive());
     EXPECT_EQ(w->pager().PageSize(), 50);
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("5"));
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("5"));
     EXPECT_EQ(w->Chtshow().bottomMinimum(), 201);
     EXPECT_EQ(w->Chtshow().bottomMaximum(), 250);
     // Backspace passes the filter.
-    QTest::keyClick(w->Maxrecord, Qt::Key_Backspace);
-    EXPECT_EQ(w->Maxrecord->text(), QStringLiteral("5"));
+    QTest::keyClick(ctl<QLineEdit>(*w, "Maxrecord"), Qt::Key_Backspace);
+    EXPECT_EQ(ctl<QLineEdit>(*w, "Maxrecord")->text(), QStringLiteral("5"));
     // A pasted size below 1, an empty text and a zero all become 100.
     for (const char* text : {"-3", "", "0"}) {
-        w->Maxrecord->setText(QLatin1String(text));
+        ctl<QLineEdit>(*w, "Maxrecord")->setText(QLatin1String(text));
         w->Timer2Timer();
-        EXPECT_EQ(w->Maxrecord->text(), QStringLiteral("100")) << text;
+        EXPECT_EQ(ctl<QLineEdit>(*w, "Maxrecord")->text(), QStringLiteral("100")) << text;
         EXPECT_EQ(w->pager().PageSize(), 100) << text;
         w->pager().SetPageSize(50);
     }
 }
 
 TEST_F(Window, ValueAxisFieldsHoldUntilTheNextFrame) {
-    w->Edit1->setText(QStringLiteral("0"));
-    EXPECT_TRUE(w->Timer5->isActive());
+    ctl<QLineEdit>(*w, "Edit1")->setText(QStringLiteral("0"));
+    EXPECT_TRUE(ctl<QTimer>(*w, "Timer5")->isActive());
     w->Timer5Timer();
     EXPECT_EQ(w->Chtshow().valueMaximum(), 20000); // 0 equals the starting AxisMaximum
-    w->Edit1->setText(QStringLiteral("15000"));
+    ctl<QLineEdit>(*w, "Edit1")->setText(QStringLiteral("15000"));
     w->Timer5Timer();
     EXPECT_EQ(w->Chtshow().valueMaximum(), 15000);
-    w->Edit1->setText(QString());
+    ctl<QLineEdit>(*w, "Edit1")->setText(QString());
     w->Timer5Timer();
-    EXPECT_EQ(w->Edit1->text(), QStringLiteral("20000"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "Edit1")->text(), QStringLiteral("20000"));
     EXPECT_EQ(w->Chtshow().valueMaximum(), 20000);
-    w->Edit2->setText(QStringLiteral("abc"));
+    ctl<QLineEdit>(*w, "Edit2")->setText(QStringLiteral("abc"));
     w->Timer6Timer();
-    EXPECT_EQ(w->Edit2->text(), QStringLiteral("-20000"));
-    w->Edit2->setText(QStringLiteral("-300"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "Edit2")->text(), QStringLiteral("-20000"));
+    ctl<QLineEdit>(*w, "Edit2")->setText(QStringLiteral("-300"));
     w->Timer6Timer();
     EXPECT_EQ(w->Chtshow().valueMinimum(), -300);
     // The decoder sets the axis from the range at every frame: symmetric about 0 again.
@@ -551,25 +574,26 @@ TEST_F(Window, ValueAxisFieldsHoldUntilTheNextFrame) {
 
 TEST_F(Window, EnlargeAndRestoreTheChart) {
     const QRect before = w->Chtshow().geometry();
-    QTest::mouseClick(w->TbFd, Qt::LeftButton);
+    QTest::mouseClick(ctl<ImageButton>(*w, "TbFd"), Qt::LeftButton);
     EXPECT_EQ(w->Chtshow().geometry().topLeft(), QPoint(2, 28));
     EXPECT_EQ(w->Chtshow().width(), w->outerSize().width() - 12);
     EXPECT_EQ(w->Chtshow().height(), w->outerSize().height() - 75);
     // It covers the LCD mirror and the grid.
-    EXPECT_TRUE(w->Chtshow().geometry().contains(w->DBGrid1->geometry().adjusted(2, 0, 0, -4)));
+    EXPECT_TRUE(w->Chtshow().geometry().contains(
+        ctl<QTableView>(*w, "DBGrid1")->geometry().adjusted(2, 0, 0, -4)));
     EXPECT_TRUE(w->Chtshow().geometry().contains(w->Panel1().geometry()));
-    EXPECT_FALSE(visible(w->Panel4));
-    EXPECT_FALSE(visible(w->Panel6));
-    EXPECT_EQ(w->Panel19->pos(), QPoint(4, 2));
-    EXPECT_FALSE(visible(w->TbFd));
-    EXPECT_TRUE(visible(w->TbSx));
-    QTest::mouseClick(w->TbSx, Qt::LeftButton);
+    EXPECT_FALSE(visible(ctl<QFrame>(*w, "Panel4")));
+    EXPECT_FALSE(visible(ctl<QFrame>(*w, "Panel6")));
+    EXPECT_EQ(ctl<QFrame>(*w, "Panel19")->pos(), QPoint(4, 2));
+    EXPECT_FALSE(visible(ctl<ImageButton>(*w, "TbFd")));
+    EXPECT_TRUE(visible(ctl<ImageButton>(*w, "TbSx")));
+    QTest::mouseClick(ctl<ImageButton>(*w, "TbSx"), Qt::LeftButton);
     EXPECT_EQ(w->Chtshow().geometry(), before);
-    EXPECT_TRUE(visible(w->Panel4));
-    EXPECT_TRUE(visible(w->Panel6));
-    EXPECT_EQ(w->Panel19->pos(), QPoint(337, 152));
-    EXPECT_TRUE(visible(w->TbFd));
-    EXPECT_FALSE(visible(w->TbSx));
+    EXPECT_TRUE(visible(ctl<QFrame>(*w, "Panel4")));
+    EXPECT_TRUE(visible(ctl<QFrame>(*w, "Panel6")));
+    EXPECT_EQ(ctl<QFrame>(*w, "Panel19")->pos(), QPoint(337, 152));
+    EXPECT_TRUE(visible(ctl<ImageButton>(*w, "TbFd")));
+    EXPECT_FALSE(visible(ctl<ImageButton>(*w, "TbSx")));
 }
 
 TEST_F(Window, SavesTheChartAsAReadableBitmap) {
@@ -577,7 +601,7 @@ TEST_F(Window, SavesTheChartAsAReadableBitmap) {
     const QString name = dir.filePath(QStringLiteral("chart.bmp"));
     feed(30);
     dialogs.fileNames = {name};
-    w->BtSave->click();
+    ctl<QToolButton>(*w, "BtSave")->click();
     ASSERT_EQ(dialogs.questions.size(), 2);
     EXPECT_EQ(dialogs.questions[0].kind, ScriptedDialogs::Kind::SavePicture);
     EXPECT_EQ(dialogs.questions[0].spec.filter, QStringLiteral("Bitmaps (*.bmp)|*.bmp"));
@@ -596,7 +620,7 @@ TEST_F(Window, SavesTheChartAsAReadableBitmap) {
     EXPECT_TRUE(filled);
 
     dialogs.fileNames = {QString()}; // cancelled: nothing happens
-    w->BtSave->click();
+    ctl<QToolButton>(*w, "BtSave")->click();
     EXPECT_EQ(dialogs.questions.size(), 3);
 }
 
@@ -625,7 +649,7 @@ TEST_F(Window, SavingTheChartOnAFullDiskKeepsTheOldPictureAndSaysSo) {
         dialogs.fileNames = {name};
         {
             FullDisk::Scope limited(disk);
-            w->BtSave->click();
+            ctl<QToolButton>(*w, "BtSave")->click();
         }
         ASSERT_EQ(dialogs.questions.size(), 2);
         EXPECT_EQ(dialogs.questions[1].icon, MsgIcon::Error);
@@ -641,41 +665,41 @@ TEST_F(Window, SavingTheChartOnAFullDiskKeepsTheOldPictureAndSaysSo) {
 }
 
 TEST_F(Window, FillSwitchesBetweenAreaAndLine) {
-    w->BtFill->click();
-    EXPECT_FALSE(w->Fill->isChecked());
+    ctl<QCheckBox>(*w, "BtFill")->click();
+    EXPECT_FALSE(ctl<QAction>(*w, "Fill")->isChecked());
     EXPECT_FALSE(w->pager().isActive(0));
     EXPECT_TRUE(w->pager().isActive(1));
     EXPECT_FALSE(w->Chtshow().seriesVisible(0));
     EXPECT_TRUE(w->Chtshow().seriesVisible(1));
-    w->Fill->trigger();
-    EXPECT_TRUE(w->BtFill->isChecked());
-    EXPECT_TRUE(w->Fill->isChecked());
+    ctl<QAction>(*w, "Fill")->trigger();
+    EXPECT_TRUE(ctl<QCheckBox>(*w, "BtFill")->isChecked());
+    EXPECT_TRUE(ctl<QAction>(*w, "Fill")->isChecked());
     EXPECT_TRUE(w->pager().isActive(0));
     EXPECT_FALSE(w->pager().isActive(1));
     // RepeatSet's click runs the same handler.
-    w->BtFill->setChecked(false);
-    w->RepeatSet->click();
+    ctl<QCheckBox>(*w, "BtFill")->setChecked(false);
+    ctl<QCheckBox>(*w, "RepeatSet")->click();
     EXPECT_TRUE(w->pager().isActive(1));
-    w->ComboBox1->setCurrentIndex(0);
+    ctl<QComboBox>(*w, "ComboBox1")->setCurrentIndex(0);
     w->ComboBox1Change();
     EXPECT_TRUE(w->pager().isActive(0));
-    w->New->trigger();
+    ctl<QAction>(*w, "New")->trigger();
     EXPECT_EQ(w->pager().pointCount(0), 1u);
-    EXPECT_EQ(w->ComboBox1->currentIndex(), 0);
+    EXPECT_EQ(ctl<QComboBox>(*w, "ComboBox1")->currentIndex(), 0);
 }
 
 TEST_F(Window, CloseDataAsksAndClearsTableAndChart) {
     feed(150);
     dialogs.answers = {MsgButton::No};
-    w->RecordNew->click();
+    ctl<QToolButton>(*w, "RecordNew")->click();
     EXPECT_EQ(w->cds1().size(), 150);
     dialogs.answers = {MsgButton::Yes};
-    w->RecordNew->click();
+    ctl<QToolButton>(*w, "RecordNew")->click();
     EXPECT_EQ(dialogs.messageTexts(),
               (QStringList{QStringLiteral("Are you sure to delete the data?"),
                            QStringLiteral("Are you sure to delete the data?")}));
     EXPECT_EQ(w->cds1().size(), 0);
-    EXPECT_EQ(w->Bt10->text(), QStringLiteral("1"));
+    EXPECT_EQ(ctl<QPushButton>(*w, "Bt10")->text(), QStringLiteral("1"));
     EXPECT_EQ(w->pager().pointCount(0), 1u);
     EXPECT_EQ(w->recorder().NextRecordNo(), 1);
     feed(1);
@@ -693,26 +717,26 @@ TEST_F(Window, RecordNumbersStopAtTheLargestAndResumeAfterCloseData) {
     EXPECT_EQ(w->pager().pointCount(0), 3u) << "the initial point and two readings";
     EXPECT_EQ(w->recorder().NextRecordNo(), kMax);
     dialogs.answers = {MsgButton::Yes};
-    w->RecordNew->click();
+    ctl<QToolButton>(*w, "RecordNew")->click();
     feed(1);
     ASSERT_EQ(w->cds1().size(), 1);
     EXPECT_EQ(w->cds1().integer(0, Field::No), 1);
 }
 
 TEST_F(Window, SamplingIntervalRecordsOnTheTimer) {
-    w->RecordSI->click();
-    EXPECT_TRUE(w->Timer1->isActive());
+    ctl<QCheckBox>(*w, "RecordSI")->click();
+    EXPECT_TRUE(ctl<QTimer>(*w, "Timer1")->isActive());
     feed(5);
     EXPECT_EQ(w->cds1().size(), 0); // the Q32 decoder leaves recording to the timer
     w->Timer1Timer();
     w->Timer1Timer();
     EXPECT_EQ(w->cds1().size(), 2);
-    w->RecordSITime->setText(QStringLiteral("0"));
-    EXPECT_EQ(w->RecordSITime->text(), QStringLiteral("1"));
-    w->RecordSITime->setText(QStringLiteral("3"));
-    EXPECT_EQ(w->Timer1->interval(), 3000);
-    w->RecordSI->click();
-    EXPECT_FALSE(w->Timer1->isActive());
+    ctl<QLineEdit>(*w, "RecordSITime")->setText(QStringLiteral("0"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "RecordSITime")->text(), QStringLiteral("1"));
+    ctl<QLineEdit>(*w, "RecordSITime")->setText(QStringLiteral("3"));
+    EXPECT_EQ(ctl<QTimer>(*w, "Timer1")->interval(), 3000);
+    ctl<QCheckBox>(*w, "RecordSI")->click();
+    EXPECT_FALSE(ctl<QTimer>(*w, "Timer1")->isActive());
 }
 
 // ---- keyboard -----------------------------------------------------------------------------
@@ -721,10 +745,18 @@ namespace {
 
 // The controls that Tab walks, in reading order.
 QList<QWidget*> tabOrder(const TFCOMM& w) {
-    return {w.COMCon,     w.USBCon,   w.BitBtn1,      w.T1HI,      w.T1VALUE,       w.T1LO,
-            w.RepeatSet,  w.RecordSI, w.RecordSITime, w.RecordNew, w.OpenDataFiles, w.saveas,
-            w.BtPrint,    w.DBGrid1,  w.BtFill,       w.Maxrecord, w.BtSave,        w.BtFirst,
-            w.BTPrevious, w.Bt10,     w.BtNext,       w.BTlast,    w.Edit1,         w.Edit2};
+    return {ctl<QPushButton>(w, "COMCon"),        ctl<QPushButton>(w, "USBCon"),
+            ctl<QPushButton>(w, "BitBtn1"),       ctl<QLineEdit>(w, "T1HI"),
+            ctl<QLineEdit>(w, "T1VALUE"),         ctl<QLineEdit>(w, "T1LO"),
+            ctl<QCheckBox>(w, "RepeatSet"),       ctl<QCheckBox>(w, "RecordSI"),
+            ctl<QLineEdit>(w, "RecordSITime"),    ctl<QToolButton>(w, "RecordNew"),
+            ctl<QToolButton>(w, "OpenDataFiles"), ctl<QToolButton>(w, "saveas"),
+            ctl<QToolButton>(w, "BtPrint"),       ctl<QTableView>(w, "DBGrid1"),
+            ctl<QCheckBox>(w, "BtFill"),          ctl<QLineEdit>(w, "Maxrecord"),
+            ctl<QToolButton>(w, "BtSave"),        ctl<QToolButton>(w, "BtFirst"),
+            ctl<QToolButton>(w, "BTPrevious"),    ctl<QPushButton>(w, "Bt10"),
+            ctl<QToolButton>(w, "BtNext"),        ctl<QToolButton>(w, "BTlast"),
+            ctl<QLineEdit>(w, "Edit1"),           ctl<QLineEdit>(w, "Edit2")};
 }
 
 QString nameOf(const QWidget* widget) {
@@ -755,18 +787,20 @@ QStringList names(const QList<QWidget*>& widgets) {
 TEST_F(Window, OnlyControlsInSightTakeTheFocus) {
     const QRect area(0, 0, kClientWidth, kClientHeight);
     const QList<QWidget*> order = tabOrder(*w);
-    for (QWidget* c : w->client->findChildren<QWidget*>()) {
+    for (QWidget* c : clientArea()->findChildren<QWidget*>()) {
         if (c->isWindow()) continue;
-        const QRect place(c->mapTo(w->client, QPoint(0, 0)), c->size());
-        if (!c->isVisibleTo(w->client) || !area.contains(place)) {
+        const QRect place(c->mapTo(clientArea(), QPoint(0, 0)), c->size());
+        if (!c->isVisibleTo(clientArea()) || !area.contains(place)) {
             EXPECT_EQ(c->focusPolicy(), Qt::NoFocus) << nameOf(c).toStdString();
         }
         if (c->focusPolicy() != Qt::NoFocus) {
             EXPECT_TRUE(order.contains(c)) << nameOf(c).toStdString();
         }
     }
-    for (QWidget* c : {static_cast<QWidget*>(w->RecallCheck), static_cast<QWidget*>(w->TimeH),
-                       static_cast<QWidget*>(w->ClearBtn), static_cast<QWidget*>(w->ReadBtn)})
+    for (QWidget* c : {static_cast<QWidget*>(ctl<QCheckBox>(*w, "RecallCheck")),
+                       static_cast<QWidget*>(ctl<QLineEdit>(*w, "TimeH")),
+                       static_cast<QWidget*>(ctl<QPushButton>(*w, "ClearBtn")),
+                       static_cast<QWidget*>(ctl<QPushButton>(*w, "ReadBtn"))})
         EXPECT_EQ(c->focusPolicy(), Qt::NoFocus) << nameOf(c).toStdString();
 }
 
@@ -783,18 +817,18 @@ TEST_F(Window, TabWalksTheVisibleControlsInReadingOrder) {
     std::reverse(back.begin(), back.end());
     back.prepend(order.front());
     back.removeLast();
-    w->COMCon->setFocus();
+    ctl<QPushButton>(*w, "COMCon")->setFocus();
     EXPECT_EQ(walk(static_cast<int>(order.size()), true), back);
 
     // The enlarged chart covers the mirror, the recording row and the grid: Tab skips them.
-    QTest::mouseClick(w->TbFd, Qt::LeftButton);
-    ASSERT_TRUE(w->TbSx->isVisible());
+    QTest::mouseClick(ctl<ImageButton>(*w, "TbFd"), Qt::LeftButton);
+    ASSERT_TRUE(ctl<ImageButton>(*w, "TbSx")->isVisible());
     EXPECT_EQ(nameOf(QApplication::focusWidget()), QStringLiteral("BtFill"));
     const QStringList enlarged = {"BtFill", "Maxrecord", "BtSave", "BtFirst", "BTPrevious",
                                   "Bt10",   "BtNext",    "BTlast", "Edit1",   "Edit2"};
     EXPECT_EQ(walk(static_cast<int>(enlarged.size()), false), enlarged);
-    QTest::mouseClick(w->TbSx, Qt::LeftButton);
-    w->COMCon->setFocus();
+    QTest::mouseClick(ctl<ImageButton>(*w, "TbSx"), Qt::LeftButton);
+    ctl<QPushButton>(*w, "COMCon")->setFocus();
     EXPECT_EQ(walk(static_cast<int>(order.size()), false), order);
 }
 
@@ -815,10 +849,10 @@ TEST_F(Window, KeysTypedAfterStartLeaveTheTimeStamps) {
         QTest::keyClick(f, Qt::Key_Tab);
     }
     qunsetenv("DMM_COM1");
-    EXPECT_FALSE(w->RecallCheck->isChecked());
+    EXPECT_FALSE(ctl<QCheckBox>(*w, "RecallCheck")->isChecked());
     // Record every frame again, whatever the keys did to the recording switches.
-    w->RepeatSet->setChecked(true);
-    if (w->RecordSI->isChecked()) w->RecordSI->click();
+    ctl<QCheckBox>(*w, "RepeatSet")->setChecked(true);
+    if (ctl<QCheckBox>(*w, "RecordSI")->isChecked()) ctl<QCheckBox>(*w, "RecordSI")->click();
     feed(5);
     ASSERT_GT(w->cds1().size(), 0);
     for (int row = 0; row < w->cds1().size(); ++row) {
@@ -837,17 +871,17 @@ TEST_F(Window, NumberFieldsLetEditingKeysThroughAndFilterPastedText) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
     const QString sep = w->LocaleDecimalSeparator;
     QClipboard* clipboard = QGuiApplication::clipboard();
-    w->T1HI->setFocus();
-    QTest::keyClick(w->T1HI, Qt::Key_A, Qt::ControlModifier); // select all
-    QTest::keyClicks(w->T1HI, QStringLiteral("5"));
-    EXPECT_EQ(w->T1HI->text(), QStringLiteral("5"));
-    QTest::keyClick(w->T1HI, Qt::Key_Z, Qt::ControlModifier); // undo
-    EXPECT_EQ(w->T1HI->text(), QStringLiteral("6000"));
-    QTest::keyClick(w->T1HI, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(w->T1HI, Qt::Key_C, Qt::ControlModifier);
+    ctl<QLineEdit>(*w, "T1HI")->setFocus();
+    QTest::keyClick(ctl<QLineEdit>(*w, "T1HI"), Qt::Key_A, Qt::ControlModifier); // select all
+    QTest::keyClicks(ctl<QLineEdit>(*w, "T1HI"), QStringLiteral("5"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1HI")->text(), QStringLiteral("5"));
+    QTest::keyClick(ctl<QLineEdit>(*w, "T1HI"), Qt::Key_Z, Qt::ControlModifier); // undo
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1HI")->text(), QStringLiteral("6000"));
+    QTest::keyClick(ctl<QLineEdit>(*w, "T1HI"), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(ctl<QLineEdit>(*w, "T1HI"), Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(clipboard->text(), QStringLiteral("6000"));
-    QTest::keyClick(w->T1HI, Qt::Key_X, Qt::ControlModifier);
-    EXPECT_EQ(w->T1HI->text(), QString());
+    QTest::keyClick(ctl<QLineEdit>(*w, "T1HI"), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1HI")->text(), QString());
 
     const struct {
         QLineEdit* field;
@@ -855,10 +889,12 @@ TEST_F(Window, NumberFieldsLetEditingKeysThroughAndFilterPastedText) {
         const char* pasted;
         const char* after;
     } pastes[] = {
-        {w->T1HI, "", "1x2.3.4 ", "12.34"}, // one separator only, as typing would allow
-        {w->T1LO, "7", "-8a9", "7-89"},     // at the cursor, after the text
-        {w->Maxrecord, "", "1a0-0", "100"}, {w->RecordSITime, "1", " 2 5", "125"},
-        {w->Edit1, "", "3e4", "34"},
+        {ctl<QLineEdit>(*w, "T1HI"), "", "1x2.3.4 ",
+         "12.34"}, // one separator only, as typing would allow
+        {ctl<QLineEdit>(*w, "T1LO"), "7", "-8a9", "7-89"}, // at the cursor, after the text
+        {ctl<QLineEdit>(*w, "Maxrecord"), "", "1a0-0", "100"},
+        {ctl<QLineEdit>(*w, "RecordSITime"), "1", " 2 5", "125"},
+        {ctl<QLineEdit>(*w, "Edit1"), "", "3e4", "34"},
     };
     for (const auto& p : pastes) {
         QString pasted = QString::fromLatin1(p.pasted);
@@ -873,41 +909,41 @@ TEST_F(Window, NumberFieldsLetEditingKeysThroughAndFilterPastedText) {
         EXPECT_EQ(p.field->text(), after) << p.field->objectName().toStdString();
     }
     // A pasted text the validation cannot use is replaced by the last usable one.
-    w->T1HI->setText(QStringLiteral("100"));
+    ctl<QLineEdit>(*w, "T1HI")->setText(QStringLiteral("100"));
     w->Timer3Timer();
-    w->T1HI->selectAll();
+    ctl<QLineEdit>(*w, "T1HI")->selectAll();
     clipboard->setText(QStringLiteral("--"));
-    QTest::keyClick(w->T1HI, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(w->T1HI->text(), QStringLiteral("--"));
-    EXPECT_TRUE(w->Timer3->isActive());
+    QTest::keyClick(ctl<QLineEdit>(*w, "T1HI"), Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1HI")->text(), QStringLiteral("--"));
+    EXPECT_TRUE(ctl<QTimer>(*w, "Timer3")->isActive());
     w->Timer3Timer();
-    EXPECT_EQ(w->T1HI->text(), QStringLiteral("100"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1HI")->text(), QStringLiteral("100"));
 
     // Return and Escape reach the field; Tab leaves it.
-    w->Maxrecord->setFocus();
-    QTest::keyClick(w->Maxrecord, Qt::Key_Return);
-    QTest::keyClick(w->Maxrecord, Qt::Key_Escape);
-    QTest::keyClick(w->Maxrecord, Qt::Key_Tab);
-    EXPECT_EQ(QApplication::focusWidget(), w->BtSave);
+    ctl<QLineEdit>(*w, "Maxrecord")->setFocus();
+    QTest::keyClick(ctl<QLineEdit>(*w, "Maxrecord"), Qt::Key_Return);
+    QTest::keyClick(ctl<QLineEdit>(*w, "Maxrecord"), Qt::Key_Escape);
+    QTest::keyClick(ctl<QLineEdit>(*w, "Maxrecord"), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), ctl<QToolButton>(*w, "BtSave"));
 }
 
 TEST_F(Window, LimitFieldsFilterKeysAndRestoreTheirLastText) {
-    w->T1HI->setFocus();
-    w->T1HI->selectAll();
-    QTest::keyClicks(w->T1HI, QStringLiteral("1.2.3x"));
+    ctl<QLineEdit>(*w, "T1HI")->setFocus();
+    ctl<QLineEdit>(*w, "T1HI")->selectAll();
+    QTest::keyClicks(ctl<QLineEdit>(*w, "T1HI"), QStringLiteral("1.2.3x"));
     const QString sep = w->LocaleDecimalSeparator;
-    EXPECT_EQ(w->T1HI->text(), QStringLiteral("1") + sep + QStringLiteral("23"));
-    w->T1LO->setText(QString());
-    EXPECT_TRUE(w->Timer4->isActive());
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1HI")->text(), QStringLiteral("1") + sep + QStringLiteral("23"));
+    ctl<QLineEdit>(*w, "T1LO")->setText(QString());
+    EXPECT_TRUE(ctl<QTimer>(*w, "Timer4")->isActive());
     w->Timer4Timer();
-    EXPECT_EQ(w->T1LO->text(), QStringLiteral("-6000"));
-    EXPECT_FALSE(w->Timer4->isActive());
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1LO")->text(), QStringLiteral("-6000"));
+    EXPECT_FALSE(ctl<QTimer>(*w, "Timer4")->isActive());
     // A frame is judged against the limits and shows its verdict.
-    w->T1HI->setText(QStringLiteral("999999"));
-    w->T1LO->setText(QStringLiteral("-999998"));
+    ctl<QLineEdit>(*w, "T1HI")->setText(QStringLiteral("999999"));
+    ctl<QLineEdit>(*w, "T1LO")->setText(QStringLiteral("-999998"));
     feed(1);
-    EXPECT_EQ(w->judge->text(), QStringLiteral("Pass"));
-    EXPECT_EQ(w->Shape1->fill(), QColor(0, 128, 0));
+    EXPECT_EQ(ctl<QLabel>(*w, "judge")->text(), QStringLiteral("Pass"));
+    EXPECT_EQ(ctl<LcdShape>(*w, "Shape1")->fill(), QColor(0, 128, 0));
     EXPECT_EQ(w->cds1().text(0, Field::Auto), QStringLiteral("pass"));
 }
 
@@ -916,7 +952,7 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
     const QString name = dir.filePath(QStringLiteral("data.xls"));
     feed(12);
     dialogs.fileNames = {name};
-    w->saveas->click();
+    ctl<QToolButton>(*w, "saveas")->click();
     ASSERT_EQ(dialogs.questions.size(), 2);
     const FileDialogSpec& spec = dialogs.questions[0].spec;
     EXPECT_EQ(spec.filter, QStringLiteral("Excel File(*.xls)|*.xls|Txt File(*.txt)|*.txt|"
@@ -926,15 +962,15 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
     EXPECT_TRUE(spec.confirmOverwrite);
     EXPECT_EQ(dialogs.questions[1].text,
               QStringLiteral("save table to specified file: ") + name + QStringLiteral(" Scuss!"));
-    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+    EXPECT_TRUE(ctl<QTableView>(*w, "DBGrid1")->updatesEnabled());
     QFile f(name);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.readLine().startsWith("No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n"));
 
     dialogs.fileNames = {name, name};
-    w->OpenDataFiles->click();
+    ctl<QToolButton>(*w, "OpenDataFiles")->click();
     EXPECT_EQ(w->cds1().size(), 24);
-    w->OpenDataFiles->click();
+    ctl<QToolButton>(*w, "OpenDataFiles")->click();
     EXPECT_EQ(dialogs.questions[3].spec.fileName, name); // the last name is shown again
     EXPECT_EQ(w->cds1().size(), 36);
     EXPECT_EQ(w->pager().pointCount(0), 13u); // loaded rows do not feed the chart
@@ -945,11 +981,11 @@ TEST_F(Window, SavesAndLoadsDataFilesThroughItsDialogs) {
     b.write("No\r\n1 2 3 4 5 6 7 8\r\n");
     b.close();
     dialogs.fileNames = {bad};
-    w->OpenDataFiles->click();
+    ctl<QToolButton>(*w, "OpenDataFiles")->click();
     EXPECT_EQ(dialogs.last()->text, QStringLiteral("Failed to Load File!"));
     EXPECT_EQ(dialogs.last()->caption, QStringLiteral("Error"));
     EXPECT_EQ(dialogs.last()->icon, MsgIcon::Error);
-    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+    EXPECT_TRUE(ctl<QTableView>(*w, "DBGrid1")->updatesEnabled());
 }
 
 // A name's own extension decides the format; a name typed without one takes the extension of
@@ -1058,7 +1094,7 @@ TEST_F(Window, SaveTakesTheSelectedFiltersExtension) {
         QTemporaryDir dir;
         dialogs.fileNames = {dir.filePath(QLatin1String(c.typed))};
         if (c.filter) dialogs.selectedFilters = {QLatin1String(c.filter)};
-        w->saveas->click();
+        ctl<QToolButton>(*w, "saveas")->click();
         const QStringList files = QDir(dir.path()).entryList(QDir::Files);
         EXPECT_EQ(files, QStringList{QLatin1String(c.saved)}) << c.typed;
         EXPECT_TRUE(dialogs.selectedFilters.empty());
@@ -1074,7 +1110,7 @@ TEST_F(Window, SavesCsvThatCalcReadsAsNumbersWithUnicodeUnits) {
     QTemporaryDir dir;
     dialogs.fileNames = {dir.filePath(QStringLiteral("run"))};
     dialogs.selectedFilters = {QStringLiteral("CSV File(*.csv)")};
-    w->saveas->click();
+    ctl<QToolButton>(*w, "saveas")->click();
     const QString name = dir.filePath(QStringLiteral("run.csv"));
     ASSERT_EQ(dialogs.questions.size(), 2);
     EXPECT_EQ(dialogs.questions[1].text,
@@ -1151,7 +1187,7 @@ TEST_F(Window, ReadingsThatComeDuringALargeLoadOrSaveAreRecordedAfterIt) {
         }
     };
     dialogs.fileNames = {big};
-    w->OpenDataFiles->click();
+    ctl<QToolButton>(*w, "OpenDataFiles")->click();
     ASSERT_EQ(during.size(), 2u);
     ASSERT_FALSE(dialogs.progressSteps.isEmpty());
     EXPECT_EQ(dialogs.progressSteps.front().label, QStringLiteral("Loading big.txt"));
@@ -1173,7 +1209,7 @@ TEST_F(Window, ReadingsThatComeDuringALargeLoadOrSaveAreRecordedAfterIt) {
     dialogs.progressSteps.clear();
     const QString saved = dir.filePath(QStringLiteral("saved.xls"));
     dialogs.fileNames = {saved};
-    w->saveas->click();
+    ctl<QToolButton>(*w, "saveas")->click();
     ASSERT_EQ(during.size(), 2u);
     ASSERT_FALSE(dialogs.progressSteps.isEmpty());
     EXPECT_EQ(dialogs.progressSteps.front().label, QStringLiteral("Saving saved.xls"));
@@ -1184,7 +1220,7 @@ TEST_F(Window, ReadingsThatComeDuringALargeLoadOrSaveAreRecordedAfterIt) {
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(LoadReadingsFile(f, reloaded, false).isEmpty());
     EXPECT_EQ(reloaded.size(), kRows + 5);
-    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+    EXPECT_TRUE(ctl<QTableView>(*w, "DBGrid1")->updatesEnabled());
 }
 
 // Every load reports progress from before its first byte and can be cancelled: a text load
@@ -1210,7 +1246,7 @@ TEST_F(Window, LoadsCanBeCancelled) {
 
     dialogs.progressSteps.clear();
     dialogs.fileNames = {text};
-    w->OpenDataFiles->click();
+    ctl<QToolButton>(*w, "OpenDataFiles")->click();
     EXPECT_TRUE(dialogs.lastProgressCancellable);
     EXPECT_EQ(dialogs.progressSteps.front().done, 0);
     EXPECT_EQ(dialogs.progressWindowsClosed, 1);
@@ -1222,17 +1258,17 @@ TEST_F(Window, LoadsCanBeCancelled) {
     dialogs.cancelProgress = false;
     dialogs.progressSteps.clear();
     dialogs.fileNames = {xml};
-    w->OpenDataFiles->click();
+    ctl<QToolButton>(*w, "OpenDataFiles")->click();
     EXPECT_EQ(dialogs.progressSteps.front().done, 0);
     EXPECT_EQ(w->cds1().size(), kept);
     EXPECT_EQ(dialogs.questions.size(), questionsBefore + 2); // the two open dialogs only
-    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+    EXPECT_TRUE(ctl<QTableView>(*w, "DBGrid1")->updatesEnabled());
 
     // Not cancelled, the XML file replaces the table.
     dialogs.onProgress = {};
     dialogs.cancelProgress = false;
     dialogs.fileNames = {xml};
-    w->OpenDataFiles->click();
+    ctl<QToolButton>(*w, "OpenDataFiles")->click();
     EXPECT_EQ(w->cds1().size(), 200000);
 }
 
@@ -1245,7 +1281,7 @@ TEST_F(Window, ANonRegularFileFailsAtOnce) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& name : {fifo, QStringLiteral("/dev/zero")}) {
         dialogs.fileNames = {name};
-        w->OpenDataFiles->click();
+        ctl<QToolButton>(*w, "OpenDataFiles")->click();
         ASSERT_NE(dialogs.last(), nullptr);
         EXPECT_EQ(dialogs.last()->text, QStringLiteral("Failed to Load File!"));
         EXPECT_EQ(w->cds1().size(), 4);
@@ -1256,7 +1292,7 @@ TEST_F(Window, SmallFilesShowNoProgress) {
     QTemporaryDir dir;
     feed(20);
     dialogs.fileNames = {dir.filePath(QStringLiteral("small.xls"))};
-    w->saveas->click();
+    ctl<QToolButton>(*w, "saveas")->click();
     EXPECT_TRUE(dialogs.progressSteps.isEmpty());
     EXPECT_EQ(dialogs.progressWindowsClosed, 0);
 }
@@ -1265,11 +1301,11 @@ TEST_F(Window, PrintShowsThePreviewWithTheGridFrozen) {
     QTemporaryDir dir;
     feed(50);
     dialogs.previewPdf = dir.filePath(QStringLiteral("report.pdf"));
-    w->BtPrint->click();
+    ctl<QToolButton>(*w, "BtPrint")->click();
     ASSERT_EQ(dialogs.questions.size(), 1);
     EXPECT_EQ(dialogs.questions[0].kind, ScriptedDialogs::Kind::PrintPreview);
     EXPECT_EQ(dialogs.questions[0].caption, QStringLiteral("Print Preview"));
-    EXPECT_TRUE(w->DBGrid1->updatesEnabled());
+    EXPECT_TRUE(ctl<QTableView>(*w, "DBGrid1")->updatesEnabled());
     QFile pdf(dialogs.previewPdf);
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5).startsWith("%PDF"));
@@ -1325,7 +1361,7 @@ TEST_F(Window, ThePrintCoversTheRowsPresentWhenPrintWasPressed) {
         feed(40);
         EXPECT_EQ(doc.pageCount(), 2);
     };
-    w->BtPrint->click();
+    ctl<QToolButton>(*w, "BtPrint")->click();
     EXPECT_EQ(w->cds1().size(), 110);
     EXPECT_EQ(pdfPageCount(dialogs.previewPdf), 2);
     EXPECT_TRUE(dialogs.messageTexts().isEmpty());
@@ -1351,7 +1387,7 @@ TEST_F(Window, PrintingShowsProgressKeepsTheLoopTurningAndCancels) {
         QList<int> ticksAtStep;
         dialogs.onPrintProgress = [&] { ticksAtStep.append(ticks); };
         ticker.start();
-        w->BtPrint->click();
+        ctl<QToolButton>(*w, "BtPrint")->click();
         ticker.stop();
 
         const int pages = cancelAfter ? cancelAfter : 6;
@@ -1387,7 +1423,7 @@ TEST_F(Window, PrintToPdfOnAFullDiskFailsAndKeepsTheOldFile) {
         dialogs.previewPdf = pdf;
         {
             FullDisk::Scope limited(disk);
-            w->BtPrint->click();
+            ctl<QToolButton>(*w, "BtPrint")->click();
         }
         ASSERT_EQ(dialogs.messageTexts().size(), 1);
         EXPECT_TRUE(dialogs.messageTexts()[0].startsWith(
@@ -1419,7 +1455,7 @@ TEST(WindowOptions, HelpAndVersionEndTheProgramAndUnknownOptionsAreUsageErrors) 
 
 TEST_F(Window, ExitEndsWithoutAsking) {
     feed(3);
-    QTest::mouseClick(w->BtExit, Qt::LeftButton);
+    QTest::mouseClick(ctl<ClickPanel>(*w, "BtExit"), Qt::LeftButton);
     EXPECT_TRUE(w->terminated());
     EXPECT_TRUE(dialogs.questions.isEmpty());
 }
@@ -1440,29 +1476,29 @@ TEST_F(Window, ComLinkToTheSimulatedMeter) {
     ASSERT_TRUE(pty.startsWith(QStringLiteral("/dev/"))) << pty.toStdString();
     qputenv("DMM_COM1", pty.toLocal8Bit());
 
-    w->COMCon->click();
+    ctl<QPushButton>(*w, "COMCon")->click();
     EXPECT_TRUE(w->COMM2().IsPortOpen());
     QElapsedTimer clock;
     clock.start();
     while (w->cds1().size() < 10 && clock.elapsed() < 10000) QTest::qWait(50);
-    w->COMCon->click(); // disconnect: nothing more arrives
+    ctl<QPushButton>(*w, "COMCon")->click(); // disconnect: nothing more arrives
     meterProcess.terminate();
     meterProcess.waitForFinished(3000);
     qunsetenv("DMM_COM1");
 
     ASSERT_GE(w->cds1().size(), 10);
     EXPECT_FALSE(w->COMM2().IsPortOpen());
-    EXPECT_TRUE(visible(w->CONok));
-    EXPECT_FALSE(visible(w->CONokN));
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONok")));
+    EXPECT_FALSE(visible(ctl<QLabel>(*w, "CONokN")));
     const int last = w->cds1().size() - 1;
     QTest::qWait(kGridFollowMs * 2); // the grid follows within its batch time
-    EXPECT_EQ(w->DBGrid1->currentIndex().row(), last);
+    EXPECT_EQ(ctl<QTableView>(*w, "DBGrid1")->currentIndex().row(), last);
     EXPECT_EQ(w->pager().pointCount(0), static_cast<std::size_t>(w->cds1().size()) + 1);
     EXPECT_EQ(w->Chtshow().pointsOf(0)->count(), w->cds1().size());
     QString digits = w->cds1().text(last, Field::Value);
     digits.remove(QLatin1Char('-')).remove(w->LocaleDecimalSeparator);
     EXPECT_EQ(shownDigits(), digits);
-    EXPECT_EQ(w->T1VALUE->text(), w->cds1().text(last, Field::Value));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "T1VALUE")->text(), w->cds1().text(last, Field::Value));
 }
 
 // Not a check: with DMM_SCREENSHOT_DIR set (and the dmm binary built) it writes what the window
@@ -1483,7 +1519,7 @@ TEST_F(Window, Screenshots) {
                                 QStringLiteral("--script"), script});
     ASSERT_TRUE(meterProcess.waitForReadyRead(5000));
     qputenv("DMM_COM1", meterProcess.readLine().trimmed());
-    w->COMCon->click();
+    ctl<QPushButton>(*w, "COMCon")->click();
     const int shots = qEnvironmentVariableIntValue("DMM_SCREENSHOT_COUNT") > 0
                           ? qEnvironmentVariableIntValue("DMM_SCREENSHOT_COUNT")
                           : 6;
@@ -1491,10 +1527,10 @@ TEST_F(Window, Screenshots) {
         QTest::qWait(1500);
         w->grab().save(dir + QStringLiteral("/reading%1.png").arg(i));
     }
-    QTest::mouseClick(w->TbFd, Qt::LeftButton);
+    QTest::mouseClick(ctl<ImageButton>(*w, "TbFd"), Qt::LeftButton);
     QTest::qWait(300);
     w->grab().save(dir + QStringLiteral("/enlarged.png"));
-    w->COMCon->click();
+    ctl<QPushButton>(*w, "COMCon")->click();
     meterProcess.terminate();
     meterProcess.waitForFinished(3000);
     qunsetenv("DMM_COM1");
@@ -1505,16 +1541,18 @@ TEST_F(Window, UsbLinkThroughTheAdapterCable) {
     const std::string path = hid.plug(FakeHidPlatform::usbToSerialAdapter());
     create();
     ASSERT_TRUE(w->usbAdapter());
-    ASSERT_EQ(w->DevListBox->count(), 1);
-    EXPECT_EQ(w->DevListBox->currentItem()->text(), QStringLiteral("USB to Serial"));
+    ASSERT_EQ(ctl<QListWidget>(*w, "DevListBox")->count(), 1);
+    EXPECT_EQ(ctl<QListWidget>(*w, "DevListBox")->currentItem()->text(),
+              QStringLiteral("USB to Serial"));
 
-    w->USBCon->click();
-    EXPECT_TRUE(w->USBCon->isChecked());
-    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Disconnect"));
-    EXPECT_FALSE(visible(w->COMCon));
-    for (ClickPanel* p : w->BtCOM) EXPECT_FALSE(visible(p));
+    ctl<QPushButton>(*w, "USBCon")->click();
+    EXPECT_TRUE(ctl<QPushButton>(*w, "USBCon")->isChecked());
+    EXPECT_EQ(ctl<QPushButton>(*w, "USBCon")->text(), QStringLiteral("USB Disconnect"));
+    EXPECT_FALSE(visible(ctl<QPushButton>(*w, "COMCon")));
+    for (ClickPanel* p : ports()) EXPECT_FALSE(visible(p));
     ASSERT_EQ(hid.featureReports(path).size(), 1u);
-    EXPECT_EQ(w->HistoryListBox->item(0)->text(), QStringLiteral("60 09 00 00 03 00 00 00 00 00 "));
+    EXPECT_EQ(ctl<QListWidget>(*w, "HistoryListBox")->item(0)->text(),
+              QStringLiteral("60 09 00 00 03 00 00 00 00 00 "));
 
     sim::SimOptions o;
     o.leadingLineFeed = false;
@@ -1527,45 +1565,46 @@ TEST_F(Window, UsbLinkThroughTheAdapterCable) {
     }
     ASSERT_TRUE(runUntil([&] { return w->cds1().size() == 12; })) << w->cds1().size();
     EXPECT_EQ(w->cds1().text(11, Field::Value), QString::fromStdString(f.expected.value));
-    EXPECT_TRUE(visible(w->CONok));
+    EXPECT_TRUE(visible(ctl<QLabel>(*w, "CONok")));
     QString digits = QString::fromStdString(f.expected.value);
     digits.remove(QLatin1Char('-')).remove(w->LocaleDecimalSeparator);
     EXPECT_EQ(shownDigits(), digits);
-    EXPECT_GT(w->HistoryListBox->count(), 12);
+    EXPECT_GT(ctl<QListWidget>(*w, "HistoryListBox")->count(), 12);
 
-    w->USBCon->click();
-    EXPECT_EQ(w->USBCon->text(), QStringLiteral("USB Connection"));
-    EXPECT_TRUE(visible(w->COMCon));
-    EXPECT_TRUE(visible(w->BtCOM[0]));
+    ctl<QPushButton>(*w, "USBCon")->click();
+    EXPECT_EQ(ctl<QPushButton>(*w, "USBCon")->text(), QStringLiteral("USB Connection"));
+    EXPECT_TRUE(visible(ctl<QPushButton>(*w, "COMCon")));
+    EXPECT_TRUE(visible(port(0)));
     EXPECT_EQ(hid.featureReports(path).size(), 2u);
-    w->ClearBtn->click();
-    EXPECT_EQ(w->HistoryListBox->count(), 0);
+    ctl<QPushButton>(*w, "ClearBtn")->click();
+    EXPECT_EQ(ctl<QListWidget>(*w, "HistoryListBox")->count(), 0);
 }
 
 TEST_F(Window, RecallPanelOutOfSightStillWorks) {
-    QTest::mouseClick(w->RecallCheck, Qt::LeftButton);
-    ASSERT_TRUE(w->RecallCheck->isChecked());
-    EXPECT_EQ(w->TimeH->text(), QStringLiteral("00"));
-    EXPECT_EQ(w->TimeS->text(), QStringLiteral("00"));
-    w->TimeH->setText(QStringLiteral("10"));
-    w->TimeInt->setText(QStringLiteral("90"));
-    QTest::keyClick(w->TimeH, Qt::Key_End); // a key release loads the clock from the fields
+    QTest::mouseClick(ctl<QCheckBox>(*w, "RecallCheck"), Qt::LeftButton);
+    ASSERT_TRUE(ctl<QCheckBox>(*w, "RecallCheck")->isChecked());
+    EXPECT_EQ(ctl<QLineEdit>(*w, "TimeH")->text(), QStringLiteral("00"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "TimeS")->text(), QStringLiteral("00"));
+    ctl<QLineEdit>(*w, "TimeH")->setText(QStringLiteral("10"));
+    ctl<QLineEdit>(*w, "TimeInt")->setText(QStringLiteral("90"));
+    QTest::keyClick(ctl<QLineEdit>(*w, "TimeH"),
+                    Qt::Key_End); // a key release loads the clock from the fields
     EXPECT_EQ(w->recallClock().hours(), 10);
     feed(2);
     ASSERT_EQ(w->cds1().size(), 2);
     EXPECT_EQ(w->cds1().text(0, Field::Time), QStringLiteral("10:01:30"));
     EXPECT_EQ(w->cds1().text(1, Field::Time), QStringLiteral("10:03:00"));
 
-    w->TimeM->setText(QStringLiteral("77"));
-    QTest::keyClick(w->TimeM, Qt::Key_End);
+    ctl<QLineEdit>(*w, "TimeM")->setText(QStringLiteral("77"));
+    QTest::keyClick(ctl<QLineEdit>(*w, "TimeM"), Qt::Key_End);
     EXPECT_EQ(dialogs.messageTexts(), QStringList{QStringLiteral("Input error!")});
-    EXPECT_EQ(w->TimeM->text(), QStringLiteral("00"));
+    EXPECT_EQ(ctl<QLineEdit>(*w, "TimeM")->text(), QStringLiteral("00"));
 }
 
 TEST_F(Window, ResizePlacesTheOutOfSightPanelsAlongTheOuterWidth) {
     const int outer = w->outerSize().width();
-    EXPECT_EQ(w->BtExit->x(), outer - 80);
-    EXPECT_EQ(w->BTCon->x(), outer - 190);
-    EXPECT_EQ(w->BtDiscon->x(), outer - 190);
-    EXPECT_EQ(w->BTCon->y(), 538);
+    EXPECT_EQ(ctl<ClickPanel>(*w, "BtExit")->x(), outer - 80);
+    EXPECT_EQ(ctl<ClickPanel>(*w, "BTCon")->x(), outer - 190);
+    EXPECT_EQ(ctl<ClickPanel>(*w, "BtDiscon")->x(), outer - 190);
+    EXPECT_EQ(ctl<ClickPanel>(*w, "BTCon")->y(), 538);
 }

@@ -1,4 +1,4 @@
-#include "Widgets.h"
+#include "KeyFilter.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -7,56 +7,10 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QPainter>
 
 #include <memory>
 
 namespace dmm::app {
-
-ClickPanel::ClickPanel(const QString& caption, QWidget* parent) : QLabel(caption, parent) {
-    setAlignment(Qt::AlignCenter);
-    setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setLineWidth(1);
-    setAutoFillBackground(true);
-}
-
-void ClickPanel::mousePressEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) pressed_ = true;
-    QLabel::mousePressEvent(event);
-}
-
-void ClickPanel::mouseReleaseEvent(QMouseEvent* event) {
-    const bool click = pressed_ && event->button() == Qt::LeftButton &&
-                       rect().contains(event->position().toPoint());
-    pressed_ = false;
-    QLabel::mouseReleaseEvent(event);
-    if (click && isEnabled()) emit clicked();
-}
-
-ImageButton::ImageButton(const QPixmap& image, QWidget* parent) : ClickPanel(QString(), parent) {
-    setFrameStyle(QFrame::NoFrame);
-    setAutoFillBackground(false);
-    setPixmap(image);
-}
-
-LcdShape::LcdShape(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_TranslucentBackground);
-}
-
-void LcdShape::setFill(const QColor& fill) {
-    if (fill == fill_) return;
-    fill_ = fill;
-    update();
-}
-
-void LcdShape::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(Qt::black, 1));
-    p.setBrush(fill_);
-    p.drawEllipse(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
-}
 
 KeyFilter::KeyFilter(QObject* parent, Accept accept)
     : QObject(parent), accept_(std::move(accept)) {}

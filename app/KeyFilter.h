@@ -1,58 +1,16 @@
-// Small controls of the window: panels and images used as buttons, the judge lamp, and the key
-// filters of the edit fields.
 #pragma once
 
-#include <QColor>
-#include <QLabel>
 #include <QObject>
-#include <QWidget>
+#include <QString>
 
 #include <functional>
 
 class QContextMenuEvent;
 class QKeyEvent;
 class QLineEdit;
+class QWidget;
 
 namespace dmm::app {
-
-// A panel that acts as a button: a caption on a bevelled, coloured face; a click anywhere on it
-// (press and release inside, while enabled) emits clicked().
-class ClickPanel : public QLabel {
-    Q_OBJECT
-public:
-    ClickPanel(const QString& caption, QWidget* parent);
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-
-private:
-    bool pressed_ = false;
-};
-
-// An image that acts as a button (TbFd, TbSx).
-class ImageButton : public ClickPanel {
-    Q_OBJECT
-public:
-    ImageButton(const QPixmap& image, QWidget* parent);
-};
-
-// The judge lamp `Shape1`: a circle filled with a colour.
-class LcdShape : public QWidget {
-    Q_OBJECT
-public:
-    explicit LcdShape(QWidget* parent);
-    void setFill(const QColor& fill);
-    QColor fill() const { return fill_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
-    QColor fill_;
-};
 
 // Drops the characters a field does not take as they are typed. `accept` sees each printable
 // character typed and the field's current text. Everything else passes: navigation keys (Tab
