@@ -6,6 +6,8 @@
 #pragma once
 
 #include "Indicators.h"
+#include "LcdSymbol.h"
+#include "SegmentDigit.h"
 
 #include <QFrame>
 #include <QString>
@@ -14,47 +16,6 @@
 #include <array>
 
 namespace dmm::app {
-
-// One digit place (or, with `sign`, the minus sign `LcdFH`). Texts: "0"-"9", "@" (the L of an
-// overload display), a few letters a seven-segment digit can show, or empty: a dark place.
-class SegmentDigit : public QWidget {
-    Q_OBJECT
-public:
-    SegmentDigit(QWidget* parent, bool sign);
-    void setText(const QString& text);
-    const QString& text() const { return text_; }
-    // The segments a..g (bit 0 = a) lit for a text; 0 for a dark place.
-    static unsigned segmentsFor(const QString& text);
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
-    QString text_;
-    bool sign_;
-};
-
-// An annunciator: a caption drawn in a font, or a drawn symbol.
-class LcdSymbol : public QWidget {
-    Q_OBJECT
-public:
-    enum class Shape { Text, Point, Battery, Continuity, Diode, Hold, Rec };
-    LcdSymbol(QWidget* parent, Shape shape, const QString& caption, const QFont& font, bool opaque);
-    Shape shape() const { return shape_; }
-    const QString& caption() const { return caption_; }
-    // Where a caption sits in its place: centred, or against the side away from a neighbour
-    // that is lit with it, so that the two read apart.
-    void setAlignment(Qt::Alignment alignment) { alignment_ = alignment; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-
-private:
-    Shape shape_;
-    QString caption_;
-    bool opaque_;
-    Qt::Alignment alignment_ = Qt::AlignCenter;
-};
 
 class LcdPanel : public QFrame {
     Q_OBJECT

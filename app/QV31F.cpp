@@ -1,7 +1,7 @@
 // The window's construction: the regions of the client area (each builds its own controls), the
 // menus, the timers, the keyboard focus order and the bindings of the handlers. The handlers
-// themselves are in FormControl.cpp (start-up and connection), ChartHandlers.cpp,
-// RecordHandlers.cpp and UsbHandlers.cpp.
+// themselves are in QV31FLink.cpp (start-up and connection), QV31FChart.cpp,
+// QV31FRecording.cpp and QV31FUsb.cpp.
 #include "QV31F.h"
 #include "UsbView.h"
 

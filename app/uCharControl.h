@@ -16,6 +16,8 @@
 // refused shift leaves the axis alone, but the operations count pages all the same.
 #pragma once
 
+#include "ChartSurface.h"
+
 #include <cstddef>
 #include <deque>
 #include <functional>
@@ -29,21 +31,6 @@ inline constexpr int kDefaultPageSize = 100;
 // no more points (at 8 bytes a point, two series then hold 160 MB).
 inline constexpr std::size_t kMaxChartPoints = 10'000'000;
 inline constexpr int kChartSeries = 2; // 0: Series2 (area), 1: Series1 (line)
-
-class TChartControl;
-
-// What the pager needs of the chart widget.
-class ChartSurface {
-public:
-    virtual ~ChartSurface() = default;
-    // The bottom axis window moved, the active series changed or the points in the window did:
-    // draw the window [pager.BottomMinimum(), pager.BottomMaximum()] afresh.
-    virtual void redraw(const TChartControl& pager) = 0;
-    // One point was appended to `series` at X `x`, inside the window that is on screen.
-    virtual void appended(const TChartControl& pager, int series, int x, double y) = 0;
-    virtual void setValueMaximum(double value) = 0;
-    virtual void setValueMinimum(double value) = 0;
-};
 
 class TChartControl {
 public:
