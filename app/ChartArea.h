@@ -50,8 +50,6 @@ public:
     QLineEdit* edit1() const { return edit1_; }
     QLineEdit* edit2() const { return edit2_; }
     QComboBox* comboBox1() const { return combo_; }
-    QAreaSeries* series2() const { return area_; }
-    QLineSeries* series1() const { return line_; }
     // The Qt series of pager series `index` (the area's upper line for index 0).
     QLineSeries* pointsOf(int index) const;
     bool seriesVisible(int index) const;

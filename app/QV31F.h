@@ -148,14 +148,12 @@ public:
     bool terminated() const { return terminated_; }
     // The window's outer size, frame included, as the layout counts it.
     QSize outerSize() const;
-    int beeps() const { return beeps_; }
 
     TChartControl& pager();
     ReadingsTable& cds1() { return *cds1_; }
     // Hands the grid the rows it has not been shown yet (it takes new rows in batches).
     void flushGrid();
     Recorder& recorder() { return *recorder_; }
-    LimitJudge& limitJudge() { return judge_; }
     RecallClock& recallClock() { return recall_; }
     TCommPortDriver& COMM2() { return *comm2_; }
     ChartArea& Chtshow();
@@ -235,7 +233,6 @@ private:
     void showHistory();
     void showUsbDisconnected();
     bool terminated_ = false;
-    int beeps_ = 0;
     QString lastOpenName_;
     std::uint64_t memoSeen_ = 0;
     std::uint64_t historySeen_ = 0;

@@ -328,7 +328,6 @@ void TFCOMM::ShowChartOwnPage() {
 }
 
 void TFCOMM::Beep() {
-    ++beeps_;
     QApplication::beep();
 }
 
