@@ -47,4 +47,13 @@ std::string meterFamilyNames(bool usbOnly) {
     return out;
 }
 
+std::string meterFamilyChoices() {
+    std::string out;
+    for (const MeterFamily& f : kFamilies) {
+        if (!out.empty()) out += '|';
+        out += f.name;
+    }
+    return out;
+}
+
 } // namespace dmm

@@ -49,5 +49,7 @@ const MeterFamily& meterFamily(Family id);
 const MeterFamily* findMeterFamily(std::string_view name);
 // The names for a message: "q32, q13 or q31"; those with a report handler when usbOnly.
 std::string meterFamilyNames(bool usbOnly = false);
+// The names as a command line's choices: "q32|q13|q31".
+std::string meterFamilyChoices();
 
 } // namespace dmm

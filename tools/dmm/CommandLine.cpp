@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "MeterFamily.h"
+
 #include <QStringList>
 
 #include <cstdio>
@@ -18,9 +20,16 @@ std::string utf8(const QString& s) {
 
 } // namespace
 
+std::string withFamilyChoices(std::string text) {
+    static const std::string key = "{families}";
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at))
+        text.replace(at, key.size(), meterFamilyChoices());
+    return text;
+}
+
 CommandLine::CommandLine(std::string command, std::string synopsis, std::string description)
-    : command_(std::move(command)), synopsis_(std::move(synopsis)),
-      description_(std::move(description)) {
+    : command_(std::move(command)), synopsis_(withFamilyChoices(std::move(synopsis))),
+      description_(withFamilyChoices(std::move(description))) {
     parser_.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser_.addOption(QCommandLineOption({QStringLiteral("h"), QStringLiteral("help")},
                                          QStringLiteral("Show this help and exit.")));

@@ -12,6 +12,10 @@
 
 namespace dmm::cli {
 
+// `text` with "{families}" replaced by the protocol families' names as choices, so that usage
+// texts name the families from their table.
+std::string withFamilyChoices(std::string text);
+
 class CommandLine {
 public:
     // `synopsis` is the usage line after "dmm ", `description` the text under it.

@@ -31,7 +31,7 @@ namespace dmm::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "decode --family q32|q13|q31 [--hid] [--separator S] [--count-profile 2|4] "
+    "decode --family {families} [--hid] [--separator S] [--count-profile 2|4] "
     "[--ifqv14] [--ifqv16] [--ifqv31=0|1] [FILE]";
 
 constexpr std::size_t kChunkBytes = 4096;

@@ -1,4 +1,5 @@
 #include "Command.h"
+#include "CommandLine.h"
 
 #include <cstdio>
 #include <map>
@@ -22,7 +23,7 @@ void usage(FILE* out) {
 } // namespace
 
 CommandRegistrar::CommandRegistrar(const char* name, const char* usageText, CommandFn fn) {
-    registry()[name] = Entry{usageText, std::move(fn)};
+    registry()[name] = Entry{withFamilyChoices(usageText), std::move(fn)};
 }
 
 } // namespace dmm::cli

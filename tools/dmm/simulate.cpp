@@ -28,7 +28,7 @@ using namespace dmm::sim;
 using dmm::cli::CommandLine;
 
 const char kSynopsis[] =
-    "simulate [--family q32|q13|q31] [--pty | --out FILE] [--rate N] [--count N] [--seed S]\n"
+    "simulate [--family {families}] [--pty | --out FILE] [--rate N] [--count N] [--seed S]\n"
     "           [--script tour|wander] [--fault drop|corrupt|stray:P ...] [--log FILE]\n"
     "           [--hid-reports]";
 const char kDescription[] =
