@@ -15,6 +15,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace dmm {
@@ -96,23 +97,11 @@ std::string_view text(const char& c) {
     return c ? std::string_view(&c, 1) : std::string_view();
 }
 
-} // namespace
-
-FrameOutcome LcdDisplayQ13(Meter& m) {
-    m.MarkLinkAlive();
-    const SegmentBits bits(m.FrameText);
-
-    char d[4];
-    for (int n = 1; n <= 4; ++n) d[n - 1] = decodeDigit(bits, n);
-
+// The mode annunciators: AC (with TRMS on the IFQV14 variant), DC, AUTO, RS232 and the sign.
+// Returns whether the reading is negative.
+bool modeAnnunciators(const SegmentBits& bits, Meter& m) {
     CurrentReading& r = m.reading;
     IndicatorSet& lcd = m.lcd;
-    r.DcAc.clear();
-    r.RangeMode.clear();
-    r.UnitText.clear();
-
-    // The annunciator map, in this order: a later entry may overwrite what an earlier one set
-    // (DC after AC, degrees Celsius replacing the unit, hertz after that).
     const bool ac = bits.at(1);
     lcd.set(Ind::LcdAC, ac);
     if (ac) r.DcAc = "AC";
@@ -120,7 +109,7 @@ FrameOutcome LcdDisplayQ13(Meter& m) {
         lcd.set(Ind::LCDTRMST, ac);
         lcd.set(Ind::LCDTRMS, ac);
     }
-    if (bits.at(2)) r.DcAc = "DC";
+    if (bits.at(2)) r.DcAc = "DC"; // after AC: DC wins
     const bool autoRange = bits.at(3);
     lcd.set(Ind::LcdAuto, autoRange);
     r.RangeMode = autoRange ? "AUTO" : "MANU";
@@ -128,16 +117,25 @@ FrameOutcome LcdDisplayQ13(Meter& m) {
     lcd.set(Ind::LCD232C, bits.at(4));
     const bool negative = bits.at(5);
     lcd.set(Ind::LcdFH, negative);
+    return negative;
+}
 
-    const std::string_view sep = m.LocaleDecimalSeparator;
-    std::string_view p[3];
+// The three decimal points, each the locale's separator in the value text when lit.
+std::array<std::string_view, 3> decimalPoints(const SegmentBits& bits, Meter& m) {
+    std::array<std::string_view, 3> p{};
     static constexpr Ind points[3] = {Ind::LcdP1, Ind::LcdP2, Ind::LcdP3};
-    for (int i = 0; i < 3; ++i) {
-        const bool on = bits.at(13 + 8 * i);
-        lcd.set(points[i], on);
-        if (on) p[i] = sep;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const bool on = bits.at(13 + 8 * static_cast<int>(i));
+        m.lcd.set(points[i], on);
+        if (on) p[i] = m.LocaleDecimalSeparator;
     }
+    return p;
+}
 
+// The prefix and unit annunciators, each adding its letter to the unit text; then degrees
+// Celsius, which replaces the unit, and hertz, which overrides Celsius and fixes the chart's
+// axis.
+void unitAnnunciators(const SegmentBits& bits, Meter& m) {
     struct Annunciator {
         int position;
         Ind indicator;
@@ -150,73 +148,96 @@ FrameOutcome LcdDisplayQ13(Meter& m) {
         {46, Ind::LCDohm, "*"},    {47, Ind::LCDRec, nullptr}, {48, Ind::LCDHold, nullptr},
         {49, Ind::LCDA, "A"},      {50, Ind::LcdV, "V"},       {52, Ind::LCDBATT, nullptr},
     };
+    CurrentReading& r = m.reading;
     for (const Annunciator& a : annunciators) {
         const bool on = bits.at(a.position);
-        lcd.set(a.indicator, on);
+        m.lcd.set(a.indicator, on);
         if (on && a.unit) r.UnitText += a.unit;
     }
-
     const bool hertz = bits.at(51);
     const bool celsius = bits.at(56) && !hertz;
-    lcd.set(Ind::LCDCS, celsius);
+    m.lcd.set(Ind::LCDCS, celsius);
     if (celsius) {
         r.DcAc.clear();
         r.UnitText = "#";
     }
-    lcd.set(Ind::LCDHz, hertz);
+    m.lcd.set(Ind::LCDHz, hertz);
     if (hertz) {
-        lcd.set(Ind::LCDCS, false);
+        m.lcd.set(Ind::LCDCS, false);
         r.UnitText += "Hz";
         r.RangeMode = "AUTO";
     }
     m.FrequencyAxisMode = hertz;
-
     if (m.FrequencyAxisMode)
         m.hooks().SetValueAxis(-5000, 5000);
     else
         m.hooks().SetValueAxis(-static_cast<double>(r.FullScale), r.FullScale);
+}
 
-    const std::string_view sign = negative ? "-" : "";
-    r.ValueText.clear();
-    r.ValueText.append(sign).append(text(d[0])).append(p[0]).append(text(d[1])).append(p[1]);
+std::string valueText(bool negative, const char (&d)[4], const std::array<std::string_view, 3>& p) {
+    std::string v;
+    v.append(negative ? "-" : "").append(text(d[0])).append(p[0]).append(text(d[1])).append(p[1]);
     if (d[2] == kOverloadL)
-        r.ValueText += 'L';
+        v += 'L';
     else
-        r.ValueText.append(text(d[2]));
-    r.ValueText.append(p[2]).append(text(d[3]));
+        v.append(text(d[2]));
+    v.append(p[2]).append(text(d[3]));
+    return v;
+}
 
-    const bool overload = d[1] == '0' && d[2] == kOverloadL;
-    std::optional<double> value;
-    if (overload)
-        value = negative ? -static_cast<double>(r.FullScale) : r.FullScale;
-    else if (auto n = wholeNumber(negative, d, 4))
-        value = static_cast<double>(*n);
+// The display count; an overload ("0L" in the middle places) reads as the full scale.
+std::optional<double> displayCount(bool negative, const char (&d)[4], std::int32_t fullScale) {
+    if (d[1] == '0' && d[2] == kOverloadL)
+        return negative ? -static_cast<double>(fullScale) : fullScale;
+    if (auto n = wholeNumber(negative, d, 4)) return static_cast<double>(*n);
+    return std::nullopt;
+}
 
-    // Without a number there is nothing to record, compare or plot; the mirror still follows
-    // the glass.
+// The digits and the bar on the mirror, and the reading to the recorder and the chart. Without
+// a number there is nothing to record, compare or plot; the mirror still follows the glass.
+void showAndRecord(Meter& m, const char (&d)[4], std::optional<double> value) {
+    CurrentReading& r = m.reading;
     if (value) {
         r.NumericValue = *value;
         if (r.NumericValue > m.OverrangeHigh || r.NumericValue < m.OverrangeLow) m.hooks().Beep();
         m.UpdateExtremes(0, r.FullScale, false);
     }
-
     static constexpr Ind places[4] = {Ind::LcdDa, Ind::LcdDb, Ind::LcdDc, Ind::LcdDd};
-    for (int i = 0; i < 4; ++i) lcd.setDigit(places[i], text(d[i]));
+    for (std::size_t i = 0; i < 4; ++i) m.lcd.setDigit(places[i], text(d[i]));
 
     if (value) m.hooks().INDataToTable();
 
-    if (overload) {
-        lcd.setBarPosition(m.OverloadBarPosition);
+    if (d[1] == '0' && d[2] == kOverloadL) {
+        m.lcd.setBarPosition(m.OverloadBarPosition);
     } else {
         const auto n = wholeNumber(false, d, 2);
-        lcd.setBarPosition(n && *n >= 2 ? static_cast<int>(*n) : 1);
+        m.lcd.setBarPosition(n && *n >= 2 ? static_cast<int>(*n) : 1);
     }
-
     if (value) {
         m.hooks().AddSeriesPoint(1, *value);
         m.hooks().ShowChartOwnPage();
         m.hooks().AddSeriesPoint(0, *value);
     }
+}
+
+} // namespace
+
+FrameOutcome LcdDisplayQ13(Meter& m) {
+    m.MarkLinkAlive();
+    const SegmentBits bits(m.FrameText);
+    char d[4];
+    for (int n = 1; n <= 4; ++n) d[n - 1] = decodeDigit(bits, n);
+
+    CurrentReading& r = m.reading;
+    r.DcAc.clear();
+    r.RangeMode.clear();
+    r.UnitText.clear();
+    // In this order: a later stage may overwrite what an earlier one set.
+    const bool negative = modeAnnunciators(bits, m);
+    const std::array<std::string_view, 3> points = decimalPoints(bits, m);
+    unitAnnunciators(bits, m);
+    r.ValueText = valueText(negative, d, points);
+    showAndRecord(m, d, displayCount(negative, d, r.FullScale));
     return FrameOutcome::Decoded;
 }
 

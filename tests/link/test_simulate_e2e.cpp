@@ -144,7 +144,9 @@ Result runEndToEnd(const QStringList& extra) {
     EXPECT_LE(received.size(), stream.size());
     res.lost = stream.size() - received.size();
     EXPECT_EQ(received, stream.right(received.size()));
-    EXPECT_LE(res.lost, ptyCapacity() + 64) << "more lost than the terminal could queue";
+    // The terminal's queue holds more or less depending on how the writes were cut into its
+    // buffers (seen: 20753 bytes queued where the probe's writes fit 20544), hence the slack.
+    EXPECT_LE(res.lost, ptyCapacity() + 1024) << "more lost than the terminal could queue";
 
     // Each 0x0D ends a frame: the k-th frame end seen is the k-th 0x0D received.
     std::map<qsizetype, std::size_t> endAt; // stream offset of a 0x0D -> index in collect.seen
