@@ -1,6 +1,7 @@
 #include "ComDrv32.h"
 
 #include "ComPortMap.h"
+#include "RemoteSerialPort.h"
 
 #include <QSerialPort>
 #include <QStringList>
@@ -50,6 +51,7 @@ bool TCommPortDriver::OpenPort() {
         lastError_ = QStringLiteral("COM%1 has no device").arg(static_cast<int>(comPort_) + 1);
         return false;
     }
+    if (dmm::link::RemoteSerialPort::isRemoteAddress(device)) return openRemote(device);
     port_->setPortName(device);
     // Exclusive: QSerialPort takes the device's lock file and TIOCEXCL.
     if (!port_->open(QIODevice::ReadWrite)) {
@@ -65,15 +67,57 @@ bool TCommPortDriver::OpenPort() {
     return true;
 }
 
+// Returns at once: connecting and negotiating go on in the event loop, and the polling tick
+// runs meanwhile, as for a local port. A refused connection, or one that does not negotiate in
+// time, then goes away as a vanished device does.
+bool TCommPortDriver::openRemote(const QString& device) {
+    if (!remote_) {
+        remote_ = new dmm::link::RemoteSerialPort(this);
+        connect(remote_, &dmm::link::RemoteSerialPort::stateChanged, this,
+                [this] { lastError_ = remote_->lastError(); });
+    }
+    if (!remote_->open(device, remoteSettings(), inBufSize_, lastError_)) return false;
+    lastError_.clear();
+    open_ = true;
+    remoteOpen_ = true;
+    timer_->start(qMax<int>(pollingDelay_, 1));
+    return true;
+}
+
+dmm::link::Rfc2217Codec::LineSettings TCommPortDriver::remoteSettings() const {
+    dmm::link::Rfc2217Codec::LineSettings s;
+    s.baud = static_cast<std::uint32_t>(baudRateValue(speed_));
+    s.dataBits = static_cast<std::uint8_t>(5 + static_cast<int>(dataBits_));
+    s.parity = static_cast<std::uint8_t>(parity_);
+    s.stopBits = static_cast<std::uint8_t>(stopBits_);
+    using Flow = dmm::link::Rfc2217Codec::Flow;
+    s.flow = hw_ == hhRTSCTS ? Flow::RtsCts : sw_ == shXONXOFF ? Flow::XonXoff : Flow::None;
+    s.dtr = enableDtr_;
+    return s;
+}
+
 void TCommPortDriver::ClosePort() {
     if (!open_) return;
     timer_->stop();
-    if (port_->isOpen()) port_->close();
+    if (remoteOpen_)
+        remote_->close();
+    else if (port_->isOpen())
+        port_->close();
+    remoteOpen_ = false;
     open_ = false;
 }
 
 bool TCommPortDriver::IsDevicePresent() const {
+    if (remoteOpen_) return open_ && remote_->isPresent();
     return open_ && port_->isOpen();
+}
+
+bool TCommPortDriver::IsOpening() const {
+    return open_ && remoteOpen_ && remote_->isNegotiating();
+}
+
+const dmm::link::RemoteSerialPort* TCommPortDriver::RemotePort() const {
+    return remoteOpen_ ? remote_ : nullptr;
 }
 
 void TCommPortDriver::deviceLost() {
@@ -92,6 +136,12 @@ void TCommPortDriver::deviceLost() {
 }
 
 void TCommPortDriver::ApplyLineSettings() {
+    if (open_ && remoteOpen_) {
+        // Sent to the server now, or once it has agreed to the COM port option; what it refuses
+        // it answers with the setting it kept.
+        remote_->setLineSettings(remoteSettings());
+        return;
+    }
     if (!open_ || !port_->isOpen()) return;
     // Every setting is tried; one the device refuses (a pseudo-terminal has no modem lines) is
     // left as the device has it, and named in LastError.
@@ -142,6 +192,10 @@ void TCommPortDriver::ApplyLineSettings() {
 }
 
 void TCommPortDriver::PurgeQueues(bool input, bool output) {
+    if (open_ && remoteOpen_) {
+        if (input) remote_->purge(); // what the server still holds is not ours to empty
+        return;
+    }
     if (!open_ || !port_->isOpen()) return;
     QSerialPort::Directions d;
     if (input) d |= QSerialPort::Input;
@@ -150,8 +204,12 @@ void TCommPortDriver::PurgeQueues(bool input, bool output) {
 }
 
 void TCommPortDriver::pollTick() {
-    if (!open_ || !port_->isOpen()) return;
-    const qint64 n = port_->read(reinterpret_cast<char*>(receiveBuffer_.get()), inBufSize_);
+    if (!open_) return;
+    qint64 n = 0;
+    if (remoteOpen_)
+        n = remote_->read(receiveBuffer_.get(), inBufSize_);
+    else if (port_->isOpen())
+        n = port_->read(reinterpret_cast<char*>(receiveBuffer_.get()), inBufSize_);
     // The handler is read anew on every tick, so a new one takes over from the next tick.
     if (n > 0 && OnReceiveData)
         OnReceiveData(this, receiveBuffer_.get(), static_cast<std::int32_t>(n));

@@ -1,7 +1,11 @@
 // The serial port driver: opens one of the ports COM1 to COM4, sets the line up and polls it on
 // a timer of the GUI thread, handing whatever arrived since the last tick to OnReceiveData as one
-// chunk. It only receives; failures are quiet (the window's link watchdog shows them).
+// chunk. It only receives; failures are quiet (the window's link watchdog shows them). A COM
+// number mapped to rfc2217://HOST:PORT is a port on another machine (RemoteSerialPort), read
+// through the same tick and buffer.
 #pragma once
+
+#include "Rfc2217Codec.h"
 
 #include <QObject>
 #include <QString>
@@ -12,6 +16,9 @@
 
 class QSerialPort;
 class QTimer;
+namespace dmm::link {
+class RemoteSerialPort;
+}
 
 class TCommPortDriver : public QObject {
     Q_OBJECT
@@ -78,6 +85,12 @@ public:
     // False once the device went away while the port is open (it then delivers nothing until
     // ClosePort and OpenPort find it back); true while it is there.
     bool IsDevicePresent() const;
+    // True while a remote port is still connecting or negotiating (it is present meanwhile);
+    // always false for a local device, which is there or not as soon as it is opened. A remote
+    // port that is refused or does not negotiate in time is then no longer present.
+    bool IsOpening() const;
+    // The remote port while one is open, else null.
+    const dmm::link::RemoteSerialPort* RemotePort() const;
 
     TComPortNumber ComPort() const { return comPort_; }
     void SetComPort(TComPortNumber value);
@@ -118,6 +131,8 @@ public:
 private:
     void pollTick();
     void deviceLost();
+    bool openRemote(const QString& device);
+    dmm::link::Rfc2217Codec::LineSettings remoteSettings() const;
 
     TComPortNumber comPort_ = pnCOM2;
     TComPortBaudRate speed_ = br9600;
@@ -137,4 +152,6 @@ private:
     std::unique_ptr<std::uint8_t[]> receiveBuffer_;
     QSerialPort* port_ = nullptr;
     QTimer* timer_ = nullptr;
+    dmm::link::RemoteSerialPort* remote_ = nullptr; // made on the first remote open
+    bool remoteOpen_ = false;
 };

@@ -1,194 +1,15 @@
 // End to end: dmm simulate -> pseudo-terminal -> TCommPortDriver -> HQ32RData -> decoder, compared
 // frame by frame with the simulator's log of what it sent.
-#include "ComDrv32.h"
-#include "FrameAssembly.h"
-#include "Meter.h"
-#include "Pty.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QTest>
+#include "EndToEnd.h"
 
 #include <gtest/gtest.h>
 
-#include <map>
-#include <vector>
+#include <cstdio>
 
 namespace {
 
-QString dmmBinary() {
-    const QByteArray dir = qgetenv("DMM_BINARY_DIR");
-    if (!dir.isEmpty()) return QString::fromLocal8Bit(dir) + "/tools/dmm/dmm";
-    return QCoreApplication::applicationDirPath() + "/../../tools/dmm/dmm";
-}
-
-struct Sent {
-    QByteArray bytes;
-    bool intact;
-    std::string value, unit, dcac, range;
-    double numeric;
-    qsizetype start = 0; // offset of the frame's first byte in the stream
-};
-
-std::vector<Sent> readLog(const QString& path) {
-    std::vector<Sent> out;
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return out;
-    qsizetype at = 0;
-    while (!f.atEnd()) {
-        const QByteArray line = f.readLine().trimmed();
-        if (line.isEmpty()) continue;
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        Sent s;
-        s.bytes = QByteArray::fromHex(o.value("bytes").toString().toLatin1());
-        s.intact = o.value("intact").toBool();
-        s.value = o.value("value").toString().toStdString();
-        s.unit = o.value("unit").toString().toStdString();
-        s.dcac = o.value("dcac").toString().toStdString();
-        s.range = o.value("range").toString().toStdString();
-        s.numeric = o.value("numeric").toDouble();
-        s.start = at;
-        at += s.bytes.size();
-        out.push_back(std::move(s));
-    }
-    return out;
-}
-
-struct Seen {
-    dmm::FrameOutcome outcome;
-    dmm::CurrentReading reading;
-};
-
-class Collect : public dmm::FrameObserver {
-public:
-    explicit Collect(dmm::Meter& m) : m_(m) { m.observer = this; }
-    void frameDone(dmm::Family, dmm::FrameOutcome o) override { seen.push_back({o, m_.reading}); }
-    std::vector<Seen> seen;
-
-private:
-    dmm::Meter& m_;
-};
-
-struct Result {
-    int required = 0;      // intact frames after an intact frame, wholly received
-    int damaged = 0;       // damaged frames wholly received
-    int damagedPassed = 0; // of these, frames that the framing check let through
-    qsizetype lost = 0;    // stream bytes emptied from the queue when the port opened
-    qsizetype frames = 0;
-};
-
-// Runs the simulator on a pseudo-terminal, reads it through the driver and checks every frame.
-Result runEndToEnd(const QStringList& extra) {
-    Result res;
-    QTemporaryDir dir;
-    const QString logPath = dir.filePath("sent.jsonl");
-    QProcess sim;
-    sim.setProgram(dmmBinary());
-    sim.setArguments(QStringList{"simulate", "--pty", "--rate", "0", "--count", "2000", "--script",
-                                 "tour", "--log", logPath} +
-                     extra);
-    sim.start();
-    EXPECT_TRUE(sim.waitForStarted(5000)) << dmmBinary().toStdString();
-    while (!sim.canReadLine() && sim.waitForReadyRead(5000)) {
-    }
-    const QString path = QString::fromLocal8Bit(sim.readLine()).trimmed();
-    EXPECT_TRUE(path.startsWith("/dev/")) << path.toStdString();
-
-    ComOverride com1(1, path);
-    dmm::Meter meter;
-    meter.applyCountProfile("2");
-    Collect collect(meter);
-    TCommPortDriver driver;
-    driver.SetComPort(TCommPortDriver::pnCOM1);
-    driver.SetComPortSpeed(TCommPortDriver::br2400);
-    QByteArray received;
-    driver.OnReceiveData = [&](TCommPortDriver*, const std::uint8_t* p, std::int32_t n) {
-        received.append(reinterpret_cast<const char*>(p), n);
-        dmm::HQ32RData(meter, p, n);
-    };
-    EXPECT_TRUE(driver.OpenPort());
-
-    // Until the simulator has logged every frame and the port has been quiet for a while.
-    QElapsedTimer t, quiet;
-    t.start();
-    quiet.start();
-    qsizetype last = -1;
-    std::vector<Sent> sent;
-    while (t.elapsed() < 60000) {
-        QTest::qWait(50);
-        if (received.size() != last) {
-            last = received.size();
-            quiet.restart();
-        }
-        if (quiet.elapsed() > 500) {
-            sent = readLog(logPath);
-            if (sent.size() == 2000) break;
-        }
-    }
-    driver.ClosePort();
-    sim.terminate();
-    EXPECT_TRUE(sim.waitForFinished(5000));
-    EXPECT_EQ(sim.exitCode(), 0) << sim.readAllStandardError().toStdString();
-    EXPECT_EQ(sent.size(), 2000u);
-    if (sent.size() != 2000) return res;
-
-    // Nothing is lost on the way but what the open emptied from the queue: the bytes that
-    // arrived are the end of the stream, in order.
-    QByteArray stream;
-    for (const Sent& s : sent) stream += s.bytes;
-    EXPECT_LE(received.size(), stream.size());
-    res.lost = stream.size() - received.size();
-    EXPECT_EQ(received, stream.right(received.size()));
-    // The terminal's queue holds more or less depending on how the writes were cut into its
-    // buffers (seen: 20753 bytes queued where the probe's writes fit 20544), hence the slack.
-    EXPECT_LE(res.lost, ptyCapacity() + 1024) << "more lost than the terminal could queue";
-
-    // Each 0x0D ends a frame: the k-th frame end seen is the k-th 0x0D received.
-    std::map<qsizetype, std::size_t> endAt; // stream offset of a 0x0D -> index in collect.seen
-    for (qsizetype i = 0; i < received.size(); ++i)
-        if (received[i] == '\x0D') endAt.emplace(res.lost + i, endAt.size());
-    EXPECT_EQ(endAt.size(), collect.seen.size());
-    if (endAt.size() != collect.seen.size()) return res;
-
-    for (std::size_t i = 1; i < sent.size(); ++i) {
-        const Sent& s = sent[i];
-        const Sent& before = sent[i - 1];
-        // The frame's accumulation starts with the 0x0A that ends the frame before it.
-        if (before.start + before.bytes.size() - 1 < res.lost) continue;
-        ++res.frames;
-        if (!s.intact) {
-            ++res.damaged;
-            for (qsizetype k = 0; k < s.bytes.size(); ++k) {
-                const auto e = endAt.find(s.start + k);
-                if (e != endAt.end() &&
-                    collect.seen[e->second].outcome == dmm::FrameOutcome::Decoded)
-                    ++res.damagedPassed;
-            }
-            continue;
-        }
-        if (!before.intact) continue;
-        ++res.required;
-        const auto e = endAt.find(s.start + s.bytes.size() - 2);
-        EXPECT_NE(e, endAt.end()) << "frame " << i;
-        if (e == endAt.end()) continue;
-        const Seen& got = collect.seen[e->second];
-        EXPECT_EQ(got.outcome, dmm::FrameOutcome::Decoded) << "frame " << i;
-        EXPECT_EQ(got.reading.ValueText, s.value) << "frame " << i;
-        EXPECT_EQ(got.reading.UnitText, s.unit) << "frame " << i;
-        EXPECT_EQ(got.reading.DcAc, s.dcac) << "frame " << i;
-        EXPECT_EQ(got.reading.RangeMode, s.range) << "frame " << i;
-        EXPECT_EQ(got.reading.NumericValue, s.numeric) << "frame " << i;
-    }
-    return res;
-}
-
 TEST(SimulateEndToEnd, EveryFrameSentAfterTheOpenDecodesInOrder) {
-    const Result r = runEndToEnd({});
+    const EndToEndResult r = runEndToEnd({});
     // Everything after what the open emptied from the queue arrives and decodes.
     EXPECT_EQ(r.damaged, 0);
     EXPECT_GE(r.required, 2000 - r.lost / 11 - 2);
@@ -198,8 +19,8 @@ TEST(SimulateEndToEnd, EveryFrameSentAfterTheOpenDecodesInOrder) {
 }
 
 TEST(SimulateEndToEnd, WithFaultsEveryIntactFrameAfterAnIntactFrameDecodes) {
-    const Result r = runEndToEnd({"--seed", "4", "--fault", "drop:0.03", "--fault", "corrupt:0.03",
-                                  "--fault", "stray:0.03"});
+    const EndToEndResult r = runEndToEnd({"--seed", "4", "--fault", "drop:0.03", "--fault",
+                                          "corrupt:0.03", "--fault", "stray:0.03"});
     EXPECT_GT(r.required, 300);
     EXPECT_GT(r.damaged, 20);
     std::printf("[   INFO   ] %lld frames received, %d damaged, %d damaged frames passed the "
