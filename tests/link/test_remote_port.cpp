@@ -351,3 +351,30 @@ TEST(RemotePort, DmmLogResumesAfterASer2netRestart) {
     }
     EXPECT_GE(expectedNo - 1, before + 20);
 }
+
+// A remote port that cannot be opened at the start ends dmm log with exit 1, as a local one does:
+// refused at once, or silent until the time-out.
+TEST(RemotePort, DmmLogOnAPortThatDoesNotOpenEndsAtTheStart) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    const quint16 refused = dmm::testnet::freeLoopbackPort();
+    struct Case {
+        const char* name;
+        quint16 port;
+        const char* says;
+    };
+    for (const Case k :
+         {Case{"refused", refused, "refused"}, Case{"silent", silent.serverPort(), "within 5 s"}}) {
+        SCOPED_TRACE(k.name);
+        QProcess log;
+        log.start(dmmBinary(),
+                  {"log", "--port", QStringLiteral("rfc2217://127.0.0.1:%1").arg(k.port)});
+        ASSERT_TRUE(log.waitForStarted(5000));
+        // The silent listener's connection waits in its backlog: accepted by the kernel.
+        ASSERT_TRUE(log.waitForFinished(10000));
+        const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+        EXPECT_EQ(log.exitCode(), 1) << err.toStdString();
+        EXPECT_TRUE(err.contains("cannot open rfc2217://127.0.0.1:")) << err.toStdString();
+        EXPECT_TRUE(err.contains(k.says)) << err.toStdString();
+    }
+}

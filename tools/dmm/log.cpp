@@ -29,6 +29,7 @@
 #include "PortWatch.h"
 #include "ReadingsTable.h"
 #include "Recorder.h"
+#include "RemoteSerialPort.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -56,8 +57,8 @@ namespace dmm::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "log --port COM1..COM4|PATH [--family q32|q13|q31] [--out FILE] [--interval S] [--no-repeat]\n"
-    "           [--limit N] [--high X] [--low Y]";
+    "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family q32|q13|q31] [--out FILE]\n"
+    "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]";
 
 struct LogOptions {
     QString port;
@@ -99,7 +100,8 @@ void addOptions(CommandLine& cl) {
     const auto value = [&cl](const char* name, const char* valueName, const char* help) {
         cl.addValueOption(QLatin1String(name), QLatin1String(valueName), QLatin1String(help));
     };
-    value("port", "COM1..COM4|PATH", "The port the meter is on.");
+    value("port", "COM1..COM4|PATH|rfc2217://HOST:PORT",
+          "The port the meter is on (a URL: a port on another machine, served by ser2net).");
     value("family", "family",
           ("The protocol family: " + meterFamilyNames() + " (default q32).").c_str());
     value("out", "FILE", "The data file rows are appended to.");
@@ -150,7 +152,7 @@ std::string readOptions(const CommandLine& cl, LogOptions& o) {
     return readNumbers(cl, o);
 }
 
-// COM1..COM4 by number; anything else names the device itself.
+// COM1..COM4 by number; anything else names the device itself (or a remote port's URL).
 std::optional<int> comNumber(const QString& port) {
     if (port.size() == 4 && port.startsWith(QLatin1String("COM"), Qt::CaseInsensitive)) {
         const int n = port.at(3).digitValue();
@@ -337,9 +339,12 @@ int runLog(const std::vector<std::string>& args) {
     const auto serial = o.family->serial;
     port.OnReceiveData = [&meter, serial](TCommPortDriver*, const std::uint8_t* data,
                                           std::int32_t size) { serial(meter, data, size); };
+    // A remote port's URL is its own name.
     const std::string portName =
-        local(o.port) + " (" + (device.isEmpty() ? "no device" : local(device)) + ")";
-    if (!port.OpenPort()) {
+        link::RemoteSerialPort::isRemoteAddress(o.port)
+            ? local(o.port)
+            : local(o.port) + " (" + (device.isEmpty() ? "no device" : local(device)) + ")";
+    if (!port.OpenPort() || !PortWatch::settled(port)) {
         say("cannot open " + portName + ": " + local(port.LastError()));
         return 1;
     }
