@@ -1,0 +1,131 @@
+// The window on a remote port: COM1 mapped to rfc2217://127.0.0.1:PORT, served by ser2net in
+// front of the simulated meter's pseudo-terminal; and a listener that never negotiates.
+#include "ComDrv32.h"
+#include "FakeHidPlatform.h"
+#include "QV31F.h"
+#include "ScriptedDialogs.h"
+#include "Ser2netServer.h"
+#include "SimulatorProcess.h"
+#include "Widgets.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+using namespace dmm;
+using namespace dmm::app;
+
+namespace {
+
+QString dmmTool() {
+    return QString::fromLocal8Bit(qgetenv("DMM_BINARY_DIR")) + "/tools/dmm/dmm";
+}
+
+template <class F> bool waitFor(F done, int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms) QTest::qWait(10);
+    return done();
+}
+
+class RemotePortWindow : public ::testing::Test {
+protected:
+    void SetUp() override {}
+    void open(const QString& url) {
+        qputenv("DMM_COM1", url.toLocal8Bit());
+        w = std::make_unique<TFCOMM>(&dialogs, &hid);
+        w->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
+        w->COM11Click();
+    }
+    void TearDown() override {
+        EXPECT_EQ(dialogs.unanswered, 0);
+        w.reset();
+        qunsetenv("DMM_COM1");
+    }
+    TCommPortDriver* driver() { return w->findChild<TCommPortDriver*>(QStringLiteral("COMM2")); }
+
+    ScriptedDialogs dialogs;
+    FakeHidPlatform hid;
+    std::unique_ptr<TFCOMM> w;
+};
+
+} // namespace
+
+// "COM Connect" on a COM number mapped to ser2net: live readings in the LCD, the grid and the
+// link image; the port panel's tooltip names the URL.
+TEST_F(RemotePortWindow, Ser2netGivesLiveReadingsAfterComConnect) {
+    testnet::SimulatorProcess sim;
+    ASSERT_TRUE(sim.start(dmmTool(), {"--rate", "10"})) << dmmTool().toStdString();
+    testnet::Ser2netServer server(sim.pty());
+    ASSERT_TRUE(server.start()) << server.output().toStdString();
+    open(server.url());
+    EXPECT_EQ(w->BtCOM[0]->toolTip(), "COM1: " + server.url());
+
+    QSignalSpy decoded(w.get(), &TFCOMM::readingDecoded);
+    w->COMCon->click();
+    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
+    ASSERT_TRUE(waitFor([&] { return w->cds1().size() >= 10; }, 15000))
+        << server.output().toStdString();
+    EXPECT_GE(decoded.count(), 1);
+    EXPECT_TRUE(w->CONok->isVisible());
+    EXPECT_FALSE(w->CONokN->isVisible());
+    EXPECT_FALSE(w->T1VALUE->text().isEmpty());
+    // Readings keep coming.
+    const int rows = w->cds1().size();
+    EXPECT_TRUE(waitFor([&] { return w->cds1().size() >= rows + 5; }, 5000));
+
+    w->COMCon->click();
+    EXPECT_FALSE(driver()->IsPortOpen());
+}
+
+// A listener that takes the connection and never answers: the window shows its connected state
+// with "no link", stays responsive, and gives the port up after 5 s without a word; the next
+// "COM Connect" tries again.
+TEST_F(RemotePortWindow, ASilentListenerDoesNotFreezeTheWindow) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    std::vector<QTcpSocket*> held;
+    QObject::connect(&silent, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* s = silent.nextPendingConnection()) held.push_back(s);
+    });
+    open(QStringLiteral("rfc2217://127.0.0.1:%1").arg(silent.serverPort()));
+
+    QElapsedTimer gap;
+    qint64 longestGap = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, gap.restart()); });
+    gap.start();
+    beat.start(10);
+    w->COMCon->click();
+    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
+    EXPECT_TRUE(waitFor([&] { return held.size() == 1; }, 2000));
+    EXPECT_TRUE(driver()->IsOpening());
+    ASSERT_TRUE(waitFor([&] { return !driver()->IsDevicePresent(); }, 8000));
+    EXPECT_LT(longestGap, 1000);
+    EXPECT_TRUE(w->CONokN->isVisible());
+    EXPECT_FALSE(w->CONok->isVisible());
+    EXPECT_EQ(w->cds1().size(), 0);
+    EXPECT_TRUE(w->COMCon->isChecked()); // as with a COM number without a device
+
+    w->COMCon->click();
+    w->COMCon->click();
+    EXPECT_TRUE(waitFor([&] { return held.size() == 2; }, 2000));
+    EXPECT_TRUE(driver()->IsOpening());
+    w->COMCon->click();
+    qDeleteAll(held);
+}
