@@ -378,3 +378,35 @@ TEST(RemotePort, DmmLogOnAPortThatDoesNotOpenEndsAtTheStart) {
         EXPECT_TRUE(err.contains(k.says)) << err.toStdString();
     }
 }
+
+// A plain Telnet server that refuses the COM port option: the negotiation ends there, the port
+// stays, its data is read as it comes, and LastError says the line keeps the server's settings.
+TEST(RemotePort, AServerWithoutTheComPortOptionIsReadAsItIs) {
+    QTcpServer plain;
+    ASSERT_TRUE(plain.listen(QHostAddress::LocalHost, 0));
+    std::vector<QTcpSocket*> held;
+    QObject::connect(&plain, &QTcpServer::newConnection, [&] {
+        while (QTcpSocket* s = plain.nextPendingConnection()) {
+            held.push_back(s);
+            QObject::connect(s, &QTcpSocket::readyRead, s, [s] {
+                // Whatever the client offers is refused; then two bytes of data, one of them 0xFF.
+                if (s->readAll().contains("\xFF\xFB\x2C")) s->write("\xFF\xFE\x2C\x41\xFF\xFF");
+            });
+        }
+    });
+    ComOverride com1(1, QStringLiteral("rfc2217://127.0.0.1:%1").arg(plain.serverPort()));
+    auto driver = meterDriver();
+    QByteArray received;
+    driver->OnReceiveData = [&](TCommPortDriver*, const std::uint8_t* p, std::int32_t n) {
+        received.append(reinterpret_cast<const char*>(p), n);
+    };
+    ASSERT_TRUE(driver->OpenPort());
+    EXPECT_TRUE(waitFor([&] { return received.size() >= 2; }, 3000));
+    EXPECT_EQ(received, QByteArray("\x41\xFF"));
+    EXPECT_FALSE(driver->IsOpening());
+    EXPECT_TRUE(driver->IsDevicePresent());
+    EXPECT_TRUE(driver->LastError().contains("refused the COM port option"))
+        << driver->LastError().toStdString();
+    driver->ClosePort();
+    qDeleteAll(held);
+}
