@@ -1,12 +1,12 @@
 // The window on a remote port: COM1 mapped to rfc2217://127.0.0.1:PORT, served by ser2net in
 // front of the simulated meter's pseudo-terminal; and a listener that never negotiates.
+#include "ClickPanel.h"
 #include "ComDrv32.h"
 #include "FakeHidPlatform.h"
 #include "QV31F.h"
 #include "ScriptedDialogs.h"
 #include "Ser2netServer.h"
 #include "SimulatorProcess.h"
-#include "Widgets.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -56,7 +56,16 @@ protected:
         w.reset();
         qunsetenv("DMM_COM1");
     }
-    TCommPortDriver* driver() { return w->findChild<TCommPortDriver*>(QStringLiteral("COMM2")); }
+    TCommPortDriver* driver() { return &w->COMM2(); }
+    // The window's controls, found by their object names.
+    template <class T = QWidget> T* ctl(const char* name) {
+        T* c = w->findChild<T*>(QLatin1String(name));
+        EXPECT_NE(c, nullptr) << "no control " << name;
+        return c;
+    }
+    QPushButton* comCon() { return ctl<QPushButton>("COMCon"); }
+    bool linkShown() { return ctl<QLabel>("CONok")->isVisible(); }
+    bool noLinkShown() { return ctl<QLabel>("CONokN")->isVisible(); }
 
     ScriptedDialogs dialogs;
     FakeHidPlatform hid;
@@ -73,22 +82,22 @@ TEST_F(RemotePortWindow, Ser2netGivesLiveReadingsAfterComConnect) {
     testnet::Ser2netServer server(sim.pty());
     ASSERT_TRUE(server.start()) << server.output().toStdString();
     open(server.url());
-    EXPECT_EQ(w->BtCOM[0]->toolTip(), "COM1: " + server.url());
+    EXPECT_EQ(ctl<ClickPanel>("BtCOM1")->toolTip(), "COM1: " + server.url());
 
     QSignalSpy decoded(w.get(), &TFCOMM::readingDecoded);
-    w->COMCon->click();
-    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
+    comCon()->click();
+    EXPECT_EQ(comCon()->text(), QStringLiteral("COM Disconnect"));
     ASSERT_TRUE(waitFor([&] { return w->cds1().size() >= 10; }, 15000))
         << server.output().toStdString();
     EXPECT_GE(decoded.count(), 1);
-    EXPECT_TRUE(w->CONok->isVisible());
-    EXPECT_FALSE(w->CONokN->isVisible());
-    EXPECT_FALSE(w->T1VALUE->text().isEmpty());
+    EXPECT_TRUE(linkShown());
+    EXPECT_FALSE(noLinkShown());
+    EXPECT_FALSE(ctl<QLineEdit>("T1VALUE")->text().isEmpty());
     // Readings keep coming.
     const int rows = w->cds1().size();
     EXPECT_TRUE(waitFor([&] { return w->cds1().size() >= rows + 5; }, 5000));
 
-    w->COMCon->click();
+    comCon()->click();
     EXPECT_FALSE(driver()->IsPortOpen());
 }
 
@@ -111,21 +120,21 @@ TEST_F(RemotePortWindow, ASilentListenerDoesNotFreezeTheWindow) {
                      [&] { longestGap = std::max(longestGap, gap.restart()); });
     gap.start();
     beat.start(10);
-    w->COMCon->click();
-    EXPECT_EQ(w->COMCon->text(), QStringLiteral("COM Disconnect"));
+    comCon()->click();
+    EXPECT_EQ(comCon()->text(), QStringLiteral("COM Disconnect"));
     EXPECT_TRUE(waitFor([&] { return held.size() == 1; }, 2000));
     EXPECT_TRUE(driver()->IsOpening());
     ASSERT_TRUE(waitFor([&] { return !driver()->IsDevicePresent(); }, 8000));
     EXPECT_LT(longestGap, 1000);
-    EXPECT_TRUE(w->CONokN->isVisible());
-    EXPECT_FALSE(w->CONok->isVisible());
+    EXPECT_TRUE(noLinkShown());
+    EXPECT_FALSE(linkShown());
     EXPECT_EQ(w->cds1().size(), 0);
-    EXPECT_TRUE(w->COMCon->isChecked()); // as with a COM number without a device
+    EXPECT_TRUE(comCon()->isChecked()); // as with a COM number without a device
 
-    w->COMCon->click();
-    w->COMCon->click();
+    comCon()->click();
+    comCon()->click();
     EXPECT_TRUE(waitFor([&] { return held.size() == 2; }, 2000));
     EXPECT_TRUE(driver()->IsOpening());
-    w->COMCon->click();
+    comCon()->click();
     qDeleteAll(held);
 }
