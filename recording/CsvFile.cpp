@@ -90,24 +90,31 @@ QString isoTime(std::int64_t msecs, OffsetCache& offsets) {
     return QString::fromLatin1(text);
 }
 
-void appendRow(QByteArray& out, const ReadingsTable& table, int row, OffsetCache& offsets) {
-    if (auto no = table.integer(row, Field::No)) out.append(QByteArray::number(*no));
-    out.append(',');
+CsvFile::Columns columnsOf(const ReadingsTable& table, int row, OffsetCache& offsets) {
+    CsvFile::Columns c;
+    if (auto no = table.integer(row, Field::No)) c[0] = QString::number(*no);
     const auto at = table.recordedAtMSecs(row);
-    appendField(out, at ? isoTime(*at, offsets) : notAFormula(table.text(row, Field::Time)));
-    out.append(',');
-    appendField(out, oneOf(table.text(row, Field::DcAc), {"DC", "AC", "AC+DC"}));
-    const BaseUnitValue v =
+    c[1] = at ? isoTime(*at, offsets) : table.text(row, Field::Time);
+    c[2] = oneOf(table.text(row, Field::DcAc), {"DC", "AC", "AC+DC"});
+    BaseUnitValue v =
         BaseUnitValue::fromDisplay(table.text(row, Field::Value), table.text(row, Field::Unit));
-    for (const QString& field :
-         {notAFormula(v.display), notAFormula(v.unit), v.value, v.baseUnit}) {
-        out.append(',');
-        appendField(out, field);
+    c[3] = std::move(v.display);
+    c[4] = std::move(v.unit);
+    c[5] = std::move(v.value);
+    c[6] = std::move(v.baseUnit);
+    c[7] = table.rangeMode(row);
+    c[8] = oneOf(table.text(row, Field::Auto), {"pass", "Fail"});
+    return c;
+}
+
+void appendRow(QByteArray& out, const ReadingsTable& table, int row, OffsetCache& offsets) {
+    CsvFile::Columns c = columnsOf(table, row, offsets);
+    // time, display and unit may be texts from a loaded file.
+    for (int i : {1, 3, 4}) c[i] = notAFormula(c[i]);
+    for (std::size_t i = 0; i < c.size(); ++i) {
+        if (i > 0) out.append(',');
+        appendField(out, c[i]);
     }
-    out.append(',');
-    appendField(out, table.rangeMode(row));
-    out.append(',');
-    appendField(out, oneOf(table.text(row, Field::Auto), {"pass", "Fail"}));
     out.append("\r\n");
 }
 
@@ -116,6 +123,11 @@ void appendRow(QByteArray& out, const ReadingsTable& table, int row, OffsetCache
 QString CsvFile::isoLocalTime(const QDateTime& when) {
     OffsetCache offsets;
     return isoTime(when.toMSecsSinceEpoch(), offsets);
+}
+
+CsvFile::Columns CsvFile::columns(const ReadingsTable& table, int row) {
+    OffsetCache offsets;
+    return columnsOf(table, row, offsets);
 }
 
 void CsvFile::appendLine(QByteArray& out, const ReadingsTable& table, int row) {

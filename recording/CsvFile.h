@@ -33,6 +33,8 @@
 #include <QIODevice>
 #include <QString>
 
+#include <array>
+
 namespace dmm {
 
 class CsvFile {
@@ -45,6 +47,14 @@ public:
     // Writes byte-order mark, header and every row. Returns an error text: empty on success.
     static QString save(const ReadingsTable& table, QIODevice& out,
                         const ProgressFn& progress = {});
+
+    // The column names of kHeader, in order, and one row's columns as texts, before the CSV
+    // quoting and the apostrophe that keeps a loaded text from being read as a formula; for
+    // other forms of the same columns (the MQTT payload).
+    static constexpr std::array<const char*, 9> kColumnNames = {
+        "no", "time", "function", "display", "unit", "value", "base_unit", "range", "judge"};
+    using Columns = std::array<QString, 9>;
+    static Columns columns(const ReadingsTable& table, int row);
 
     // One row's line, CR LF included; for writers that append rows one by one (dmm log).
     static void appendLine(QByteArray& out, const ReadingsTable& table, int row);
