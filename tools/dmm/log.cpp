@@ -26,6 +26,7 @@
 #include "LogFile.h"
 #include "Meter.h"
 #include "MeterFamily.h"
+#include "MqttOutput.h"
 #include "PortWatch.h"
 #include "ReadingsTable.h"
 #include "Recorder.h"
@@ -37,6 +38,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -58,7 +60,8 @@ namespace {
 
 constexpr const char* kUsage =
     "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family q32|q13|q31] [--out FILE]\n"
-    "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]";
+    "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]\n"
+    "           [--mqtt URL [--mqtt-cafile FILE]]";
 
 struct LogOptions {
     QString port;
@@ -110,6 +113,7 @@ void addOptions(CommandLine& cl) {
     value("limit", "N", "Stop after N rows (1 to 10000000).");
     value("high", "X", "The high limit of the judge (default 6000).");
     value("low", "Y", "The low limit of the judge (default -6000).");
+    MqttOutput::addOptions(cl);
 }
 
 // Returns an error text, empty when the options are sound.
@@ -206,7 +210,7 @@ bool writeRow(LogFile& out, const ReadingsTable& table, int row, bool csv) {
 // decoded chunk may hold several frames); the record limit and the largest record number end it
 // with exit 0.
 void writeRowsAsRecorded(HeadlessHooks& hooks, Recorder& recorder, LogFile& out, bool csv,
-                         bool& failed) {
+                         bool& failed, MqttOutput& mqtt) {
     hooks.onAppended = [&, csv](int row) {
         if (failed) return;
         if (!writeRow(out, recorder.table(), row, csv)) {
@@ -214,6 +218,7 @@ void writeRowsAsRecorded(HeadlessHooks& hooks, Recorder& recorder, LogFile& out,
             QCoreApplication::exit(1);
             return;
         }
+        mqtt.publishRow(recorder.table(), row);
         if (recorder.table().size() >= 1024) recorder.table().clear();
     };
     hooks.onRecordingEnded = [&] {
@@ -287,6 +292,7 @@ int runLog(const std::vector<std::string>& args) {
     if (const auto done = cl.parse(args)) return *done;
     LogOptions o;
     if (const std::string err = readOptions(cl, o); !err.empty()) return cl.usageError(err);
+    if (const std::string err = MqttOutput::check(cl); !err.empty()) return cl.usageError(err);
     // Past a file size limit a write fails with EFBIG, like one on a full disk, instead of the
     // signal ending the program with a torn line.
     ::signal(SIGXFSZ, SIG_IGN);
@@ -303,6 +309,11 @@ int runLog(const std::vector<std::string>& args) {
     char arg0[] = "dmm";
     char* argv[] = {arg0, nullptr};
     QCoreApplication app(argc, argv);
+    MqttOutput mqtt;
+    if (const std::string err = mqtt.start(cl); !err.empty()) {
+        say(err);
+        return 1;
+    }
 
     // A device path is reached as COM1, which the port mapping lets the environment name.
     int com = 1;
@@ -325,7 +336,7 @@ int runLog(const std::vector<std::string>& args) {
                          o.intervalSeconds > 0, o.family->judgesReadings});
     meter.setHooks(&hooks);
     bool failed = false;
-    writeRowsAsRecorded(hooks, recorder, out, isCsv(o), failed);
+    writeRowsAsRecorded(hooks, recorder, out, isCsv(o), failed, mqtt);
 
     const QByteArray csvHead = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
     if (!out.start(isCsv(o) ? QByteArrayView(csvHead) : QByteArrayView(kReadingsTextHeader))) {
@@ -377,7 +388,8 @@ int runLog(const std::vector<std::string>& args) {
     if (!stopNotifier) return 1;
 
     const int rc = app.exec(); // before `failed` is read: the run sets it
-    return endOfRun(rc, failed, port, out);
+    const int fileRc = endOfRun(rc, failed, port, out);
+    return mqtt.finish() ? fileRc : std::max(fileRc, 1);
 }
 
 const CommandRegistrar registrar("log", kUsage, runLog);
