@@ -579,6 +579,11 @@ TEST(DmmLogArguments, BadArgumentsExitWithTwo) {
         {"log", "--port", "COM1", "--limit", "x"},
         {"log", "--port", "COM1", "--high", "abc"},
         {"log", "--port", "COM1", "--bogus"},
+        {"log", "--port", "COM1", "--mqtt", "http://broker/lab"},
+        {"log", "--port", "COM1", "--mqtt", "mqtt://broker"},
+        {"log", "--port", "COM1", "--mqtt", "mqtt://user:pw@broker/lab"},
+        {"log", "--port", "COM1", "--mqtt", "mqtt://broker/lab", "--mqtt-cafile", "ca.crt"},
+        {"log", "--port", "COM1", "--mqtt-cafile", "ca.crt"},
     };
     for (const auto& args : cases) {
         QProcess p;
