@@ -28,12 +28,45 @@ const QCommandLineOption& versionOption() {
     return option;
 }
 
+// --mqtt URL [--mqtt-cafile FILE]
+const QCommandLineOption& mqttOption() {
+    static const QCommandLineOption option(
+        QStringLiteral("mqtt"),
+        QStringLiteral("Also publish every recorded row to an MQTT broker: "
+                       "mqtt://[USER@]HOST[:PORT]/PREFIX or mqtts://... (the password from "
+                       "DMM_MQTT_PASSWORD)."),
+        QStringLiteral("URL"));
+    return option;
+}
+
+const QCommandLineOption& mqttCaFileOption() {
+    static const QCommandLineOption option(
+        QStringLiteral("mqtt-cafile"),
+        QStringLiteral("The CA certificates to trust for mqtts:// (default: the system's)."),
+        QStringLiteral("FILE"));
+    return option;
+}
+
+void addMqttOptions(QCommandLineParser& parser) {
+    parser.addOption(mqttOption());
+    parser.addOption(mqttCaFileOption());
+}
+
+QString readMqttOptions(const QCommandLineParser& parser, WindowOptions& options) {
+    if (parser.isSet(mqttCaFileOption()) && !parser.isSet(mqttOption()))
+        return QStringLiteral("--mqtt-cafile needs --mqtt");
+    options.mqttUrl = parser.value(mqttOption());
+    options.mqttCaFile = parser.value(mqttCaFileOption());
+    return {};
+}
+
 void describe(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("The bench program of the handheld multimeter: the LCD mirror, the "
                        "readings table, the trend chart and the limit judge."));
     parser.addOption(helpOption());
     parser.addOption(versionOption());
+    addMqttOptions(parser);
 }
 
 ParsedWindowOptions exitWith(int code) {
@@ -70,16 +103,19 @@ ParsedWindowOptions parseWindowOptions(const QStringList& arguments) {
     QCommandLineParser parser;
     describe(parser);
     QString error;
+    ParsedWindowOptions parsed;
     if (!parser.parse(arguments))
         error = parser.errorText();
     else if (!parser.positionalArguments().isEmpty())
         error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
+    else
+        error = readMqttOptions(parser, parsed.options);
     if (!error.isEmpty()) {
         print(stderr,
               QStringLiteral("dmm-interface: %1\n(dmm-interface --help for more)\n").arg(error));
         return exitWith(2);
     }
-    return ParsedWindowOptions{};
+    return parsed;
 }
 
 } // namespace dmm::app

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QCommandLineParser>
+#include <QString>
 #include <QStringList>
 
 #include <optional>
@@ -11,6 +12,11 @@ namespace dmm::app {
 
 struct WindowOptions {
     // Filled by the options as they are added; nothing yet beyond --help and --version.
+
+    // --mqtt URL [--mqtt-cafile FILE]: every recorded row also to an MQTT broker. Empty: no
+    // publishing. The URL is read by the publisher (RowPublisher::create).
+    QString mqttUrl;
+    QString mqttCaFile;
 };
 
 // Parses `arguments` (the program's name first, as QCoreApplication::arguments() gives them,
