@@ -7,7 +7,7 @@
 #   2. the Qt-free core with clang-14 under AddressSanitizer and UndefinedBehaviorSanitizer:
 #      its tests, then each fuzz target for a bounded time (the protocol targets, and the two
 #      data-file loaders, which bring their own build of the readings table on Qt Core);
-#   3. the HID read thread's tests under ThreadSanitizer;
+#   3. the HID read thread's tests and the MQTT publisher's tests under ThreadSanitizer;
 #   4. a 50,000-frame soak of the whole road under AddressSanitizer (scripts/soak.sh).
 # Any failure stops the run with a non-zero exit.
 set -euo pipefail
@@ -63,9 +63,10 @@ step "build (clang-14, thread sanitizer)"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=clang++-14 -DDMM_CORE_ONLY=ON -DDMM_BENCH=OFF \
   -DDMM_SANITIZE=thread -DDMM_WERROR=ON >/dev/null
-cmake --build build-tsan -j "$(nproc)" --target hid_tests
+cmake --build build-tsan -j "$(nproc)" --target hid_tests mqtt_tests
 step "tests (thread sanitizer)"
-TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^Hid' --timeout 600
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -R '^(Hid|Mqtt)' \
+  --timeout 600
 
 step "soak (50,000 frames, address and undefined sanitizers)"
 bash scripts/soak.sh 50000

@@ -223,6 +223,15 @@ int MqttPublisher::serve() {
 // With the connection up and nothing in flight: the next row, or, when closing with nothing
 // left, "offline".
 void MqttPublisher::feed() {
+    if (sayOnline_) {
+        sayOnline_ = false;
+        publishText(client_, settings_.url.statusTopic(), kOnline, true, nullptr);
+    }
+    if (offlineAcked_) {
+        offlineAcked_ = false;
+        mosquitto_disconnect(client_);
+        return;
+    }
     std::string row;
     bool sayOffline = false;
     {
@@ -256,18 +265,18 @@ void MqttPublisher::feed() {
     }
 }
 
-void MqttPublisher::onConnect(struct mosquitto* client, void* self, int rc) {
+// The callbacks run inside the library's calls, under its own locks: they only note what
+// happened, and feed() acts on it, so that the library is never entered from within itself.
+void MqttPublisher::onConnect(struct mosquitto*, void* self, int rc) {
     auto* p = static_cast<MqttPublisher*>(self);
     if (rc != 0) {
         p->setError(mosquitto_connack_string(rc));
         return;
     }
-    {
-        const std::lock_guard lock(p->mutex_);
-        p->connected_ = true;
-        p->lastError_.clear();
-    }
-    publishText(client, p->settings_.url.statusTopic(), kOnline, true, nullptr);
+    p->sayOnline_ = true;
+    const std::lock_guard lock(p->mutex_);
+    p->connected_ = true;
+    p->lastError_.clear();
 }
 
 void MqttPublisher::onDisconnect(struct mosquitto*, void* self, int) {
@@ -276,10 +285,10 @@ void MqttPublisher::onDisconnect(struct mosquitto*, void* self, int) {
     p->connected_ = false;
 }
 
-void MqttPublisher::onPublish(struct mosquitto* client, void* self, int mid) {
+void MqttPublisher::onPublish(struct mosquitto*, void* self, int mid) {
     auto* p = static_cast<MqttPublisher*>(self);
     if (p->offlineSent_ && mid == p->offlineMid_) {
-        mosquitto_disconnect(client);
+        p->offlineAcked_ = true;
         return;
     }
     if (mid != p->rowMid_ || mid == 0) return;

@@ -96,6 +96,8 @@ private:
     int rowMid_ = 0;     // message id of the row in flight, 0 when none
     int offlineMid_ = 0; // message id of the closing "offline"
     bool offlineSent_ = false;
+    bool sayOnline_ = false;    // connected: "online" is due
+    bool offlineAcked_ = false; // closing: the broker has "offline"; disconnect
 
     // Shared, under mutex_.
     mutable std::mutex mutex_;
