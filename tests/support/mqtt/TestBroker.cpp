@@ -197,6 +197,11 @@ bool TestSubscriber::waitForLines(std::size_t count, std::chrono::milliseconds t
     return waitUntil([&] { return lines().size() >= count; }, timeout);
 }
 
+bool TestSubscriber::waitFor(const std::function<bool(const std::vector<std::string>&)>& done,
+                             std::chrono::milliseconds timeout) const {
+    return waitUntil([&] { return done(lines()); }, timeout);
+}
+
 bool TestSubscriber::waitForLast(const std::string& text, std::chrono::milliseconds timeout) const {
     return waitUntil(
         [&] {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -83,6 +84,9 @@ public:
     std::vector<std::string> lines() const;
     // Waits until at least `count` lines arrived; false on timeout.
     bool waitForLines(std::size_t count, std::chrono::milliseconds timeout) const;
+    // Waits until `done` holds for the lines received; false on timeout.
+    bool waitFor(const std::function<bool(const std::vector<std::string>&)>& done,
+                 std::chrono::milliseconds timeout) const;
     // Waits until the last line is `text`; false on timeout.
     bool waitForLast(const std::string& text, std::chrono::milliseconds timeout) const;
 
