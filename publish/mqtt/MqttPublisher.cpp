@@ -62,6 +62,9 @@ std::string MqttPublisher::start() {
         rc = mosquitto_will_set(client_, url.statusTopic().c_str(),
                                 static_cast<int>(std::strlen(kOffline)), kOffline, kQos, true);
     if (rc == MOSQ_ERR_SUCCESS && url.tls) {
+        // The library's own answer for a file it cannot read is "invalid arguments".
+        if (!settings_.caFile.empty() && ::access(settings_.caFile.c_str(), R_OK) != 0)
+            return "cannot read the CA file " + settings_.caFile + ": " + std::strerror(errno);
         if (settings_.caFile.empty())
             rc = mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1);
         else
