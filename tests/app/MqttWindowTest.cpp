@@ -30,7 +30,8 @@ class MqttWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         w = std::make_unique<TFCOMM>(&dialogs, &hid);
-        w->ConTimer->stop();
+        // The tests feed frames themselves; the link watchdog stays out of it.
+        w->findChild<QTimer*>(QStringLiteral("ConTimer"))->stop();
         w->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(w.get()));
     }
