@@ -1,8 +1,8 @@
 // The Q32 serial road at full speed: raw bytes in chunks the size of a serial read, cut into
 // frames, checked and decoded with the window's calls stubbed. Reports frames per second.
 #include "FrameAssembly.h"
-#include "Hooks.h"
 #include "Meter.h"
+#include "NullHooks.h"
 
 #include <benchmark/benchmark.h>
 

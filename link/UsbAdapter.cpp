@@ -2,8 +2,8 @@
 
 #include "FrameAssembly.h"
 #include "HidapiPlatform.h"
+#include "QtGuiDispatcher.h"
 
-#include <QMetaObject>
 #include <QSocketNotifier>
 #include <QString>
 #include <QTimer>
@@ -31,12 +31,6 @@ std::string utf8(const std::wstring& w) {
 }
 
 } // namespace
-
-void QtGuiDispatcher::wake() {
-    // From a read thread: the queued call runs serve() on the thread this object lives in.
-    QMetaObject::invokeMethod(
-        this, [this] { serve(); }, Qt::QueuedConnection);
-}
 
 UsbAdapter::UsbAdapter(Meter& meter, UsbAdapterView& view, HidPlatform* platform,
                        GuiDispatcher* dispatcher, QObject* parent)

@@ -10,6 +10,7 @@
 #include "JvHidControllerClass.h"
 #include "Meter.h"
 #include "MeterFamily.h"
+#include "UsbAdapterView.h"
 
 #include <QObject>
 
@@ -24,6 +25,8 @@ class QTimer;
 
 namespace dmm {
 
+class QtGuiDispatcher;
+
 inline constexpr const char* kUsbNotConnectedText =
     "USB interface cable is not securely connected, please check and re-try.";
 inline constexpr const char* kUsbMeterNotReadyText =
@@ -35,36 +38,6 @@ inline constexpr int kUsbIdleReportLimit = 1900;
 // code 3, zeros.
 inline constexpr std::uint8_t kUsbLineSetupReport[10] = {0x00, 0x60, 0x09, 0x00, 0x00,
                                                          0x03, 0x00, 0x00, 0x00, 0x00};
-
-// What the adapter logic needs of the window.
-class UsbAdapterView {
-public:
-    virtual ~UsbAdapterView() = default;
-    virtual bool usbConPressed() const = 0;
-    // Pops `USBCon` up without running its click handler.
-    virtual void releaseUsbCon() = 0;
-    virtual bool readBtnPressed() const = 0;
-    virtual void releaseReadBtn() = 0;
-    // A modal information box with an OK button.
-    virtual void showInformation(const std::string& text) = 0;
-    // The device list or its selection changed: redraw `DevListBox`.
-    virtual void deviceListChanged() {}
-    // A line was added to the history list, or it was emptied.
-    virtual void historyChanged() {}
-    // A report went through the bound report handler (the diagnostic labels may have changed).
-    virtual void reportHandled() {}
-    // The watchdog dropped the link: show the disconnected state (caption "USB Connection", the
-    // port selector and `COMCon`) before its message box.
-    virtual void usbLinkDropped() {}
-};
-
-// Serves the read threads' hand-overs from the Qt event loop of the thread it lives in.
-class QtGuiDispatcher : public QObject, public GuiDispatcher {
-    Q_OBJECT
-public:
-    explicit QtGuiDispatcher(QObject* parent = nullptr) : QObject(parent) {}
-    void wake() override;
-};
 
 struct DevListEntry {
     std::string text;                     // DescribeDevice

@@ -3,8 +3,9 @@
 #pragma once
 
 #include "BoundedLines.h"
-#include "Hooks.h"
+#include "FrameObserver.h"
 #include "Indicators.h"
+#include "NullHooks.h"
 #include "Reading.h"
 
 #include <cstddef>
@@ -12,22 +13,6 @@
 #include <string>
 
 namespace dmm {
-
-// The protocol families; MeterFamily.h describes each.
-enum class Family { Q13, Q31, Q32 };
-
-enum class FrameOutcome {
-    Decoded,     // accepted and decoded
-    Rejected,    // failed the framing check
-    Undecodable, // accepted, but carries a letter where a decimal digit is read
-};
-
-// Told after every frame end, with the family and what became of the frame.
-class FrameObserver {
-public:
-    virtual ~FrameObserver() = default;
-    virtual void frameDone(Family family, FrameOutcome outcome) = 0;
-};
 
 // A wrong meter or a wrong speed can send bytes that never end a frame. A frame is 11 or 14
 // bytes and the checks look at no byte beyond the 14th, so the accumulators keep the first

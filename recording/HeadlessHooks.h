@@ -3,9 +3,9 @@
 // series and the beep have no place without a window.
 #pragma once
 
-#include "Hooks.h"
 #include "LimitJudge.h"
 #include "Meter.h"
+#include "NullHooks.h"
 #include "RecallClock.h"
 #include "Recorder.h"
 

@@ -7,6 +7,7 @@
 // and implements ChartFeed so that the recorder can plot each appended value.
 #pragma once
 
+#include "ChartFeed.h"
 #include "Reading.h"
 #include "ReadingsTable.h"
 
@@ -20,15 +21,6 @@
 #include <string>
 
 namespace dmm {
-
-// The chart pager as the recorder needs it (implemented by the window's TChartControl).
-class ChartFeed {
-public:
-    virtual ~ChartFeed() = default;
-    // Appends a value as the next point of every chart series; returns the pager's CurrentPage,
-    // which the window shows on `Bt10`.
-    virtual int AddValue(double value) = 0;
-};
 
 inline constexpr int kDefaultRecordLimit = 10000;
 // "limitless" is ten million rows, not unbounded.

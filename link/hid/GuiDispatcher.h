@@ -5,12 +5,12 @@
 //
 // The GUI side is abstract: after a call is deposited the read thread calls wake(), and the GUI
 // toolkit's adapter arranges for serve() to run soon on the GUI thread (a queued call or an
-// event); a plain program or a test serves in a loop of its own with waitForCalls().
+// event); a plain program or a test serves in a loop of its own with waitForCalls()
+// (LoopDispatcher).
 //
 // The dispatcher must outlive every device object and read thread that uses it.
 #pragma once
 
-#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -58,26 +58,6 @@ private:
     std::mutex mutex_;
     std::condition_variable condition_;
     std::deque<HandOver*> queue_;
-};
-
-// A dispatcher for a GUI thread that serves calls in a loop of its own (tests, console tools):
-// wake() does nothing, since handOver() already signals the condition that waitForCalls() waits
-// on.
-class LoopDispatcher : public GuiDispatcher {
-public:
-    void wake() override {}
-    // Serves calls until `done()` is true or `timeout` has passed; true if `done()` became true.
-    template <class Pred> bool serveUntil(Pred done, std::chrono::milliseconds timeout) {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (!done()) {
-            const auto now = std::chrono::steady_clock::now();
-            if (now >= end) return false;
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
-            waitForCalls(std::min(left, std::chrono::milliseconds(5)));
-            serve();
-        }
-        return true;
-    }
 };
 
 } // namespace dmm

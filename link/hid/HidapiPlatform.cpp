@@ -1,6 +1,8 @@
 #include "HidapiPlatform.h"
 
 #include "ReportDescriptor.h"
+#include "RescanChangeSource.h"
+#include "UdevChangeSource.h"
 
 #include <hidapi/hidapi.h>
 
@@ -220,6 +222,16 @@ std::unique_ptr<HidConnection> HidapiPlatform::open(const std::string& path, Hid
 
 std::unique_ptr<HidChangeSource> HidapiPlatform::changeSource() {
     return makeSystemChangeSource();
+}
+
+std::unique_ptr<HidChangeSource> makeSystemChangeSource() {
+    if (UdevChangeSource::daemonRunning()) {
+        auto udev = std::make_unique<UdevChangeSource>(UdevChangeSource::Events::Udev);
+        if (udev->valid()) return udev;
+    }
+    auto kernel = std::make_unique<UdevChangeSource>(UdevChangeSource::Events::Kernel);
+    if (kernel->valid()) return kernel;
+    return std::make_unique<RescanChangeSource>();
 }
 
 } // namespace dmm

@@ -1,8 +1,10 @@
 // The hidraw backend on this machine, the report descriptor reading and the change sources.
-#include "HidChangeMonitor.h"
 #include "HidapiPlatform.h"
 #include "JvHidControllerClass.h"
+#include "LoopDispatcher.h"
 #include "ReportDescriptor.h"
+#include "RescanChangeSource.h"
+#include "UdevChangeSource.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "FakeHidPlatform.h"
-#include "GuiDispatcher.h"
 #include "JvHidControllerClass.h"
+#include "LoopDispatcher.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Decoder hooks that log every call, in order, so a test can check what a frame reached.
 #pragma once
 
-#include "Hooks.h"
+#include "DecoderHooks.h"
 
 #include <string>
 #include <vector>

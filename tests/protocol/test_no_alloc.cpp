@@ -4,8 +4,8 @@
 // ThreadSanitizer's will not even link beside a second one.
 #ifndef DMM_SANITIZED
 #include "FrameAssembly.h"
-#include "Hooks.h"
 #include "Meter.h"
+#include "NullHooks.h"
 
 #include <gtest/gtest.h>
 

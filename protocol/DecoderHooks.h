@@ -1,6 +1,6 @@
 // What the decoders reach outside the protocol core: the recorder, the limit judge, the recall
 // clock, the trend chart, the beep and two check boxes of the window. The window implements this;
-// tests record every call; the command-line tools use NullHooks.
+// tests record every call; the command-line tools use NullHooks (NullHooks.h).
 #pragma once
 
 namespace dmm {
@@ -30,21 +30,6 @@ public:
     virtual bool RecordSIChecked() const = 0;
     // Check box "Fill": which series a range change makes active.
     virtual bool BtFillChecked() const = 0;
-};
-
-// Hooks that do nothing, with the stored states of the two check boxes.
-class NullHooks : public DecoderHooks {
-public:
-    void INDataToTable() override {}
-    void JudgeReading() override {}
-    void RecallStep() override {}
-    void ShowSeries(int) override {}
-    void SetValueAxis(double, double) override {}
-    void AddSeriesPoint(int, double) override {}
-    void ShowChartOwnPage() override {}
-    void Beep() override {}
-    bool RecordSIChecked() const override { return false; }
-    bool BtFillChecked() const override { return true; }
 };
 
 } // namespace dmm

@@ -1,11 +1,8 @@
-#include "HidChangeMonitor.h"
-
-#include "HidapiPlatform.h"
+#include "UdevChangeSource.h"
 
 #include <libudev.h>
 
 #include <cstring>
-#include <dirent.h>
 #include <unistd.h>
 
 namespace dmm {
@@ -51,37 +48,6 @@ bool UdevChangeSource::drain() {
         udev_device_unref(device);
     }
     return changed;
-}
-
-RescanChangeSource::RescanChangeSource(std::string directory, int intervalMs)
-    : directory_(std::move(directory)), intervalMs_(intervalMs), last_(list()) {}
-
-std::set<std::string> RescanChangeSource::list() const {
-    std::set<std::string> names;
-    DIR* dir = ::opendir(directory_.c_str());
-    if (!dir) return names;
-    while (dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] != '.') names.insert(entry->d_name);
-    }
-    ::closedir(dir);
-    return names;
-}
-
-bool RescanChangeSource::drain() {
-    std::set<std::string> now = list();
-    const bool changed = now != last_;
-    last_ = std::move(now);
-    return changed;
-}
-
-std::unique_ptr<HidChangeSource> makeSystemChangeSource() {
-    if (UdevChangeSource::daemonRunning()) {
-        auto udev = std::make_unique<UdevChangeSource>(UdevChangeSource::Events::Udev);
-        if (udev->valid()) return udev;
-    }
-    auto kernel = std::make_unique<UdevChangeSource>(UdevChangeSource::Events::Kernel);
-    if (kernel->valid()) return kernel;
-    return std::make_unique<RescanChangeSource>();
 }
 
 } // namespace dmm

@@ -1,11 +1,8 @@
-// Device-change notices. The controller only needs to know that some HID device came or went:
-// RefreshDevices compares a fresh scan with its list to find out what changed.
+// Device-change notices from libudev. The controller only needs to know that some HID device
+// came or went: RefreshDevices compares a fresh scan with its list to find out what changed.
 #pragma once
 
-#include "HidPlatform.h"
-
-#include <set>
-#include <string>
+#include "HidChangeSource.h"
 
 struct udev;
 struct udev_monitor;
@@ -36,22 +33,6 @@ private:
     Events events_;
     struct udev* udev_ = nullptr;
     struct udev_monitor* monitor_ = nullptr;
-};
-
-// Compares the entries of a directory (/sys/class/hidraw) at every drain().
-class RescanChangeSource : public HidChangeSource {
-public:
-    explicit RescanChangeSource(std::string directory = "/sys/class/hidraw", int intervalMs = 1000);
-    int fd() const override { return -1; }
-    int pollIntervalMs() const override { return intervalMs_; }
-    bool drain() override;
-    const char* kind() const override { return "rescan"; }
-
-private:
-    std::set<std::string> list() const;
-    std::string directory_;
-    int intervalMs_;
-    std::set<std::string> last_;
 };
 
 } // namespace dmm
