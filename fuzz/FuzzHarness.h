@@ -5,27 +5,16 @@
 #pragma once
 
 #include "FrameAssembly.h"
+#include "FuzzCheck.h"
 #include "Meter.h"
 
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 
 namespace dmm::fuzz {
-
-[[noreturn]] inline void fail(const char* what, const char* file, int line) {
-    std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);
-    std::abort();
-}
-
-#define DMM_CHECK(cond)                                                                            \
-    do {                                                                                           \
-        if (!(cond)) ::dmm::fuzz::fail(#cond, __FILE__, __LINE__);                                 \
-    } while (0)
 
 // The longest texts a decoder can build from one frame (sign, five digits, four separators of
 // a two-character locale separator) with room to spare; a longer one means a runaway append.

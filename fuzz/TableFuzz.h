@@ -6,24 +6,14 @@
 #pragma once
 
 #include "DataFiles.h"
+#include "FuzzCheck.h"
 #include "ReadingsTable.h"
 
 #include <QBuffer>
 
-#include <cstdio>
-#include <cstdlib>
+#include <optional>
 
 namespace dmm::fuzz {
-
-[[noreturn]] inline void fail(const char* what, const char* file, int line) {
-    std::fprintf(stderr, "%s:%d: invariant broken: %s\n", file, line, what);
-    std::abort();
-}
-
-#define DMM_CHECK(cond)                                                                            \
-    do {                                                                                           \
-        if (!(cond)) ::dmm::fuzz::fail(#cond, __FILE__, __LINE__);                                 \
-    } while (0)
 
 enum class Format { Text, Xml };
 

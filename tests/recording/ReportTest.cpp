@@ -4,15 +4,12 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 namespace dmm {
 namespace {
@@ -169,31 +166,23 @@ TEST(Report, PdfIntoAMissingFolderFails) {
 }
 
 TEST(Report, PdfOnAFullDiskFailsAndKeepsTheOldFile) {
-    using test::FullDisk;
     test::ensureApp();
     ReadingsTable t;
     fillNumbered(t, 4000); // some 100 pages, well past 64 KiB
-    for (const FullDisk::Method method :
-         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
-        FullDisk disk(64 * 1024, method);
-        ASSERT_TRUE(disk.isValid());
-        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
-        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
-        SCOPED_TRACE(disk.describe().toStdString());
+    test::forEachFullDisk(64 * 1024, [&](test::FullDisk& disk) {
         const QString pdf = disk.filePath(QStringLiteral("r.pdf"));
         test::writeFile(pdf, "old report");
         ReportPrint printed;
         {
-            FullDisk::Scope limited(disk);
+            test::FullDisk::Scope limited(disk);
             printed = printReportToPdfFile(t, t.size(), pdf);
         }
         EXPECT_EQ(printed.pages, 0);
         EXPECT_TRUE(
             printed.error.startsWith(QStringLiteral("Could not print the report to ") + pdf))
             << printed.error.toStdString();
-        EXPECT_EQ(test::readFile(pdf), "old report");
-        EXPECT_EQ(entries(QFileInfo(pdf).path()), QStringList{QStringLiteral("r.pdf")});
-    }
+        test::expectOldFileKept(pdf, "old report");
+    });
 }
 
 } // namespace

@@ -2,9 +2,7 @@
 #include "FullDisk.h"
 #include "TestSupport.h"
 
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -16,8 +14,6 @@
 #include <cstring>
 
 #include <gtest/gtest.h>
-
-#include <cstdio>
 
 namespace dmm {
 namespace {
@@ -184,18 +180,11 @@ TEST_F(TableCommand, ReportWritesAPdfButNotForAnEmptyTable) {
 }
 
 TEST_F(TableCommand, ReportOnAFullDiskFailsAndKeepsTheOldFile) {
-    using test::FullDisk;
     QByteArray rows = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
     for (int i = 1; i <= 4000; ++i)
         rows += QByteArray::number(i) + "\t10:00:01\tDC\t1.2345\tV\tpass\r\n";
     test::writeFile(path("in.txt"), rows);
-    for (const FullDisk::Method method :
-         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
-        FullDisk disk(64 * 1024, method);
-        ASSERT_TRUE(disk.isValid());
-        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
-        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
-        SCOPED_TRACE(disk.describe().toStdString());
+    test::forEachFullDisk(64 * 1024, [&](const test::FullDisk& disk) {
         const QString out = disk.filePath(QStringLiteral("r.pdf"));
         test::writeFile(out, "old report");
         CliRun r = dmm({QStringLiteral("report"), path("in.txt"), out}, &disk);
@@ -203,10 +192,8 @@ TEST_F(TableCommand, ReportOnAFullDiskFailsAndKeepsTheOldFile) {
         EXPECT_TRUE(r.err.startsWith("Could not print the report to " + out.toLocal8Bit() + ": "))
             << r.err.toStdString();
         EXPECT_FALSE(r.err.contains("Printed"));
-        EXPECT_EQ(test::readFile(out), "old report");
-        EXPECT_EQ(QDir(QFileInfo(out).path()).entryList(QDir::Files | QDir::Hidden),
-                  QStringList{QStringLiteral("r.pdf")});
-    }
+        test::expectOldFileKept(out, "old report");
+    });
     // With room, the same command replaces the old file.
     CliRun ok = dmm({QStringLiteral("report"), path("in.txt"), path("r.pdf")});
     EXPECT_EQ(ok.code, 0);

@@ -19,7 +19,6 @@
 #include <QThread>
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -325,16 +324,7 @@ QString testLocales(const QStringList& names, QString* error) {
 // the file holds, and the exit code is not 0. Run on a tmpfs where one can be mounted and under a
 // file size limit always.
 TEST_F(DmmLog, OnAFullDiskTheFileKeepsWholeRowsAndSaysHowMany) {
-    using dmm::test::FullDisk;
-    for (const FullDisk::Method method :
-         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
-        FullDisk disk(64 * 1024, method);
-        ASSERT_TRUE(disk.isValid());
-        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
-        RecordProperty(method == FullDisk::Method::Tmpfs ? "tmpfs_case" : "ulimit_case",
-                       disk.describe().toStdString());
-        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
-        SCOPED_TRACE(disk.describe().toStdString());
+    dmm::test::forEachFullDisk(64 * 1024, [&](const dmm::test::FullDisk& disk) {
         // Nearly full already: a few hundred bytes are left for the logger.
         const QString file = disk.filePath("bench.xls");
         QByteArray bytes = kHeaderLine;
@@ -356,7 +346,7 @@ TEST_F(DmmLog, OnAFullDiskTheFileKeepsWholeRowsAndSaysHowMany) {
         EXPECT_TRUE(consecutive(rows.numbers));
         EXPECT_TRUE(err.contains("cannot write " + file)) << err.toStdString();
         EXPECT_EQ(rowsSaid(err, file), rows.numbers.size()) << err.toStdString();
-    }
+    });
 }
 
 // A file that is not a text data file is refused before anything is written to it.

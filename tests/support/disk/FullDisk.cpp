@@ -1,9 +1,14 @@
 #include "FullDisk.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
+#include <gtest/gtest.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sys/mount.h>
@@ -73,6 +78,29 @@ FullDisk::Scope::~Scope() {
     if (!active_) return;
     ::setrlimit(RLIMIT_FSIZE, &saved_);
     ::sigaction(SIGXFSZ, &savedAction_, nullptr);
+}
+
+void forEachFullDisk(long long capacity, const std::function<void(FullDisk& disk)>& body) {
+    for (const FullDisk::Method method :
+         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
+        FullDisk disk(capacity, method);
+        ASSERT_TRUE(disk.isValid());
+        const std::string described = disk.describe().toStdString();
+        std::printf("[ full disk ] %s\n", described.c_str());
+        ::testing::Test::RecordProperty(
+            method == FullDisk::Method::Tmpfs ? "tmpfs_case" : "ulimit_case", described);
+        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
+        SCOPED_TRACE(described);
+        body(disk);
+    }
+}
+
+void expectOldFileKept(const QString& path, const QByteArray& old) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    EXPECT_EQ(f.readAll(), old);
+    EXPECT_EQ(QDir(QFileInfo(path).path()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+              QStringList{QFileInfo(path).fileName()});
 }
 
 } // namespace dmm::test

@@ -8,10 +8,12 @@
 // chooses the file size limit even where a tmpfs could be mounted.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
 
 class QProcess;
@@ -60,5 +62,15 @@ private:
     bool mounted_ = false;
     QString whyNoTmpfs_;
 };
+
+// Runs `body` on a FullDisk of `capacity` bytes once per method: on a tmpfs where one can be
+// mounted, and under a file size limit always. Each run prints which disk it had ("[ full disk ]"),
+// records it as a test property and traces it in failures; where no tmpfs could be mounted the
+// tmpfs run is left out, and the printed line says why. A fatal failure in `body` ends that run.
+void forEachFullDisk(long long capacity, const std::function<void(FullDisk& disk)>& body);
+
+// What a write that failed part-way must leave: the file at `path` still holds `old`, and it is
+// the only file in its folder (no partial or temporary file beside it).
+void expectOldFileKept(const QString& path, const QByteArray& old);
 
 } // namespace dmm::test
