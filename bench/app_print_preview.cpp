@@ -14,15 +14,11 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include <benchmark/benchmark.h>
-
-#include <memory>
-#include <vector>
 
 using namespace dmm;
 using namespace dmm::app;

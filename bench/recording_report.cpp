@@ -13,8 +13,6 @@
 
 #include <benchmark/benchmark.h>
 
-#include <vector>
-
 namespace {
 
 using namespace dmm;

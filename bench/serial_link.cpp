@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <pty.h>
 #include <random>
 #include <sys/resource.h>

@@ -18,12 +18,6 @@ const char* indicatorName(Ind i) {
     return kNames[static_cast<std::size_t>(i)];
 }
 
-std::optional<Ind> indicatorByName(std::string_view name) {
-    for (std::size_t i = 0; i < kNames.size(); ++i)
-        if (name == kNames[i]) return static_cast<Ind>(i);
-    return std::nullopt;
-}
-
 void IndicatorSet::reset() {
     on_.fill(false);
     digits_ = {"3", "9", "9", "9", "9"};

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -63,7 +62,6 @@ inline constexpr std::size_t kDigitPlaces = 5;
 
 // The element's name as the window's controls are named.
 const char* indicatorName(Ind i);
-std::optional<Ind> indicatorByName(std::string_view name);
 
 inline constexpr bool isDigitPlace(Ind i) {
     return static_cast<std::size_t>(i) < kDigitPlaces;

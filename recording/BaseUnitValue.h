@@ -34,8 +34,6 @@ struct BaseUnitValue {
     // "V", "A", "Ω", "F", "Hz", "%", "°C" or "°F"; empty where `value` is.
     QString baseUnit;
 
-    bool hasValue() const { return !value.isEmpty(); }
-
     static BaseUnitValue fromDisplay(QStringView displayText, QStringView unitCode);
     // True for a meter display form: an optional sign first, then digits, the overload L and at
     // most one separator ('.' or ',').

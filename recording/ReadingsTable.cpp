@@ -131,17 +131,6 @@ void ReadingsTable::clear() {
     endResetModel();
 }
 
-bool ReadingsTable::replaceAll(std::span<const RowData> rows) {
-    if (rows.size() > static_cast<std::size_t>(kMaxTableRows)) return false;
-    beginResetModel();
-    blocks_.clear();
-    rows_ = 0;
-    resetPool();
-    for (const RowData& r : rows) store(r);
-    endResetModel();
-    return true;
-}
-
 void ReadingsTable::takeRows(ReadingsTable& other) {
     if (&other == this) return;
     beginResetModel();

@@ -35,7 +35,7 @@
 // right-aligned; no left-aligned). Qt::DisplayRole of the unit column shows the unit as the
 // symbols a user reads (unitSymbols()); FieldTextRole gives every field's stored text (the unit
 // in its character code) or, for integers, the number (an invalid QVariant when empty).
-// Appends announce themselves with beginInsertRows/endInsertRows; only clear() and replaceAll()
+// Appends announce themselves with beginInsertRows/endInsertRows; only clear() and takeRows()
 // reset the model. The model is read-only.
 #pragma once
 
@@ -112,9 +112,6 @@ public:
     bool append(std::span<const RowData> rows);
     // Empties the table (a model reset).
     void clear();
-    // Replaces the whole content (a model reset); false, leaving the table as it was, if the
-    // rows pass kMaxTableRows.
-    bool replaceAll(std::span<const RowData> rows);
     // Replaces the whole content by `other`'s rows (a model reset here and there), leaving
     // `other` empty: a loader fills a table of its own and hands it over once the file proved
     // sound.

@@ -53,7 +53,6 @@ class Recorder {
 public:
     explicit Recorder(ReadingsTable& table, ChartFeed* chart = nullptr);
 
-    void setChartFeed(ChartFeed* chart) { chart_ = chart; }
     // The clock of the time stamps and of the rows' recordedAt; QDateTime::currentDateTime() by
     // default. For tests; a clock of times of day takes today's date.
     void setClock(std::function<QDateTime()> now) { now_ = std::move(now); }
@@ -61,7 +60,6 @@ public:
     QDateTime now() const { return now_(); }
     // The time separator of the stamps; systemTimeSeparator() by default.
     void setTimeSeparator(QString separator) { separator_ = std::move(separator); }
-    const QString& timeSeparator() const { return separator_; }
 
     // Offers the reading. repeatChecked: state of `RepeatSet` (checked: record every reading);
     // recallChecked: state of `RecallCheck` (checked: the stamp is reading.RecallStamp's time

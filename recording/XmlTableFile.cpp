@@ -14,9 +14,6 @@
 #include <QXmlStreamReader>
 
 #include <array>
-#include <cstring>
-#include <limits>
-#include <string>
 #include <vector>
 
 namespace dmm {

@@ -3,6 +3,7 @@
 #include "MeterFamily.h"
 
 #include <cstdlib>
+#include <vector>
 
 namespace dmm::sim {
 
@@ -64,11 +65,6 @@ std::unique_ptr<Script> makeScript(std::string_view name, Family family) {
     if (name == "wander") return std::make_unique<Wander>(meterFamily(family));
     if (name == "tour") return std::make_unique<Tour>(meterFamily(family));
     return nullptr;
-}
-
-const std::vector<std::string>& scriptNames() {
-    static const std::vector<std::string> names = {"tour", "wander"};
-    return names;
 }
 
 } // namespace dmm::sim

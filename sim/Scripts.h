@@ -6,9 +6,7 @@
 #include "Random.h"
 
 #include <memory>
-#include <string>
 #include <string_view>
-#include <vector>
 
 namespace dmm::sim {
 
@@ -23,6 +21,5 @@ public:
 // duty cycle, the sign and automatic ranging, one state per frame, then again.
 // Returns nullptr for an unknown name.
 std::unique_ptr<Script> makeScript(std::string_view name, Family family);
-const std::vector<std::string>& scriptNames();
 
 } // namespace dmm::sim

@@ -34,7 +34,7 @@ struct SimOptions {
 
 class Simulator {
 public:
-    // The script name must be one of scriptNames().
+    // The script name must be one that makeScript() knows ("tour", "wander").
     explicit Simulator(SimOptions options);
     SimFrame next();
 

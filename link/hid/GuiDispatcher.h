@@ -5,8 +5,8 @@
 //
 // The GUI side is abstract: after a call is deposited the read thread calls wake(), and the GUI
 // toolkit's adapter arranges for serve() to run soon on the GUI thread (a queued call or an
-// event); a plain program or a test serves in a loop of its own with waitForCalls()
-// (LoopDispatcher).
+// event); a plain program or a test serves in a loop of its own with waitForCalls() (the tests'
+// LoopDispatcher).
 //
 // The dispatcher must outlive every device object and read thread that uses it.
 #pragma once

@@ -220,11 +220,9 @@ std::unique_ptr<HidConnection> HidapiPlatform::open(const std::string& path, Hid
     return std::make_unique<HidapiConnection>(dev, descriptor);
 }
 
+// A udev monitor on the hidraw subsystem when a udev daemon runs, otherwise the kernel's uevents,
+// otherwise a rescan of /sys/class/hidraw every second.
 std::unique_ptr<HidChangeSource> HidapiPlatform::changeSource() {
-    return makeSystemChangeSource();
-}
-
-std::unique_ptr<HidChangeSource> makeSystemChangeSource() {
     if (UdevChangeSource::daemonRunning()) {
         auto udev = std::make_unique<UdevChangeSource>(UdevChangeSource::Events::Udev);
         if (udev->valid()) return udev;

@@ -52,8 +52,4 @@ private:
     std::map<std::string, Record> records_; // by path, from the last enumeration
 };
 
-// Device-change notices from the system: a udev monitor on the hidraw subsystem when a udev daemon
-// runs, otherwise the kernel's uevents, otherwise a rescan of /sys/class/hidraw every second.
-std::unique_ptr<HidChangeSource> makeSystemChangeSource();
-
 } // namespace dmm

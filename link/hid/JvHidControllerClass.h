@@ -83,8 +83,6 @@ public:
     // GUI thread: requests the stop and waits for the end while serving handed-over calls.
     void Stop();
 
-    std::size_t BufferSize() const { return buffer_.size(); }
-
 private:
     void Execute();
     bool StopRequested();
@@ -118,7 +116,6 @@ public:
     TJvHidDevice& operator=(const TJvHidDevice&) = delete;
 
     const TJvHidPnPInfo& PnPInfo() const { return *info_; }
-    const HidAttributes& Attributes() const { return attributes_; }
     std::uint16_t VendorID() const { return attributes_.VendorID; }
     std::uint16_t ProductID() const { return attributes_.ProductID; }
     std::uint16_t VersionNumber() const { return attributes_.VersionNumber; }
@@ -206,19 +203,13 @@ public:
     std::string Version() const { return "1.0.22"; }
     void SetVersion(const std::string&) {}
 
-    const TJvHidPlugEvent& OnArrival() const { return onArrival_; }
     void SetOnArrival(const TJvHidPlugEvent& h) { onArrival_ = h; }
-    const TJvHidEnumerateEvent& OnEnumerate() const { return onEnumerate_; }
     void SetOnEnumerate(const TJvHidEnumerateEvent& h) { onEnumerate_ = h; }
-    const TJvHidPlugEvent& OnRemoval() const { return onRemoval_; }
     void SetOnRemoval(const TJvHidPlugEvent& h) { onRemoval_ = h; }
     const TNotifyEvent& OnDeviceChange() const { return onDeviceChange_; }
     void SetOnDeviceChange(const TNotifyEvent& h);
-    const TJvHidDataEvent& OnDeviceData() const { return onDeviceData_; }
     void SetOnDeviceData(const TJvHidDataEvent& h);
-    const TJvHidDataErrorEvent& OnDeviceDataError() const { return onDeviceDataError_; }
     void SetOnDeviceDataError(const TJvHidDataErrorEvent& h);
-    const TJvHidPlugEvent& OnDeviceUnplug() const { return onDeviceUnplug_; }
     void SetOnDeviceUnplug(const TJvHidPlugEvent& h);
 
     // The platform's device-change notices (null without them). The GUI watches its fd() (or
@@ -226,9 +217,6 @@ public:
     HidChangeSource* ChangeSource() const { return changeSource_.get(); }
     // Consumes the pending notices and runs RefreshDevices when one concerned a HID device.
     void HandleChangeNotices();
-
-    HidPlatform& Platform() const { return platform_; }
-    GuiDispatcher& Dispatcher() const { return dispatcher_; }
 
 private:
     friend class TJvHidDevice;

@@ -13,7 +13,6 @@
 #include <QGuiApplication>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 namespace {

@@ -7,7 +7,7 @@
 
 namespace dmm {
 
-// A dispatcher for a GUI thread that serves calls in a loop of its own (tests, console tools):
+// The tests' GUI thread, which serves calls in a loop of its own instead of an event loop:
 // wake() does nothing, since handOver() already signals the condition that waitForCalls() waits
 // on.
 class LoopDispatcher : public GuiDispatcher {
