@@ -13,9 +13,7 @@ namespace {
 
 using test::makeRow;
 
-TEST(ReadingsTableFields, NamesInOrderAndLookupIgnoresCase) {
-    const char* names[] = {"no", "time", "dc/ac", "value", "unit", "auto", "nval"};
-    for (int i = 0; i < kFieldCount; ++i) EXPECT_STREQ(fieldName(static_cast<Field>(i)), names[i]);
+TEST(ReadingsTableFields, LookupIgnoresCase) {
     struct Case {
         const char* name;
         std::optional<Field> field;

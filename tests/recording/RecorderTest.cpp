@@ -214,21 +214,6 @@ TEST(RecorderRules, NumericValueIsStoredAsA32BitCount) {
     EXPECT_EQ(t.integer(4, Field::Nval), -2147483647 - 1);
 }
 
-TEST(RecorderRules, LimitMenu) {
-    auto items = recordLimitItems();
-    ASSERT_EQ(items.size(), 6u);
-    const int limits[] = {1000, 5000, 10000, 50000, 100000, 10000000};
-    const char* captions[] = {"1000", "5000", "10000", "50000", "100000", "limitless"};
-    const char* names[] = {"N10001", "N50001", "N100001", "N500001", "N1000001", "limitess"};
-    for (int i = 0; i < 6; ++i) {
-        EXPECT_EQ(items[i].limit, limits[i]);
-        EXPECT_STREQ(items[i].caption, captions[i]);
-        EXPECT_STREQ(items[i].objectName, names[i]);
-    }
-    ReadingsTable t;
-    EXPECT_EQ(Recorder(t).RecordLimit(), 10000);
-}
-
 TEST(RecorderRules, SamplingIntervalText) {
     struct Case {
         const char* text;
