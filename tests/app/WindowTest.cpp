@@ -629,13 +629,7 @@ TEST_F(Window, SavesTheChartAsAReadableBitmap) {
 TEST_F(Window, SavingTheChartOnAFullDiskKeepsTheOldPictureAndSaysSo) {
     using dmm::test::FullDisk;
     feed(30);
-    for (const FullDisk::Method method :
-         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
-        FullDisk disk(64 * 1024, method);
-        ASSERT_TRUE(disk.isValid());
-        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
-        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
-        SCOPED_TRACE(disk.describe().toStdString());
+    dmm::test::forEachFullDisk(64 * 1024, [&](FullDisk& disk) {
         const QSize size = w->Chtshow().size();
         ASSERT_GT(size.width() * size.height() * 3, disk.capacity()) << "the picture must not fit";
         const QString name = disk.filePath(QStringLiteral("chart.bmp"));
@@ -656,12 +650,8 @@ TEST_F(Window, SavingTheChartOnAFullDiskKeepsTheOldPictureAndSaysSo) {
         EXPECT_TRUE(dialogs.questions[1].text.startsWith(
             QStringLiteral("Could not save the graphic on ") + name))
             << dialogs.questions[1].text.toStdString();
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), old);
-        EXPECT_EQ(QDir(QFileInfo(name).path()).entryList(QDir::Files | QDir::Hidden),
-                  QStringList{QStringLiteral("chart.bmp")});
-    }
+        dmm::test::expectOldFileKept(name, old);
+    });
 }
 
 TEST_F(Window, FillSwitchesBetweenAreaAndLine) {
@@ -1410,13 +1400,7 @@ TEST_F(Window, PrintingShowsProgressKeepsTheLoopTurningAndCancels) {
 TEST_F(Window, PrintToPdfOnAFullDiskFailsAndKeepsTheOldFile) {
     using dmm::test::FullDisk;
     appendRows(w->cds1(), 4000); // some 100 pages, well past 64 KiB
-    for (const FullDisk::Method method :
-         {FullDisk::Method::Tmpfs, FullDisk::Method::FileSizeLimit}) {
-        FullDisk disk(64 * 1024, method);
-        ASSERT_TRUE(disk.isValid());
-        std::printf("[ full disk ] %s\n", qPrintable(disk.describe()));
-        if (method == FullDisk::Method::Tmpfs && disk.method() != method) continue; // said above
-        SCOPED_TRACE(disk.describe().toStdString());
+    dmm::test::forEachFullDisk(64 * 1024, [&](FullDisk& disk) {
         const QString pdf = disk.filePath(QStringLiteral("report.pdf"));
         writeOldReport(pdf);
         dialogs.questions.clear();
@@ -1430,9 +1414,8 @@ TEST_F(Window, PrintToPdfOnAFullDiskFailsAndKeepsTheOldFile) {
             QStringLiteral("Could not print the report to ") + pdf + QStringLiteral(": ")))
             << dialogs.messageTexts()[0].toStdString();
         EXPECT_EQ(dialogs.questions.back().icon, MsgIcon::Error);
-        EXPECT_EQ(readAll(pdf), QByteArray("old report"));
-        EXPECT_EQ(filesIn(QFileInfo(pdf).path()), QStringList{QStringLiteral("report.pdf")});
-    }
+        dmm::test::expectOldFileKept(pdf, QByteArray("old report"));
+    });
 }
 
 TEST(WindowOptions, HelpAndVersionEndTheProgramAndUnknownOptionsAreUsageErrors) {
