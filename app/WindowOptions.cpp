@@ -60,6 +60,27 @@ QString readMqttOptions(const QCommandLineParser& parser, WindowOptions& options
     return {};
 }
 
+// --scpi ---------------------------------------------------------------------------------------
+const QCommandLineOption& scpiOption() {
+    static const QCommandLineOption option(
+        QStringLiteral("scpi"),
+        QStringLiteral("Answer SCPI queries (READ?, *IDN? ...) for the meter's reading on a TCP "
+                       "port; ADDR is 127.0.0.1 unless named. No authentication."),
+        QStringLiteral("[ADDR:]PORT"));
+    return option;
+}
+
+// An error text, empty when --scpi is absent or sound.
+QString readScpiOption(const QCommandLineParser& parser, WindowOptions& options) {
+    if (!parser.isSet(scpiOption())) return {};
+    scpi::ScpiAddress where;
+    const QString error = scpi::ScpiAddress::parse(parser.value(scpiOption()), where);
+    if (!error.isEmpty()) return QStringLiteral("--scpi ") + error;
+    options.scpi = where;
+    return {};
+}
+// ----------------------------------------------------------------------------------------------
+
 void describe(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("The bench program of the handheld multimeter: the LCD mirror, the "
@@ -67,6 +88,7 @@ void describe(QCommandLineParser& parser) {
     parser.addOption(helpOption());
     parser.addOption(versionOption());
     addMqttOptions(parser);
+    parser.addOption(scpiOption());
 }
 
 ParsedWindowOptions exitWith(int code) {
@@ -110,6 +132,7 @@ ParsedWindowOptions parseWindowOptions(const QStringList& arguments) {
         error = QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments()[0]);
     else
         error = readMqttOptions(parser, parsed.options);
+    if (error.isEmpty()) error = readScpiOption(parser, parsed.options); // --scpi
     if (!error.isEmpty()) {
         print(stderr,
               QStringLiteral("dmm-interface: %1\n(dmm-interface --help for more)\n").arg(error));

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+// --scpi
+#include "ScpiAddress.h"
+
 #include <optional>
 
 namespace dmm::app {
@@ -17,6 +20,9 @@ struct WindowOptions {
     // publishing. The URL is read by the publisher (RowPublisher::create).
     QString mqttUrl;
     QString mqttCaFile;
+
+    // --scpi [ADDR:]PORT: the SCPI server answering from the window's last decoded reading.
+    std::optional<scpi::ScpiAddress> scpi;
 };
 
 // Parses `arguments` (the program's name first, as QCoreApplication::arguments() gives them,

@@ -5,6 +5,10 @@
 #include "RowPublisher.h"
 #include "WindowOptions.h"
 
+// --scpi
+#include "MeterWatch.h"
+#include "ScpiServer.h"
+
 #include <QApplication>
 
 #include <chrono>
@@ -47,12 +51,38 @@ int main(int argc, char** argv) {
     const std::unique_ptr<dmm::RowPublisher> mqtt = startPublishing(parsed.options, refused);
     if (refused) return 2;
     dmm::app::TFCOMM window;
+    // Each output's line under the link tooltip: the MQTT publisher's state, the SCPI server's.
+    QString mqttNote, scpiNote;
+    const auto showNotes = [&] {
+        QStringList notes{mqttNote, scpiNote};
+        notes.removeAll(QString());
+        window.setLinkNote(notes.join(QLatin1Char('\n')));
+    };
     if (mqtt) {
         QObject::connect(&window, &dmm::app::TFCOMM::rowRecorded, mqtt.get(),
                          [&window, &mqtt](int row) { mqtt->publishRow(window.cds1(), row); });
         QObject::connect(mqtt.get(), &dmm::RowPublisher::noteChanged, &window,
-                         &dmm::app::TFCOMM::setLinkNote);
+                         [&](const QString& note) {
+                             mqttNote = note;
+                             showNotes();
+                         });
     }
+
+    // --scpi: the server answers from the last decoded reading; without the option, nothing.
+    dmm::scpi::MeterWatch scpiWatch;
+    std::unique_ptr<dmm::scpi::ScpiServer> scpiServer;
+    if (parsed.options.scpi) {
+        QObject::connect(&window, &dmm::app::TFCOMM::readingDecoded, &window,
+                         [&] { scpiWatch.look(window.meter); });
+        scpiServer = std::make_unique<dmm::scpi::ScpiServer>([&] { return scpiWatch.reading(); });
+        const QString error = scpiServer->listen(*parsed.options.scpi);
+        scpiNote = error.isEmpty()
+                       ? QStringLiteral("SCPI server on %1").arg(scpiServer->address().toString())
+                       : error;
+        std::fprintf(stderr, "dmm-interface: %s\n", scpiNote.toLocal8Bit().constData());
+        showNotes();
+    }
+
     window.show();
     const int rc = QApplication::exec();
     // At the end the broker gets 2 s after its last acknowledgement for the rows still queued,

@@ -24,6 +24,7 @@
 #include "FrameAssembly.h"
 #include "HeadlessHooks.h"
 #include "LogFile.h"
+#include "LogScpi.h"
 #include "Meter.h"
 #include "MeterFamily.h"
 #include "MqttOutput.h"
@@ -61,7 +62,7 @@ namespace {
 constexpr const char* kUsage =
     "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family q32|q13|q31] [--out FILE]\n"
     "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]\n"
-    "           [--mqtt URL [--mqtt-cafile FILE]]";
+    "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT]";
 
 struct LogOptions {
     QString port;
@@ -72,6 +73,7 @@ struct LogOptions {
     int limit = kLimitlessRecordLimit;
     QString high = QString::fromLatin1(kDefaultHighLimit);
     QString low = QString::fromLatin1(kDefaultLowLimit);
+    std::optional<scpi::ScpiAddress> scpi;
 };
 
 std::optional<int> positiveInt(const std::string& text) {
@@ -114,6 +116,7 @@ void addOptions(CommandLine& cl) {
     value("high", "X", "The high limit of the judge (default 6000).");
     value("low", "Y", "The low limit of the judge (default -6000).");
     MqttOutput::addOptions(cl);
+    addScpiOption(cl);
 }
 
 // Returns an error text, empty when the options are sound.
@@ -153,6 +156,7 @@ std::string readOptions(const CommandLine& cl, LogOptions& o) {
         if (o.out.empty()) return "--out needs a file name";
     }
     o.repeat = !cl.isSet(QStringLiteral("no-repeat"));
+    if (std::string err = readScpiOption(cl, o.scpi); !err.empty()) return err;
     return readNumbers(cl, o);
 }
 
@@ -325,6 +329,9 @@ int runLog(const std::vector<std::string>& args) {
 
     Meter meter;
     const QChar sepChar = setUpMeter(meter);
+    scpi::MeterWatch scpiWatch; // what the SCPI server answers from
+    std::unique_ptr<scpi::ScpiServer> scpiServer;
+    if (o.scpi && !(scpiServer = startScpiServer(*o.scpi, scpiWatch))) return 1;
 
     ReadingsTable table;
     Recorder recorder(table);
@@ -348,8 +355,11 @@ int runLog(const std::vector<std::string>& args) {
     port.SetComPort(static_cast<TCommPortDriver::TComPortNumber>(com - 1));
     port.SetComPortSpeed(TCommPortDriver::br2400);
     const auto serial = o.family->serial;
-    port.OnReceiveData = [&meter, serial](TCommPortDriver*, const std::uint8_t* data,
-                                          std::int32_t size) { serial(meter, data, size); };
+    port.OnReceiveData = [&meter, serial, &scpiWatch](TCommPortDriver*, const std::uint8_t* data,
+                                                      std::int32_t size) {
+        serial(meter, data, size);
+        scpiWatch.look(meter);
+    };
     // A remote port's URL is its own name.
     const std::string portName =
         link::RemoteSerialPort::isRemoteAddress(o.port)

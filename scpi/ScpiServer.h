@@ -1,0 +1,51 @@
+// The SCPI server: raw-socket SCPI over TCP on the caller's event loop, without threads. It only
+// reports: nothing a client sends reaches the meter or the recording.
+//
+// Bounds: at most kMaxClients clients (one more is accepted and closed at once); per client a
+// read buffer of kReadBuffer bytes, a line of at most 4 KiB (ScpiLineBuffer) and kMaxOutput
+// bytes of answers waiting to be sent, past which its input waits until the client reads.
+// One turn of the event loop handles at most kReadBuffer bytes per client, so a client sending
+// without end cannot hold the loop. A client that says nothing costs its socket and nothing
+// else: no timer, no buffer beyond Qt's.
+#pragma once
+
+#include "ScpiAddress.h"
+#include "ScpiSession.h"
+
+#include <QObject>
+#include <QTcpServer>
+
+#include <map>
+#include <memory>
+
+class QTcpSocket;
+
+namespace dmm::scpi {
+
+class ScpiServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxClients = 16;
+    static constexpr qint64 kReadBuffer = 64 * 1024;
+    static constexpr qint64 kMaxOutput = 1024 * 1024;
+
+    explicit ScpiServer(ReadingSource source, QObject* parent = nullptr);
+    ~ScpiServer() override;
+
+    // Starts listening; an error text, empty on success.
+    QString listen(const ScpiAddress& where);
+    // Where it listens, with the port it got for port 0.
+    ScpiAddress address() const;
+    int clientCount() const { return static_cast<int>(sessions_.size()); }
+
+private:
+    void acceptPending();
+    void serve(QTcpSocket* socket);
+    void drop(QTcpSocket* socket);
+
+    ReadingSource source_;
+    QTcpServer server_;
+    std::map<QTcpSocket*, std::unique_ptr<ScpiSession>> sessions_;
+};
+
+} // namespace dmm::scpi
