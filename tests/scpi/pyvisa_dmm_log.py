@@ -152,13 +152,13 @@ def main():
 
         # lxi-tools, a second client with a queue of its own.
         inst.write("BOGUS")
-        if shutil.which("lxi"):
-            out = subprocess.run(["lxi", "scpi", "-a", "127.0.0.1", "-p", str(port), "-r",
-                                  "*IDN?"], capture_output=True, text=True, timeout=20)
-            check(out.stdout.strip().startswith("dmm-interface,58-4410C,0,"), "lxi scpi -r *IDN?")
-            out = subprocess.run(["lxi", "scpi", "-a", "127.0.0.1", "-p", str(port), "-r",
-                                  "SYST:ERR?"], capture_output=True, text=True, timeout=20)
-            check(out.stdout.strip() == '0,"No error"', "lxi's client has its own error queue")
+        check(shutil.which("lxi") is not None, "lxi-tools installed (scripts/install-deps.sh)")
+        out = subprocess.run(["lxi", "scpi", "-a", "127.0.0.1", "-p", str(port), "-r", "*IDN?"],
+                             capture_output=True, text=True, timeout=20)
+        check(out.stdout.strip().startswith("dmm-interface,58-4410C,0,"), "lxi scpi -r *IDN?")
+        out = subprocess.run(["lxi", "scpi", "-a", "127.0.0.1", "-p", str(port), "-r",
+                              "SYST:ERR?"], capture_output=True, text=True, timeout=20)
+        check(out.stdout.strip() == '0,"No error"', "lxi's client has its own error queue")
         check(inst.query("SYST:ERR?") == '-113,"Undefined header"', "PyVISA's queue kept its own")
 
         # 16 clients at once; the 17th is accepted and closed at once.
