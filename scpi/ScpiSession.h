@@ -22,6 +22,7 @@ public:
     // longer than the line buffer's bound, which is dropped.
     QByteArray receive(QByteArrayView bytes, const ReadingSource& source);
     const ScpiErrorQueue& errors() const { return errors_; }
+    qsizetype pendingBytes() const { return lines_.pendingBytes(); }
 
 private:
     ScpiLineBuffer lines_;
