@@ -8,6 +8,7 @@
 #include "ReadingsTable.h"
 #include "ScpiServer.h"
 #include "ScriptedDialogs.h"
+#include "WindowOptions.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -23,6 +24,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <optional>
 
 using namespace dmm;
 using namespace dmm::app;
@@ -149,6 +151,32 @@ TEST(ScpiWindow, PyVisaReadsTheWindowsReadingAndAHostileClientChangesNothing) {
     meter.terminate();
     ::kill(meterPid, SIGCONT);
     meter.waitForFinished(5000);
+}
+
+TEST(ScpiWindow, TheScpiOptionAndItsUsageErrors) {
+    struct Case {
+        QStringList args;
+        std::optional<int> exitCode;
+        const char* where; // "" for no server
+    };
+    const Case cases[] = {
+        {{}, std::nullopt, ""},
+        {{"--scpi", "5025"}, std::nullopt, "127.0.0.1:5025"},
+        {{"--scpi=0.0.0.0:5025"}, std::nullopt, "0.0.0.0:5025"},
+        {{"--scpi", "[::1]:5025"}, std::nullopt, "[::1]:5025"},
+        {{"--scpi"}, 2, ""},
+        {{"--scpi", "x"}, 2, ""},
+        {{"--scpi", "70000"}, 2, ""},
+        {{"--scpi", "host.example:5025"}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        const ParsedWindowOptions parsed =
+            parseWindowOptions(QStringList{QStringLiteral("dmm-interface")} + c.args);
+        const std::string what = c.args.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(parsed.exitCode, c.exitCode) << what;
+        EXPECT_EQ(parsed.options.scpi ? parsed.options.scpi->toString().toStdString() : "", c.where)
+            << what;
+    }
 }
 
 } // namespace

@@ -189,6 +189,15 @@ def main():
         time.sleep(5.5)
         check(inst.query("READ?") == "+9.91E+37", "READ? once the last frame is older than 5 s")
         check(inst.query("SYST:ERR?") == '-230,"Data corrupt or stale"', "-230 queued")
+        # A second logger cannot take the same port: it says so and ends with exit 1; an
+        # address that is none is a usage error.
+        second = subprocess.run([dmm, "log", "--port", pty, "--scpi", str(port)],
+                                capture_output=True, text=True, timeout=20)
+        check(second.returncode == 1 and "cannot listen on 127.0.0.1:%d" % port in second.stderr,
+              "a port in use ends dmm log with exit 1")
+        bad = subprocess.run([dmm, "log", "--port", pty, "--scpi", "nowhere:1"],
+                             capture_output=True, text=True, timeout=20)
+        check(bad.returncode == 2 and "--scpi" in bad.stderr, "--scpi nowhere:1 is a usage error")
         inst.close()
         log.send_signal(signal.SIGINT)
         check(log.wait(10) == 0, "dmm log ends normally")
