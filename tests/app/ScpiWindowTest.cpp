@@ -55,6 +55,11 @@ QStringList runClient(const QStringList& args) {
     return lines;
 }
 
+// "COM Connect", found by its name as a user finds it by its caption.
+QPushButton* comButton(TFCOMM& w) {
+    return w.findChild<QPushButton*>(QStringLiteral("COMCon"));
+}
+
 // The base-unit value of a recorded row as READ? writes it.
 QString answerForm(const ReadingsTable& table, int row) {
     const QString shown = table.text(row, Field::Value);
@@ -83,6 +88,7 @@ TEST(ScpiWindow, PyVisaReadsTheWindowsReadingAndAHostileClientChangesNothing) {
     FakeHidPlatform hid;
     TFCOMM w(&dialogs, &hid);
     w.show();
+    ASSERT_NE(comButton(w), nullptr);
     // As main() wires --scpi.
     scpi::MeterWatch watch;
     QObject::connect(&w, &TFCOMM::readingDecoded, &w, [&] { watch.look(w.meter); });
@@ -91,7 +97,7 @@ TEST(ScpiWindow, PyVisaReadsTheWindowsReadingAndAHostileClientChangesNothing) {
     const QString port = QString::number(server.address().port);
 
     qputenv("DMM_COM1", pty.toLocal8Bit());
-    w.COMCon->click();
+    comButton(w)->click();
     qunsetenv("DMM_COM1");
     QElapsedTimer clock;
     clock.start();
@@ -147,7 +153,7 @@ TEST(ScpiWindow, PyVisaReadsTheWindowsReadingAndAHostileClientChangesNothing) {
     EXPECT_EQ(answers[4], QStringLiteral("-113,\"Undefined header\""));
     EXPECT_EQ(answers[5], QStringLiteral("0,\"No error\""));
 
-    w.COMCon->click();
+    comButton(w)->click();
     meter.terminate();
     ::kill(meterPid, SIGCONT);
     meter.waitForFinished(5000);
