@@ -30,6 +30,12 @@ ScpiAddress ScpiServer::address() const {
     return a;
 }
 
+qint64 ScpiServer::pendingOutput() const {
+    qint64 bytes = 0;
+    for (const auto& [socket, session] : sessions_) bytes += socket->bytesToWrite();
+    return bytes;
+}
+
 void ScpiServer::acceptPending() {
     while (QTcpSocket* socket = server_.nextPendingConnection()) {
         if (clientCount() >= kMaxClients) {

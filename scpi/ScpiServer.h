@@ -37,6 +37,8 @@ public:
     // Where it listens, with the port it got for port 0.
     ScpiAddress address() const;
     int clientCount() const { return static_cast<int>(sessions_.size()); }
+    // Answers written but not yet taken by the clients, all clients together.
+    qint64 pendingOutput() const;
 
 private:
     void acceptPending();
