@@ -14,6 +14,9 @@
 // The port may go away (an adapter pulled out): the logger says so, tries to open it again every
 // second, and records on with the numbering continued when it is back. At the record limit, or
 // once the largest record number has been given, it says so and ends with exit 0.
+//
+// With --scpi a SCPI server (LogScpi.h) answers from the last decoded frame on the same event
+// loop; it only reads, and never delays the port's reading.
 #include "Command.h"
 #include "CommandLine.h"
 
