@@ -3,6 +3,9 @@
 
   scpi_figures.py rate DMM [SECONDS]         READ? round trips per second from one PyVISA
                                              client, against dmm log --scpi fed by dmm simulate
+  scpi_figures.py window-rate DMM_INTERFACE [SECONDS]
+                                             the same against the window (offscreen, no meter
+                                             connected: each answer is the stale value)
   scpi_figures.py idle DMM_INTERFACE [SECONDS]
                                              CPU use of the window (offscreen) with --scpi, with
                                              no client and then with 16 idle clients connected
@@ -29,6 +32,30 @@ def server_port(stderr_path, who):
     sys.exit(who + " did not say where it listens")
 
 
+def round_trips(port, seconds):
+    meter = pyvisa.ResourceManager("@py").open_resource(
+        "TCPIP::127.0.0.1::%d::SOCKET" % port, read_termination="\n", write_termination="\n")
+    n = 0
+    start = time.monotonic()
+    while time.monotonic() - start < seconds:
+        meter.query("READ?")
+        n += 1
+    elapsed = time.monotonic() - start
+    print("READ? round trips: %d in %.1f s = %.0f per second (last answer %s)"
+          % (n, elapsed, n / elapsed, meter.query("READ?")))
+
+
+def window_rate(program, seconds):
+    err = os.path.join(tempfile.mkdtemp(), "window.err")
+    env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    window = subprocess.Popen([program, "--scpi", "0"], stderr=open(err, "w"), env=env)
+    try:
+        round_trips(server_port(err, "the window"), seconds)
+    finally:
+        window.terminate()
+        window.wait(10)
+
+
 def rate(dmm, seconds):
     work = tempfile.mkdtemp()
     sim = subprocess.Popen([dmm, "simulate", "--pty"], stdout=subprocess.PIPE, text=True)
@@ -39,17 +66,7 @@ def rate(dmm, seconds):
     try:
         port = server_port(err, "dmm log")
         time.sleep(1)
-        meter = pyvisa.ResourceManager("@py").open_resource(
-            "TCPIP::127.0.0.1::%d::SOCKET" % port, read_termination="\n",
-            write_termination="\n")
-        n = 0
-        start = time.monotonic()
-        while time.monotonic() - start < seconds:
-            meter.query("READ?")
-            n += 1
-        elapsed = time.monotonic() - start
-        print("READ? round trips: %d in %.1f s = %.0f per second (last answer %s)"
-              % (n, elapsed, n / elapsed, meter.query("READ?")))
+        round_trips(port, seconds)
     finally:
         log.send_signal(signal.SIGINT)
         log.wait(10)
@@ -94,5 +111,5 @@ def idle(program, seconds):
 
 if __name__ == "__main__":
     what, program = sys.argv[1], sys.argv[2]
-    seconds = int(sys.argv[3]) if len(sys.argv) > 3 else (10 if what == "rate" else 30)
-    (rate if what == "rate" else idle)(program, seconds)
+    seconds = int(sys.argv[3]) if len(sys.argv) > 3 else (30 if what == "idle" else 10)
+    {"rate": rate, "window-rate": window_rate, "idle": idle}[what](program, seconds)
