@@ -116,7 +116,9 @@ TEST(ScpiWindow, PyVisaReadsTheWindowsReadingAndAHostileClientChangesNothing) {
     tick.stop();
     EXPECT_LT(longestGap, 100) << "the event loop waited " << longestGap << " ms";
 
-    // The meter falls silent; the window records what it had.
+    // A second more of frames after the attack, then the meter falls silent; the window records
+    // what it had.
+    QTest::qWait(1000);
     ::kill(meterPid, SIGSTOP);
     QTest::qWait(600);
     const ReadingsTable& rows = w.cds1();

@@ -107,7 +107,9 @@ def main():
         attacker.join()
         print("the hostile client took %.1f s" % (time.monotonic() - attack_start))
 
-        # The meter falls silent (the simulator stopped, its terminal kept open).
+        # A second more of frames after the attack, then the meter falls silent (the simulator
+        # stopped, its terminal kept open).
+        time.sleep(1)
         os.kill(sim.pid, signal.SIGSTOP)
 
         def settled():
@@ -124,7 +126,7 @@ def main():
         # last one. The simulator logs a frame after sending it, so it may have been stopped in
         # between: one row more than the log is allowed.
         shown = [r["display"] for r in rows]
-        check(len(rows) > 50 and any(part and frames[len(frames) - len(part):] == part
+        check(len(rows) >= 10 and any(part and frames[len(frames) - len(part):] == part
                                      for part in (shown, shown[:-1])),
               "the recording holds the frames sent, unchanged (%d rows of %d frames)"
               % (len(rows), len(frames)))
