@@ -69,7 +69,7 @@ QByteArray ScpiAnswers::measurement(const ScpiReading& now, ScpiErrorQueue& erro
         return QByteArrayLiteral("+9.9E+37");
     const BaseUnitValue v = BaseUnitValue::fromDisplay(display, text(now.reading.UnitText));
     // A unit without a base unit is answered as shown.
-    const QString number = v.hasValue() ? v.value : v.display;
+    const QString number = v.value.isEmpty() ? v.display : v.value;
     bool ok = false;
     const double value = number.toDouble(&ok); // QString::toDouble reads the C syntax
     if (isStale(now) || !ok || !BaseUnitValue::isDisplayForm(number)) {
