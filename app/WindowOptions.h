@@ -14,8 +14,6 @@
 namespace dmm::app {
 
 struct WindowOptions {
-    // Filled by the options as they are added; nothing yet beyond --help and --version.
-
     // --mqtt URL [--mqtt-cafile FILE]: every recorded row also to an MQTT broker. Empty: no
     // publishing. The URL is read by the publisher (RowPublisher::create).
     QString mqttUrl;

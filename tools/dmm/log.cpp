@@ -63,7 +63,7 @@ namespace dmm::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family q32|q13|q31] [--out FILE]\n"
+    "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family {families}] [--out FILE]\n"
     "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]\n"
     "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT]";
 
