@@ -4,6 +4,7 @@
 //
 //     bench_remote_link [N]          (default 1000; needs ser2net, as the tests do)
 #include "ComDrv32.h"
+#include "Delays.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -140,21 +141,12 @@ int main(int argc, char** argv) {
     QCoreApplication::exec();
     writer.join();
 
-    std::vector<double> delays;
-    for (std::size_t k = 0; k < arrived.size() && k < written.size(); ++k)
-        delays.push_back(
-            std::chrono::duration<double, std::milli>(arrived[k] - written[k]).count());
-    if (delays.size() != static_cast<std::size_t>(count)) {
-        std::fprintf(stderr, "only %zu of %d bytes arrived\n", delays.size(), count);
-        return 1;
-    }
-    std::sort(delays.begin(), delays.end());
-    auto pct = [&](double p) {
-        return delays[std::min(delays.size() - 1, static_cast<std::size_t>(p * delays.size()))];
-    };
+    const std::optional<dmm::bench::DelayFigures> d =
+        dmm::bench::delayFigures(written, arrived, static_cast<std::size_t>(count), "bytes");
+    if (!d) return 1;
     std::printf("delay written into the terminal -> ser2net -> OnReceiveData over %zu bytes: "
                 "p50 %.1f ms, p99 %.1f ms, max %.1f ms (polling every %d ms)\n",
-                delays.size(), pct(0.50), pct(0.99), delays.back(), driver.ComPortPollingDelay());
+                d->count, d->p50Ms, d->p99Ms, d->maxMs, driver.ComPortPollingDelay());
     driver.ClosePort();
     ser2net.terminate();
     ser2net.waitForFinished(5000);

@@ -2,6 +2,7 @@
 // 10 s, and the delay from bytes written into a pseudo-terminal to OnReceiveData (p50, p99, max
 // over 1,000 frames written at times unrelated to the polling tick).
 #include "ComDrv32.h"
+#include "Delays.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -102,22 +103,12 @@ int main(int argc, char** argv) {
     QCoreApplication::exec();
     writer.join();
 
-    std::vector<double> delays;
-    for (std::size_t k = 0; k < arrived.size() && k < written.size(); ++k)
-        delays.push_back(
-            std::chrono::duration<double, std::milli>(arrived[k] - written[k]).count());
-    if (delays.size() != static_cast<std::size_t>(frames)) {
-        std::fprintf(stderr, "only %zu of %d frames arrived\n", delays.size(), frames);
-        return 1;
-    }
-    std::sort(delays.begin(), delays.end());
-    auto pct = [&](double p) {
-        return delays[std::min(delays.size() - 1, static_cast<std::size_t>(p * delays.size()))];
-    };
+    const std::optional<dmm::bench::DelayFigures> d =
+        dmm::bench::delayFigures(written, arrived, static_cast<std::size_t>(frames), "frames");
+    if (!d) return 1;
     std::printf("delay written -> OnReceiveData over %zu frames: p50 %.1f ms, p99 %.1f ms, "
                 "max %.1f ms (limit: one period + 5 = %d ms)\n",
-                delays.size(), pct(0.50), pct(0.99), delays.back(),
-                driver.ComPortPollingDelay() + 5);
+                d->count, d->p50Ms, d->p99Ms, d->maxMs, driver.ComPortPollingDelay() + 5);
     driver.ClosePort();
     ::close(slave);
     ::close(master);
