@@ -1,13 +1,12 @@
 // The program: the application with an empty title, the main window, the message loop; with
-// --mqtt, the rows the window records also go to an MQTT broker.
+// --mqtt, the rows the window records also go to an MQTT broker; with --scpi, a SCPI server
+// answers from the last decoded reading.
+#include "MeterWatch.h"
 #include "Pictures.h"
 #include "QV31F.h"
 #include "RowPublisher.h"
-#include "WindowOptions.h"
-
-// --scpi
-#include "MeterWatch.h"
 #include "ScpiServer.h"
+#include "WindowOptions.h"
 
 #include <QApplication>
 
@@ -30,6 +29,22 @@ std::unique_ptr<dmm::RowPublisher> startPublishing(const dmm::app::WindowOptions
         refused = true;
     }
     return publisher;
+}
+
+// --scpi: the server answers from the last decoded reading. Null without the option; a server
+// that cannot listen leaves the window running and says why in `note`.
+std::unique_ptr<dmm::scpi::ScpiServer> startScpi(const dmm::app::WindowOptions& options,
+                                                 dmm::app::TFCOMM& window,
+                                                 dmm::scpi::MeterWatch& watch, QString& note) {
+    if (!options.scpi) return nullptr;
+    QObject::connect(&window, &dmm::app::TFCOMM::readingDecoded, &window,
+                     [&window, &watch] { watch.look(window.meter); });
+    auto server = std::make_unique<dmm::scpi::ScpiServer>([&watch] { return watch.reading(); });
+    const QString error = server->listen(*options.scpi);
+    note = error.isEmpty() ? QStringLiteral("SCPI server on %1").arg(server->address().toString())
+                           : error;
+    std::fprintf(stderr, "dmm-interface: %s\n", note.toLocal8Bit().constData());
+    return server;
 }
 
 } // namespace
@@ -68,20 +83,10 @@ int main(int argc, char** argv) {
                          });
     }
 
-    // --scpi: the server answers from the last decoded reading; without the option, nothing.
     dmm::scpi::MeterWatch scpiWatch;
-    std::unique_ptr<dmm::scpi::ScpiServer> scpiServer;
-    if (parsed.options.scpi) {
-        QObject::connect(&window, &dmm::app::TFCOMM::readingDecoded, &window,
-                         [&] { scpiWatch.look(window.meter); });
-        scpiServer = std::make_unique<dmm::scpi::ScpiServer>([&] { return scpiWatch.reading(); });
-        const QString error = scpiServer->listen(*parsed.options.scpi);
-        scpiNote = error.isEmpty()
-                       ? QStringLiteral("SCPI server on %1").arg(scpiServer->address().toString())
-                       : error;
-        std::fprintf(stderr, "dmm-interface: %s\n", scpiNote.toLocal8Bit().constData());
-        showNotes();
-    }
+    const std::unique_ptr<dmm::scpi::ScpiServer> scpiServer =
+        startScpi(parsed.options, window, scpiWatch, scpiNote);
+    if (scpiServer) showNotes();
 
     window.show();
     const int rc = QApplication::exec();
