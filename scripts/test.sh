@@ -26,7 +26,7 @@ git ls-files '*.cpp' '*.h' | xargs clang-format-14 --dry-run --Werror
 step "build (g++, warnings are errors)"
 DMM_BUILD_DIR="$here/build" bash scripts/build.sh -DCMAKE_CXX_COMPILER=g++ -DDMM_WERROR=ON
 
-step "clang-tidy (protocol, recording, link)"
+step "clang-tidy (protocol, recording, link, publish, scpi)"
 bash scripts/tidy.sh build
 
 step "tests (g++)"
