@@ -19,20 +19,17 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <pty.h>
-#include <random>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using dmm::bench::Clock;
 
 quint16 freePort() {
     QTcpServer probe;
@@ -119,27 +116,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A writer thread plays the meter: one byte every 20 to 40 ms.
-    std::vector<Clock::time_point> written(static_cast<std::size_t>(count));
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        std::mt19937 rng(1);
-        const unsigned char byte = 0x0D;
-        for (int k = 0; k < count; ++k) {
-            std::this_thread::sleep_for(std::chrono::microseconds(20000 + rng() % 20000));
-            written[static_cast<std::size_t>(k)] = Clock::now();
-            if (::write(master, &byte, 1) != 1) break;
-        }
-        done = true;
-    });
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done && arrived.size() >= static_cast<std::size_t>(count)) QCoreApplication::quit();
-    });
-    check.start(20);
-    QTimer::singleShot(count * 60 + 5000, &app, &QCoreApplication::quit);
-    QCoreApplication::exec();
-    writer.join();
+    // The meter: one byte every 20 to 40 ms.
+    const std::vector<Clock::time_point> written =
+        dmm::bench::writePaced(master, {0x0D}, count, arrived);
 
     const std::optional<dmm::bench::DelayFigures> d =
         dmm::bench::delayFigures(written, arrived, static_cast<std::size_t>(count), "bytes");

@@ -9,15 +9,12 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <pty.h>
-#include <random>
 #include <sys/resource.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -35,7 +32,7 @@ void runFor(int ms) {
     QCoreApplication::exec();
 }
 
-using Clock = std::chrono::steady_clock;
+using dmm::bench::Clock;
 
 } // namespace
 
@@ -81,27 +78,9 @@ int main(int argc, char** argv) {
     std::printf("idle port, polling every %d ms: %.3f s CPU over %.1f s = %.3f%% of one core\n",
                 driver.ComPortPollingDelay(), cpu, seconds, 100.0 * cpu / seconds);
 
-    // A writer thread plays the meter: one 11-byte frame every 20 to 40 ms.
-    std::vector<Clock::time_point> written(static_cast<std::size_t>(frames));
-    std::atomic<bool> done{false};
-    std::thread writer([&] {
-        std::mt19937 rng(1);
-        const unsigned char frame[11] = {'1', '2', '3', '4', '5', '3', '1', '0', '1', 0x0D, 0x0A};
-        for (int k = 0; k < frames; ++k) {
-            std::this_thread::sleep_for(std::chrono::microseconds(20000 + rng() % 20000));
-            written[static_cast<std::size_t>(k)] = Clock::now();
-            if (::write(master, frame, sizeof frame) != static_cast<ssize_t>(sizeof frame)) break;
-        }
-        done = true;
-    });
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (done && arrived.size() >= static_cast<std::size_t>(frames)) QCoreApplication::quit();
-    });
-    check.start(20);
-    QTimer::singleShot(frames * 60 + 5000, &app, &QCoreApplication::quit);
-    QCoreApplication::exec();
-    writer.join();
+    // The meter: one 11-byte frame every 20 to 40 ms.
+    const std::vector<Clock::time_point> written = dmm::bench::writePaced(
+        master, {'1', '2', '3', '4', '5', '3', '1', '0', '1', 0x0D, 0x0A}, frames, arrived);
 
     const std::optional<dmm::bench::DelayFigures> d =
         dmm::bench::delayFigures(written, arrived, static_cast<std::size_t>(frames), "frames");
