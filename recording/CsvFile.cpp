@@ -1,5 +1,7 @@
 #include "CsvFile.h"
 
+#include "RowsWriter.h"
+
 #include "BaseUnitValue.h"
 
 #include <QFileInfo>
@@ -12,9 +14,6 @@
 namespace dmm {
 
 namespace {
-
-constexpr int kProgressRows = 4096;
-constexpr qsizetype kFlushBytes = 1 << 20;
 
 // RFC 4180: a field with a comma, a double quote or a line break goes in double quotes, with its
 // double quotes doubled. The texts come cut to 20 characters, so a field is short.
@@ -136,25 +135,9 @@ void CsvFile::appendLine(QByteArray& out, const ReadingsTable& table, int row) {
 }
 
 QString CsvFile::save(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
-    if (!out.isOpen() || !out.isWritable())
-        return QStringLiteral("the file is not open for writing");
-    QByteArray buf;
-    buf.reserve(kFlushBytes + 512);
-    buf.append(kByteOrderMark);
-    buf.append(kHeader);
-    const int rows = table.size();
     OffsetCache offsets;
-    for (int r = 0; r < rows; ++r) {
-        appendRow(buf, table, r, offsets);
-        if (buf.size() >= kFlushBytes) {
-            if (out.write(buf) != buf.size()) return out.errorString();
-            buf.clear();
-        }
-        if (progress && (r + 1) % kProgressRows == 0) progress(r + 1, rows);
-    }
-    if (out.write(buf) != buf.size()) return out.errorString();
-    if (progress) progress(rows, rows);
-    return {};
+    return writeRows(table, out, progress, QByteArray(kByteOrderMark) + kHeader, 96,
+                     [&](QByteArray& buf, int row) { appendRow(buf, table, row, offsets); });
 }
 
 bool CsvFile::isCsvFileName(const QString& fileName) {

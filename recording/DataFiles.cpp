@@ -1,6 +1,7 @@
 #include "DataFiles.h"
 
 #include "CsvFile.h"
+#include "RowsWriter.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -22,7 +23,6 @@ namespace dmm {
 namespace {
 
 constexpr Field kTextFields[] = {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto};
-constexpr int kProgressRows = 4096;
 constexpr int kBatchRows = 4096;
 
 // ---------------------------------------------------------------------------------------------
@@ -228,24 +228,8 @@ void appendReadingsTextLine(QByteArray& buf, const ReadingsTable& table, int r) 
 }
 
 QString SaveReadingsText(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
-    if (!out.isOpen() || !out.isWritable())
-        return QStringLiteral("the file is not open for writing");
-    QByteArray buf;
-    constexpr qsizetype kFlushBytes = 1 << 20;
-    buf.reserve(std::min<qsizetype>(kFlushBytes, 256 + qsizetype(table.size()) * 64));
-    buf.append(kReadingsTextHeader);
-    const int rows = table.size();
-    for (int r = 0; r < rows; ++r) {
-        appendReadingsTextLine(buf, table, r);
-        if (buf.size() >= kFlushBytes) {
-            if (out.write(buf) != buf.size()) return out.errorString();
-            buf.clear();
-        }
-        if (progress && (r + 1) % kProgressRows == 0) progress(r + 1, rows);
-    }
-    if (out.write(buf) != buf.size()) return out.errorString();
-    if (progress) progress(rows, rows);
-    return {};
+    return writeRows(table, out, progress, QByteArray(kReadingsTextHeader), 64,
+                     [&](QByteArray& buf, int row) { appendReadingsTextLine(buf, table, row); });
 }
 
 namespace {

@@ -8,6 +8,7 @@
 // packet has none; namespaces are not interpreted (an xmlns attribute on a ROW is an unknown
 // field). Comments and processing instructions are skipped wherever they stand.
 #include "DataFiles.h"
+#include "RowsWriter.h"
 
 #include "WatchedReadDevice.h"
 
@@ -21,7 +22,6 @@ namespace dmm {
 namespace {
 
 constexpr Field kTextFields[] = {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto};
-constexpr int kProgressRows = 4096;
 constexpr int kBatchRows = 4096;
 // No token of a table file comes near this; the reader holds a token whole before returning
 // it, so this bounds what one token (an endless attribute, comment or DTD) can cost.
@@ -122,34 +122,9 @@ int matchField(QStringView attributeName) {
     return -1;
 }
 
-} // namespace
-
-QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
-    if (!out.isOpen() || !out.isWritable())
-        return QStringLiteral("the file is not open for writing");
-    const int rows = table.size();
-    for (int r = 0; r < rows; ++r)
-        for (Field f : kTextFields)
-            if (!xmlCarries(table.text(r, f)))
-                return QStringLiteral("Row %1: field %2 holds a character that XML cannot carry")
-                    .arg(r + 1)
-                    .arg(QLatin1String(fieldName(f)));
-
-    QByteArray buf;
-    constexpr qsizetype kFlushBytes = 1 << 20;
-    buf.reserve(std::min<qsizetype>(kFlushBytes, 1024 + qsizetype(table.size()) * 128));
-    buf += "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-           "<DATAPACKET Version=\"2.0\">\n<METADATA>\n<FIELDS>\n";
-    for (int i = 0; i < kFieldCount; ++i) {
-        const auto f = static_cast<Field>(i);
-        buf += "<FIELD attrname=\"";
-        appendEscaped(buf, QString::fromLatin1(fieldName(f)));
-        buf += isIntegerField(f) ? "\" fieldtype=\"i4\"/>\n"
-                                 : "\" fieldtype=\"string\" WIDTH=\"20\"/>\n";
-    }
-    buf += "</FIELDS>\n<PARAMS/>\n</METADATA>\n<ROWDATA>\n";
-    const auto& names = xmlNames();
-    for (int r = 0; r < rows; ++r) {
+// One <ROW/> line: the fields that are not empty, as attributes.
+auto appendXmlRow(const ReadingsTable& table) {
+    return [&table, &names = xmlNames()](QByteArray& buf, int r) {
         buf += "<ROW";
         for (int i = 0; i < kFieldCount; ++i) {
             const auto f = static_cast<Field>(i);
@@ -164,18 +139,35 @@ QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const Progre
             buf += '"';
         }
         buf += "/>\n";
-        if (buf.size() >= kFlushBytes) {
-            if (out.write(buf) != buf.size())
-                return QStringLiteral("Could not write the XML table file: ") + out.errorString();
-            buf.clear();
-        }
-        if (progress && (r + 1) % kProgressRows == 0) progress(r + 1, rows);
+    };
+}
+
+} // namespace
+
+QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
+    if (!out.isOpen() || !out.isWritable())
+        return QStringLiteral("the file is not open for writing");
+    const int rows = table.size();
+    for (int r = 0; r < rows; ++r)
+        for (Field f : kTextFields)
+            if (!xmlCarries(table.text(r, f)))
+                return QStringLiteral("Row %1: field %2 holds a character that XML cannot carry")
+                    .arg(r + 1)
+                    .arg(QLatin1String(fieldName(f)));
+
+    QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+                      "<DATAPACKET Version=\"2.0\">\n<METADATA>\n<FIELDS>\n";
+    for (int i = 0; i < kFieldCount; ++i) {
+        const auto f = static_cast<Field>(i);
+        head += "<FIELD attrname=\"";
+        appendEscaped(head, QString::fromLatin1(fieldName(f)));
+        head += isIntegerField(f) ? "\" fieldtype=\"i4\"/>\n"
+                                  : "\" fieldtype=\"string\" WIDTH=\"20\"/>\n";
     }
-    buf += "</ROWDATA>\n</DATAPACKET>\n";
-    if (out.write(buf) != buf.size())
-        return QStringLiteral("Could not write the XML table file: ") + out.errorString();
-    if (progress) progress(rows, rows);
-    return {};
+    head += "</FIELDS>\n<PARAMS/>\n</METADATA>\n<ROWDATA>\n";
+    const QString error = writeRows(table, out, progress, head, 128, appendXmlRow(table),
+                                    QByteArray("</ROWDATA>\n</DATAPACKET>\n"));
+    return error.isEmpty() ? error : QStringLiteral("Could not write the XML table file: ") + error;
 }
 
 namespace {
