@@ -3,6 +3,7 @@
 // over 1,000 frames written at times unrelated to the polling tick).
 #include "ComDrv32.h"
 #include "Delays.h"
+#include "Pty.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -12,10 +13,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <pty.h>
 #include <sys/resource.h>
-#include <termios.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -38,17 +36,13 @@ using dmm::bench::Clock;
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    Pty pty;
+    if (!pty.ok()) {
         std::perror("openpty");
         return 1;
     }
-    termios tio{};
-    ::tcgetattr(slave, &tio);
-    ::cfmakeraw(&tio);
-    ::tcsetattr(slave, TCSANOW, &tio);
-    ::setenv("DMM_COM1", name, 1);
+    const QByteArray name = pty.slavePath().toLocal8Bit();
+    ::setenv("DMM_COM1", name.constData(), 1);
     const int idleMs = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int frames = argc > 2 ? std::atoi(argv[2]) : 1000;
 
@@ -65,7 +59,7 @@ int main(int argc, char** argv) {
             if (p[i] == 0x0D) arrived.push_back(now);
     };
     if (!driver.OpenPort()) {
-        std::fprintf(stderr, "cannot open %s\n", name);
+        std::fprintf(stderr, "cannot open %s\n", name.constData());
         return 1;
     }
 
@@ -80,7 +74,7 @@ int main(int argc, char** argv) {
 
     // The meter: one 11-byte frame every 20 to 40 ms.
     const std::vector<Clock::time_point> written = dmm::bench::writePaced(
-        master, {'1', '2', '3', '4', '5', '3', '1', '0', '1', 0x0D, 0x0A}, frames, arrived);
+        pty.master(), {'1', '2', '3', '4', '5', '3', '1', '0', '1', 0x0D, 0x0A}, frames, arrived);
 
     const std::optional<dmm::bench::DelayFigures> d =
         dmm::bench::delayFigures(written, arrived, static_cast<std::size_t>(frames), "frames");
@@ -89,7 +83,5 @@ int main(int argc, char** argv) {
                 "max %.1f ms (limit: one period + 5 = %d ms)\n",
                 d->count, d->p50Ms, d->p99Ms, d->maxMs, driver.ComPortPollingDelay() + 5);
     driver.ClosePort();
-    ::close(slave);
-    ::close(master);
     return 0;
 }
