@@ -10,6 +10,7 @@
 // Positions below count the 56 bits from 1, bit 3 of byte 1 first.
 #include "Decoders.h"
 #include "HexDigits.h"
+#include "ShownValue.h"
 
 #include <algorithm>
 #include <array>
@@ -121,13 +122,13 @@ bool modeAnnunciators(const SegmentBits& bits, Meter& m) {
 }
 
 // The three decimal points, each the locale's separator in the value text when lit.
-std::array<std::string_view, 3> decimalPoints(const SegmentBits& bits, Meter& m) {
-    std::array<std::string_view, 3> p{};
+std::array<bool, 3> decimalPoints(const SegmentBits& bits, Meter& m) {
+    std::array<bool, 3> p{};
     static constexpr Ind points[3] = {Ind::LcdP1, Ind::LcdP2, Ind::LcdP3};
     for (std::size_t i = 0; i < 3; ++i) {
         const bool on = bits.at(13 + 8 * static_cast<int>(i));
         m.lcd.set(points[i], on);
-        if (on) p[i] = m.LocaleDecimalSeparator;
+        p[i] = on;
     }
     return p;
 }
@@ -174,15 +175,17 @@ void unitAnnunciators(const SegmentBits& bits, Meter& m) {
         m.hooks().SetValueAxis(-static_cast<double>(r.FullScale), r.FullScale);
 }
 
-std::string valueText(bool negative, const char (&d)[4], const std::array<std::string_view, 3>& p) {
-    std::string v;
-    v.append(negative ? "-" : "").append(text(d[0])).append(p[0]).append(text(d[1])).append(p[1]);
-    if (d[2] == kOverloadL)
-        v += 'L';
-    else
-        v.append(text(d[2]));
-    v.append(p[2]).append(text(d[3]));
-    return v;
+void writeValue(bool negative, const char (&d)[4], const std::array<bool, 3>& p, Meter& m) {
+    ShownValue shown(m.reading.ValueText, m.LocaleDecimalSeparator);
+    shown.sign(negative ? "-" : "");
+    shown.place(text(d[0]));
+    shown.point(p[0]);
+    shown.place(text(d[1]));
+    shown.point(p[1]);
+    shown.place(d[2] == kOverloadL ? std::string_view("L") : text(d[2]));
+    shown.point(p[2]);
+    shown.place(text(d[3]));
+    m.setMeasurement(shown);
 }
 
 // The display count; an overload ("0L" in the middle places) reads as the full scale.
@@ -234,9 +237,9 @@ FrameOutcome LcdDisplayQ13(Meter& m) {
     r.UnitText.clear();
     // In this order: a later stage may overwrite what an earlier one set.
     const bool negative = modeAnnunciators(bits, m);
-    const std::array<std::string_view, 3> points = decimalPoints(bits, m);
+    const std::array<bool, 3> points = decimalPoints(bits, m);
     unitAnnunciators(bits, m);
-    r.ValueText = valueText(negative, d, points);
+    writeValue(negative, d, points, m);
     showAndRecord(m, d, displayCount(negative, d, r.FullScale));
     return FrameOutcome::Decoded;
 }

@@ -11,6 +11,7 @@
 // then what the reading means (value, blanking, extremes, recorder, bar graph).
 #include "Decoders.h"
 #include "HexDigits.h"
+#include "ShownValue.h"
 
 #include <array>
 #include <cstdint>
@@ -322,18 +323,29 @@ Display readDisplay(std::string_view frame, const Status& s, const Flags& fl, st
     return out;
 }
 
-void buildValue(const Display& v, bool negative, std::int32_t fullScale, CurrentReading& r) {
-    const std::string_view sign = negative ? "-" : "";
-    r.ValueText.clear();
+void buildValue(const Display& v, bool negative, std::int32_t fullScale, Meter& m) {
+    CurrentReading& r = m.reading;
+    ShownValue shown(r.ValueText, m.LocaleDecimalSeparator);
+    shown.sign(negative ? "-" : "");
     if (v.d[2] == kL) {
-        r.ValueText.append(sign).append(v.p[0]).append("0").append(v.p[1]).append("L");
-        r.ValueText.append(v.p[2]);
+        shown.point(!v.p[0].empty());
+        shown.place("0");
+        shown.point(!v.p[1].empty());
+        shown.place("L");
+        shown.point(!v.p[2].empty());
+        m.setMeasurement(shown);
         const double over = static_cast<double>(fullScale) + 1;
         r.NumericValue = negative ? -over : over;
         return;
     }
-    r.ValueText.append(sign).append(v.d[0]).append(v.p[0]).append(v.d[1]).append(v.p[1]);
-    r.ValueText.append(v.d[2]).append(v.p[2]).append(v.d[3]);
+    shown.place(v.d[0]);
+    shown.point(!v.p[0].empty());
+    shown.place(v.d[1]);
+    shown.point(!v.p[1].empty());
+    shown.place(v.d[2]);
+    shown.point(!v.p[2].empty());
+    shown.place(v.d[3]);
+    m.setMeasurement(shown);
     long n = 0;
     for (const std::string_view& digit : v.d)
         if (!digit.empty()) n = n * 10 + (digit[0] - '0');
@@ -383,7 +395,7 @@ FrameOutcome LcdDisplayQ31(Meter& m) {
     showFlags(fl, lcd);
 
     const Display v = readDisplay(frame, s, fl, m.LocaleDecimalSeparator, lcd, r);
-    buildValue(v, s.negative, r.FullScale, r);
+    buildValue(v, s.negative, r.FullScale, m);
     blankLeadingZeros(v, fl, s.overload, lcd);
 
     if (r.NumericValue > m.OverrangeHigh || r.NumericValue < m.OverrangeLow) m.hooks().Beep();

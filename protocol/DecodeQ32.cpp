@@ -9,6 +9,7 @@
 // NumericValue is the display count; FullScale is the range's full scale in display units.
 #include "Decoders.h"
 #include "HexDigits.h"
+#include "ShownValue.h"
 
 #include <array>
 #include <cstdint>
@@ -272,27 +273,34 @@ struct Overload {
     bool zeroL; // "0" then "@"
 };
 
-void buildValueText(const Digits& dg, std::string_view sign, int decimalPos, Overload ov,
-                    std::string_view sep, IndicatorSet& lcd, std::string& vt) {
-    std::string_view p[4];
+void buildValueText(const Digits& dg, bool negative, int decimalPos, Overload ov, IndicatorSet& lcd,
+                    ShownValue& shown) {
+    bool p[4] = {};
     for (Ind i : kPoints) lcd.set(i, false);
     if (decimalPos >= 0 && decimalPos <= 3) {
-        p[decimalPos] = sep;
+        p[decimalPos] = true;
         lcd.set(kPoints[decimalPos], true);
     }
     if (ov.L0) {
-        p[3] = sep;
+        p[3] = true;
         lcd.set(Ind::LcdP3, true);
-        p[2] = {};
+        p[2] = false;
         lcd.set(Ind::LcdP2, false);
     }
     const std::string_view d3 = dg.d[2], d4 = dg.d[3];
-    vt.clear();
     if (d4 == "@" || d3 != "@") {
-        vt.append(sign).append(dg.d[0]).append(p[0]).append(dg.d[1]).append(p[1]).append(d3);
-        vt.append(p[2]).append(d4 == "@" ? std::string_view("L") : d4).append(p[3]).append(dg.d[4]);
+        shown.sign(negative ? "-" : "");
+        shown.place(dg.d[0]);
+        shown.point(p[0]);
+        shown.place(dg.d[1]);
+        shown.point(p[1]);
+        shown.place(d3);
+        shown.point(p[2]);
+        shown.place(d4 == "@" ? std::string_view("L") : d4);
+        shown.point(p[3]);
+        shown.place(dg.d[4]);
     } else {
-        vt.assign("L0.");
+        shown.overloadForm("L0.");
     }
 }
 
@@ -359,8 +367,9 @@ FrameOutcome LcdDisplayQ32(Meter& m) {
     }
 
     const Overload ov{dg.d[2] == "@" && dg.d[3] == "0", dg.d[2] == "0" && dg.d[3] == "@"};
-    buildValueText(dg, negative ? "-" : "", decimalPos, ov, m.LocaleDecimalSeparator, lcd,
-                   rd.ValueText);
+    ShownValue shown(rd.ValueText, m.LocaleDecimalSeparator);
+    buildValueText(dg, negative, decimalPos, ov, lcd, shown);
+    m.setMeasurement(shown);
     rd.NumericValue = numericValue(dg, negative, ov, rd.FullScale);
 
     m.UpdateExtremes(decimalPos == kNotSet ? 0 : decimalPos, rd.FullScale, true);

@@ -26,6 +26,9 @@ public:
     // The system beep for a reading beyond the over-range limits.
     virtual void Beep() = 0;
 
+    // After every decoded frame, once the decoder is done with it: the reading is complete.
+    virtual void ReadingDecoded() {}
+
     // Check box "Sampling Interval": the decoder of family Q32 leaves recording to the timer.
     virtual bool RecordSIChecked() const = 0;
     // Check box "Fill": which series a range change makes active.

@@ -1,5 +1,7 @@
 #include "Meter.h"
 
+#include "ShownValue.h"
+
 namespace dmm {
 
 namespace {
@@ -78,10 +80,19 @@ void Meter::UpdateExtremes(int decimalPos, std::int32_t resetSpan, bool compareA
     lcd.minTextU = reading.UnitText;
 }
 
+void Meter::setMeasurement(const ShownValue& shown) {
+    const Quantity annunciated = lcd.on(Ind::LCDFm)   ? Quantity::Continuity
+                                 : lcd.on(Ind::LCDDI) ? Quantity::Diode
+                                                      : Quantity::None;
+    reading.measurement =
+        shown.measurement(reading.UnitText, reading.DcAc, reading.RangeMode, annunciated);
+}
+
 void Meter::finishFrame(Family family, FrameOutcome outcome) {
     switch (outcome) {
     case FrameOutcome::Decoded:
         ++counts.decoded;
+        hooks_->ReadingDecoded();
         break;
     case FrameOutcome::Rejected:
         ++counts.rejected;

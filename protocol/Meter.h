@@ -14,6 +14,8 @@
 
 namespace dmm {
 
+class ShownValue;
+
 // A wrong meter or a wrong speed can send bytes that never end a frame. A frame is 11 or 14
 // bytes and the checks look at no byte beyond the 14th, so the accumulators keep the first
 // kAccumulatorBytes bytes since the last frame end and only count the rest; an overlong Q13
@@ -89,6 +91,11 @@ public:
     // Sets CountCode and applies its profile: FullScale, the extremes and their captions, the
     // over-range limits, the overload bar position and the bar maximum.
     void applyCountProfile(std::string_view countCode);
+
+    // The reading's measurement from the value text just written through `shown`, with the
+    // unit, coupling and range mode the frame set and the annunciators that name a quantity
+    // (continuity, diode) lit.
+    void setMeasurement(const ShownValue& shown);
 
     // The first step of every decoder: show CONok, hide CONokN, zero FrameWatchdog.
     void MarkLinkAlive();

@@ -2,6 +2,8 @@
 // count profiles the decoders rely on.
 #pragma once
 
+#include "Measurement.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +21,9 @@ struct CurrentReading {
     std::string Judge;     // "pass", "Fail" or empty
     std::int32_t FullScale = 40000;
     double RecallStamp = 0; // days since 30 December 1899
+    // ValueText, UnitText, DcAc and RangeMode as a program reads them; written by the decoder
+    // from the same calls that write ValueText.
+    Measurement measurement;
 };
 
 struct Extremes {

@@ -5,6 +5,7 @@
 #include "HidReports.h"
 #include "Meter.h"
 #include "MeterFamily.h"
+#include "ShownValue.h"
 #include "Simulator.h"
 
 #include <gtest/gtest.h>
@@ -319,14 +320,25 @@ void startShipped(Meter& m) {
     m.applyCountProfile("2");
 }
 
+// The typed measurement the decoder wrote beside the texts must be what the expected display
+// text reads as: the same number in the same base unit, the same display and unit.
+bool sameMeasurement(const Measurement& got, const ExpectedReading& e) {
+    const Measurement want = readMeasurement(e.value, e.unit, e.dcac, e.range);
+    return got.state == want.state && got.valueText() == want.valueText() &&
+           got.value() == want.value() && got.display == want.display && got.unit == want.unit &&
+           got.baseUnit == want.baseUnit && got.coupling == want.coupling &&
+           got.rangeMode == want.rangeMode;
+}
+
 ::testing::AssertionResult same(const CurrentReading& r, const ExpectedReading& e) {
     if (r.ValueText == e.value && r.UnitText == e.unit && r.DcAc == e.dcac &&
-        r.RangeMode == e.range && r.NumericValue == e.numeric)
+        r.RangeMode == e.range && r.NumericValue == e.numeric && sameMeasurement(r.measurement, e))
         return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure()
            << "decoded [" << r.ValueText << "|" << r.UnitText << "|" << r.DcAc << "|" << r.RangeMode
            << "|" << r.NumericValue << "] expected [" << e.value << "|" << e.unit << "|" << e.dcac
-           << "|" << e.range << "|" << e.numeric << "]";
+           << "|" << e.range << "|" << e.numeric << "] measurement [" << r.measurement.display
+           << "|" << r.measurement.valueText() << "|" << r.measurement.baseUnit << "]";
 }
 
 void feedSerial(Meter& m, Family family, const std::vector<std::uint8_t>& b) {
@@ -356,6 +368,21 @@ TEST(SimCrossCheck, EveryTourFrameDecodesToItsReadingOnTheSerialRoad) {
                 << "frame " << i << " " << hex(f.bytes);
             EXPECT_TRUE(same(c.seen[0].reading, f.expected))
                 << "frame " << i << " " << hex(f.bytes);
+        }
+    }
+}
+
+TEST(SimCrossCheck, TheMeasurementIsTheSameWhateverTheDecimalSeparator) {
+    for (Family family : allFamilies()) {
+        Meter point, comma, arabic;
+        comma.LocaleDecimalSeparator = ",";
+        arabic.LocaleDecimalSeparator = "\u066B";
+        Simulator sim(SimOptions{family, "tour", 3, {}, 20000, true});
+        for (int i = 0; i < 300; ++i) {
+            const SimFrame f = sim.next();
+            for (Meter* m : {&point, &comma, &arabic}) feedSerial(*m, family, f.bytes);
+            EXPECT_EQ(comma.reading.measurement, point.reading.measurement) << "frame " << i;
+            EXPECT_EQ(arabic.reading.measurement, point.reading.measurement) << "frame " << i;
         }
     }
 }

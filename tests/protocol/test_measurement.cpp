@@ -1,4 +1,4 @@
-#include "BaseUnitValue.h"
+#include "ShownValue.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ struct Case {
     const char* baseUnit; // UTF-8, "" for none
 };
 
-TEST(BaseUnitValue, EveryUnitAndTheDecimalPointMovedExactly) {
+TEST(ReadMeasurement, EveryUnitAndTheDecimalPointMovedExactly) {
     const Case cases[] = {
         // every known code, the point moved by its prefix
         {"12.345", "mV", "12.345", "mV", "0.012345", "V"},
@@ -75,24 +75,22 @@ TEST(BaseUnitValue, EveryUnitAndTheDecimalPointMovedExactly) {
         {"1.5", "v", "1.5", "v", "", ""},
     };
     for (const Case& c : cases) {
-        const BaseUnitValue v =
-            BaseUnitValue::fromDisplay(QString::fromUtf8(c.display), QString::fromUtf8(c.unitCode));
+        const Measurement v = readMeasurement(c.display, c.unitCode);
         const std::string where = std::string(c.display) + " " + c.unitCode;
-        EXPECT_EQ(v.display, QString::fromUtf8(c.shown)) << where;
-        EXPECT_EQ(v.unit, QString::fromUtf8(c.unit)) << where;
-        EXPECT_EQ(v.value, QString::fromUtf8(c.value)) << where;
-        EXPECT_EQ(v.baseUnit, QString::fromUtf8(c.baseUnit)) << where;
+        EXPECT_EQ(v.display, c.shown) << where;
+        EXPECT_EQ(v.unit, c.unit) << where;
+        EXPECT_EQ(v.valueText(), c.value) << where;
+        EXPECT_EQ(v.hasValue() ? v.baseUnit : "", c.baseUnit) << where;
     }
 }
 
 // The longest text the table keeps, with the largest shift either way: nothing is rounded.
-TEST(BaseUnitValue, LongDisplaysKeepEveryDigit) {
-    EXPECT_EQ(BaseUnitValue::fromDisplay(u"1234567890.123456789", u"nF").value,
-              QStringLiteral("1.234567890123456789"));
-    EXPECT_EQ(BaseUnitValue::fromDisplay(u"0.0000000000000000001", u"nF").value,
-              QStringLiteral("0.0000000000000000000000000001"));
-    EXPECT_EQ(BaseUnitValue::fromDisplay(u"98765432109876543210", u"M*").value,
-              QStringLiteral("98765432109876543210000000"));
+TEST(ReadMeasurement, LongDisplaysKeepEveryDigit) {
+    EXPECT_EQ(readMeasurement("1234567890.123456789", "nF").valueText(), "1.234567890123456789");
+    EXPECT_EQ(readMeasurement("0.0000000000000000001", "nF").valueText(),
+              "0.0000000000000000000000000001");
+    EXPECT_EQ(readMeasurement("98765432109876543210", "M*").valueText(),
+              "98765432109876543210000000");
 }
 
 } // namespace
