@@ -40,6 +40,15 @@ qint32 TCommPortDriver::baudRateValue(TComPortBaudRate rate) {
     return i >= 0 && i < static_cast<int>(std::size(kBaudRates)) ? kBaudRates[i] : 9600;
 }
 
+void TCommPortDriver::SetLine(const dmm::SerialLine& line) {
+    for (std::size_t i = 0; i < std::size(kBaudRates); ++i)
+        if (kBaudRates[i] == line.baud) SetComPortSpeed(static_cast<TComPortBaudRate>(i));
+    if (line.dataBits >= 5 && line.dataBits <= 8)
+        SetComPortDataBits(static_cast<TComPortDataBits>(line.dataBits - 5));
+    SetComPortParity(line.parity == 'O' ? ptODD : line.parity == 'E' ? ptEVEN : ptNONE);
+    SetComPortStopBits(line.stopBits == 2 ? sb2BITS : sb1BITS);
+}
+
 QString TCommPortDriver::deviceName() const {
     return dmm::link::comPortDevice(static_cast<int>(comPort_) + 1);
 }

@@ -7,6 +7,8 @@
 
 #include "Rfc2217Codec.h"
 
+#include "MeterFamily.h"
+
 #include <QObject>
 #include <QString>
 
@@ -73,6 +75,10 @@ public:
     Q_PROPERTY(quint16 OutputTimeout READ OutputTimeout WRITE SetOutputTimeout)
 
     explicit TCommPortDriver(QObject* owner = nullptr);
+
+    // Speed, data bits, parity and stop bits of a meter family's line; a speed the driver does
+    // not offer leaves the speed as it was.
+    void SetLine(const dmm::SerialLine& line);
     ~TCommPortDriver() override;
 
     bool OpenPort();

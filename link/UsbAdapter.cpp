@@ -32,6 +32,20 @@ std::string utf8(const std::wstring& w) {
 
 } // namespace
 
+std::array<std::uint8_t, 10> usbLineSetupReport(const SerialLine& line) {
+    const auto baud = static_cast<std::uint32_t>(line.baud);
+    return {0x00,
+            static_cast<std::uint8_t>(baud & 0xFF),
+            static_cast<std::uint8_t>(baud >> 8 & 0xFF),
+            static_cast<std::uint8_t>(baud >> 16 & 0xFF),
+            static_cast<std::uint8_t>(baud >> 24 & 0xFF),
+            static_cast<std::uint8_t>(line.dataBits - 5),
+            0x00,
+            0x00,
+            0x00,
+            0x00};
+}
+
 UsbAdapter::UsbAdapter(Meter& meter, UsbAdapterView& view, HidPlatform* platform,
                        GuiDispatcher* dispatcher, QObject* parent)
     : QObject(parent), meter_(meter), view_(view),
@@ -40,7 +54,7 @@ UsbAdapter::UsbAdapter(Meter& meter, UsbAdapterView& view, HidPlatform* platform
       ownDispatcher_(dispatcher ? nullptr : std::make_unique<QtGuiDispatcher>()),
       dispatcher_(dispatcher ? *dispatcher : *ownDispatcher_) {
     // USB Connect reads the shipped family; the Read button binds family Q13's report handler.
-    q32Handler_ = reportHandler(meterFamily(Family::Q32));
+    q32Handler_ = reportHandler(meterFamily(shippedModel().family));
     q13Handler_ = reportHandler(meterFamily(Family::Q13));
 }
 
@@ -184,14 +198,14 @@ void UsbAdapter::SetFeatureClick() {
     }
     selectedDevice_ = deviceOfSelectedLine();
     lineSetupError_.clear();
+    const auto report = usbLineSetupReport(meterFamily(shippedModel().family).line);
     if (!selectedDevice_)
         lineSetupError_ = "the selected line has no device";
-    else if (!selectedDevice_->SendFeature(kUsbLineSetupReport, sizeof kUsbLineSetupReport))
+    else if (!selectedDevice_->SendFeature(report.data(), report.size()))
         lineSetupError_ = "the adapter did not take the line setup (feature report)";
     // The nine bytes after the report ID and one more zero; written whatever the outcome.
     std::string line;
-    for (std::size_t i = 1; i < sizeof kUsbLineSetupReport; ++i)
-        line += hex2(kUsbLineSetupReport[i]);
+    for (std::size_t i = 1; i < report.size(); ++i) line += hex2(report[i]);
     line += hex2(0);
     addHistory(line);
 }

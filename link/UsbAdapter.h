@@ -14,6 +14,7 @@
 
 #include <QObject>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -34,10 +35,10 @@ inline constexpr const char* kUsbMeterNotReadyText =
 // Consecutive adapter reports without a meter byte after which the watchdog drops the link: the
 // adapter sends them continuously while the meter is off or not in its sending mode.
 inline constexpr int kUsbIdleReportLimit = 1900;
-// The adapter's line setup: report ID 0, 2400 baud as a 32-bit little-endian number, line format
-// code 3, zeros.
-inline constexpr std::uint8_t kUsbLineSetupReport[10] = {0x00, 0x60, 0x09, 0x00, 0x00,
-                                                         0x03, 0x00, 0x00, 0x00, 0x00};
+// The adapter's line setup for a family's line: report ID 0, the speed as a 32-bit
+// little-endian number, the line format code (the data bits counted from 5, so 3 for 8 bits,
+// with no parity and one stop bit), zeros. For 2400 8N1: 00 60 09 00 00 03 00 00 00 00.
+std::array<std::uint8_t, 10> usbLineSetupReport(const SerialLine& line);
 
 struct DevListEntry {
     std::string text;                     // DescribeDevice

@@ -22,7 +22,7 @@ struct SimFrame {
 };
 
 struct SimOptions {
-    Family family = Family::Q32;
+    Family family = defaultMeterFamily().id;
     std::string script = "wander";
     std::uint32_t seed = 1;
     std::vector<Fault> faults;

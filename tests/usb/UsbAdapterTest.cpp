@@ -92,7 +92,9 @@ protected:
 };
 
 using Strings = std::vector<std::string>;
-const std::vector<std::uint8_t> kLineSetup(kUsbLineSetupReport, kUsbLineSetupReport + 10);
+// 2400 baud, little-endian, and line format 3 (8N1).
+const std::vector<std::uint8_t> kLineSetup{0x00, 0x60, 0x09, 0x00, 0x00,
+                                           0x03, 0x00, 0x00, 0x00, 0x00};
 
 TEST_F(UsbAdapterTest, StartListsEveryDeviceClaimedAndSelectsTheAdapter) {
     platform.plug(device(L"Keyboard"));
