@@ -53,7 +53,6 @@ TFCOMM::TFCOMM(Dialogs* dialogs, HidPlatform* hid, QWidget* parent)
         ownDialogs_ = std::make_unique<WidgetDialogs>();
         dialogs_ = ownDialogs_.get();
     }
-    meter.setHooks(this);
     setObjectName(QStringLiteral("FCOMM"));
     // Fixed single border with the system menu and the minimize box: no maximize, no sizing.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -69,10 +68,7 @@ TFCOMM::TFCOMM(Dialogs* dialogs, HidPlatform* hid, QWidget* parent)
     comm2_ = new TCommPortDriver(this);
     comm2_->setObjectName(QStringLiteral("COMM2"));
     comm2_->SetComPort(TCommPortDriver::pnCOM1);
-    comm2_->SetComPortSpeed(TCommPortDriver::br2400);
-    comm2_->SetComPortDataBits(TCommPortDriver::db8BITS);
-    comm2_->SetComPortParity(TCommPortDriver::ptNONE);
-    comm2_->SetComPortStopBits(TCommPortDriver::sb1BITS);
+    comm2_->SetLine(defaultMeterFamily().line);
 
     // The regions in the order they lie on each other: the chart over the controls it covers
     // when enlarged, and its tool bar over the chart.
@@ -321,7 +317,7 @@ void TFCOMM::connectRecordingHandlers() {
 
     // Limit judge.
     const auto limitKeys = [this](QChar key, const QString& text) {
-        return judge_.LimitKeyPress(text, key);
+        return pipeline_->judge().LimitKeyPress(text, key);
     };
     KeyFilter::install(limits_->T1HI(), limitKeys);
     KeyFilter::install(limits_->T1LO(), limitKeys);

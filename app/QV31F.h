@@ -12,12 +12,10 @@
 #include "uCharControl.h"
 
 #include "DataFiles.h"
-#include "LimitJudge.h"
 #include "Meter.h"
 #include "MeterFamily.h"
-#include "ReadingsTable.h"
-#include "RecallClock.h"
-#include "Recorder.h"
+#include "PipelineDisplay.h"
+#include "ReadingPipeline.h"
 #include "UsbAdapter.h"
 
 #include <QMainWindow>
@@ -25,7 +23,6 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -48,10 +45,9 @@ class LimitPanel;
 class LinkControl;
 class RecordingRow;
 
-inline constexpr const char* kModelName = "58-4410C";
 inline constexpr const char* kVersion = "3.00";
 
-class TFCOMM : public QMainWindow, public DecoderHooks, public ChartFeed {
+class TFCOMM : public QMainWindow, public PipelineDisplay {
     Q_OBJECT
 public:
     // `dialogs` answers every modal question (not owned); null: the real message boxes.
@@ -83,7 +79,6 @@ public:
     void InfoBtnClick();
 
     // --- chart ---
-    void ShowSeries(int index) override;
     void btFillClick();
     void FillClick();
     void ComboBox1Change();
@@ -123,18 +118,15 @@ public:
     // state has them.
     void redrawLcd();
 
-    // DecoderHooks
-    void INDataToTable() override;
-    void JudgeReading() override;
-    void RecallStep() override;
+    // PipelineDisplay: the recording pipeline's calls to the chart and the judge panel.
+    void showVerdict(const Verdict& verdict) override;
+    void showPage(int page) override;
+    void ShowSeries(int index) override;
     void SetValueAxis(double minimum, double maximum) override;
     void AddSeriesPoint(int index, double y) override;
     void ShowChartOwnPage() override;
     void Beep() override;
-    bool RecordSIChecked() const override;
     bool BtFillChecked() const override;
-
-    // ChartFeed (for the recorder)
     int AddValue(double value) override;
 
     // State.
@@ -150,11 +142,13 @@ public:
     QSize outerSize() const;
 
     TChartControl& pager();
-    ReadingsTable& cds1() { return *cds1_; }
+    // The road from decoded frames to recorded rows; outputs attach to it as sinks.
+    ReadingPipeline& pipeline() { return *pipeline_; }
+    ReadingsTable& cds1() { return pipeline_->table(); }
     // Hands the grid the rows it has not been shown yet (it takes new rows in batches).
     void flushGrid();
-    Recorder& recorder() { return *recorder_; }
-    RecallClock& recallClock() { return recall_; }
+    Recorder& recorder() { return pipeline_->recorder(); }
+    RecallClock& recallClock() { return pipeline_->recallClock(); }
     TCommPortDriver& COMM2() { return *comm2_; }
     ChartArea& Chtshow();
     LcdPanel& Panel1();
@@ -191,10 +185,10 @@ private:
     void applyFocusPolicies();
 
     void selectPort(int n);
+    void createPipeline();
     void connectSequence();    // steps 1 to 4 of a COM connect
     void disconnectSequence(); // steps 1 to 4 of a COM disconnect
     void releaseUsbCon();
-    void showPage(int page);
     void terminate();
     void closeTable();
     QString portTooltip(int n) const;
@@ -204,7 +198,6 @@ private:
     // in order once the file is done.
     FileResult runFileOperation(const QString& label, bool cancellable,
                                 const std::function<FileResult(const LoadProgressFn&)>& operation);
-    void recordHeldReadings();
 
     Dialogs* dialogs_;
     std::unique_ptr<Dialogs> ownDialogs_;
@@ -216,11 +209,10 @@ private:
     std::unique_ptr<RecordingRow> row_;
     std::unique_ptr<LimitPanel> limits_;
     std::unique_ptr<ChartPanel> chartPanel_;
-    std::unique_ptr<ReadingsTable> cds1_;
+    std::unique_ptr<RecordingControls> controls_;
+    std::unique_ptr<ReadingPipeline> pipeline_;
+    std::unique_ptr<ReadingSink> rowSignal_;
     std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it
-    std::unique_ptr<Recorder> recorder_;
-    LimitJudge judge_;
-    RecallClock recall_;
     TCommPortDriver* comm2_ = nullptr;
     const MeterFamily* serialFamily_ = nullptr; // the family the variant binds to COMM2
     class UsbView;
@@ -237,17 +229,6 @@ private:
     std::uint64_t memoSeen_ = 0;
     std::uint64_t historySeen_ = 0;
     std::uint64_t decodedSeen_ = 0;
-    // Readings offered to the table while a file operation runs, with the time they came. At
-    // the meter's fastest (about 22 a second) the bound is over an hour of a file operation.
-    struct HeldOffer {
-        CurrentReading reading;
-        bool repeat;
-        bool recall;
-        QDateTime takenAt;
-    };
-    static constexpr std::size_t kMaxHeldOffers = 100'000;
-    std::deque<HeldOffer> held_;
-    bool fileBusy_ = false;
     // The controls that Tab walks, in order, with the focus policy each takes while in sight.
     std::vector<std::pair<QWidget*, Qt::FocusPolicy>> focusOrder_;
 

@@ -17,6 +17,7 @@
 #include "LinkControl.h"
 #include "RecordingRow.h"
 #include "UnitSymbols.h"
+#include "WindowControls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,13 +37,11 @@
 namespace dmm::app {
 
 void TFCOMM::FormCreate() {
-    // 1. The limit judge's last accepted limit texts.
-    judge_ = LimitJudge();
-    // 2. The system's decimal separator, which the decoders put into the value text.
+    // 2. The system's decimal separator, which the decoders put into the value text (and the
+    // limit judge reads numbers with: step 1, the judge's last accepted limit texts, is the new
+    // pipeline's in step 8).
     LocaleDecimalSeparator = QLocale::system().decimalPoint();
     meter.LocaleDecimalSeparator = LocaleDecimalSeparator.toStdString();
-    judge_.setDecimalSeparator(LocaleDecimalSeparator.isEmpty() ? QLatin1Char('.')
-                                                                : LocaleDecimalSeparator.at(0));
     // 3. The recall stamp starts at the start-up time.
     meter.reading.RecallStamp = toRecallStamp(QDateTime::currentDateTime());
     // 4. The separator again, in the out-of-sight field.
@@ -53,9 +52,9 @@ void TFCOMM::FormCreate() {
     meter.applyCountProfile("4");
     // 7. The first decoded frame always counts as a range change.
     meter.extremes.LastUnitText = "113";
-    // 8. The readings table, empty and open, bound to the grid.
-    auto table = std::make_unique<ReadingsTable>();
-    auto grid = std::make_unique<GridModel>(*table);
+    // 8. The readings table, empty and open, bound to the grid; 9. the recorder's counters.
+    createPipeline();
+    auto grid = std::make_unique<GridModel>(cds1());
     connect(grid.get(), &GridModel::rowsShown, this, [this](int last) {
         // The grid shows the newest row: it becomes the current row, scrolled into view.
         if (row_->DBGrid1()->updatesEnabled())
@@ -63,33 +62,31 @@ void TFCOMM::FormCreate() {
     });
     row_->DBGrid1()->setModel(grid.get());
     gridModel_ = std::move(grid);
-    cds1_ = std::move(table);
     row_->DBGrid1()->setColumnHidden(kNvalColumn, true);
     // The stored widths (53, 53, 54, 56, 35, 35) cut the time of day in the installed Arial
     // stand-in; the record number gives up what the time needs.
     static constexpr int widths[] = {44, 62, 54, 56, 40, 35};
     for (int c = 0; c < 6; ++c) row_->DBGrid1()->setColumnWidth(c, widths[c]);
-    // 9. The recorder's counters; family Q13's frequency axis mode off.
-    recorder_ = std::make_unique<Recorder>(*cds1_, this);
-    recorder_->setRecordLimit(kDefaultRecordLimit);
+    // Family Q13's frequency axis mode off.
     meter.FrequencyAxisMode = false;
 
     meter.variant = link_->variant();
-    // 10. The shipped variant: family Q32 on the serial port, its title and count profile. No
-    // switch binds another family: without it the port has no receive handler at all.
+    // 10. The model the variant selects (the shipped one: family Q32 on the serial port), its
+    // title and, 11., its count profile. No switch binds another family: without one the port
+    // has no receive handler at all.
     comm2_->OnReceiveData = nullptr;
     serialFamily_ = nullptr;
-    if (meter.variant.IFQV31) {
+    if (const MeterModelEntry* model = modelOfVariant(meter.variant)) {
         comm2_->OnReceiveData = [this](TCommPortDriver*, const std::uint8_t* data,
                                        std::int32_t size) { serialReceived(data, size); };
-        serialFamily_ = &meterFamily(Family::Q32);
-        setWindowTitle(QStringLiteral("%1 Interface Program Ver: %2")
-                           .arg(QLatin1String(kModelName), QLatin1String(kVersion)));
-        meter.CountCode = "2";
-        meter.lcd.setDigit(Ind::LcdD0, "1");
+        serialFamily_ = &meterFamily(model->family);
+        comm2_->SetLine(serialFamily_->line);
+        setWindowTitle(
+            QStringLiteral("%1 Interface Program Ver: %2")
+                .arg(QLatin1String(model->name.data(), static_cast<qsizetype>(model->name.size())),
+                     QLatin1String(kVersion)));
+        applyModel(meter, *model);
     }
-    // 11.
-    if (meter.CountCode == "2") meter.applyCountProfile("2");
     // 12. The value axis spans the full scale.
     Chtshow().setValueRange(-meter.reading.FullScale, meter.reading.FullScale);
     redrawLcd();
@@ -200,7 +197,7 @@ void TFCOMM::ConTimerTimer() {
 // --- quitting -------------------------------------------------------------------------------
 
 void TFCOMM::closeTable() {
-    cds1_->clear();
+    cds1().clear();
 }
 
 void TFCOMM::terminate() {
@@ -272,22 +269,28 @@ void TFCOMM::redrawLcd() {
     showHistory();
 }
 
-// --- decoder hooks --------------------------------------------------------------------------
+// --- the recording pipeline -----------------------------------------------------------------
 
-void TFCOMM::INDataToTable() {
-    if (fileBusy_) {
-        // The table is being loaded or saved: the reading is recorded after it, in order.
-        // Beyond the bound (hours of a stalled file operation) the oldest held one gives way.
-        if (held_.size() >= kMaxHeldOffers) held_.pop_front();
-        held_.push_back(HeldOffer{meter.reading, row_->RepeatSet()->isChecked(),
-                                  row_->RecallCheck()->isChecked(), recorder_->now()});
-        return;
-    }
-    const RecordResult r = recorder_->INDataToTable(meter.reading, row_->RepeatSet()->isChecked(),
-                                                    row_->RecallCheck()->isChecked());
-    if (r.outcome != RecordOutcome::Appended) return;
-    emit rowRecorded(cds1_->size() - 1);
-    if (r.currentPage >= 0) showPage(r.currentPage);
+namespace {
+
+// The window's own output: rowRecorded for each recorded row.
+class RowSignal : public ReadingSink {
+public:
+    explicit RowSignal(std::function<void(int)> recorded) : recorded_(std::move(recorded)) {}
+    void rowRecorded(const RecordedRow& row) override { recorded_(row.index); }
+
+private:
+    std::function<void(int)> recorded_;
+};
+
+} // namespace
+
+void TFCOMM::createPipeline() {
+    controls_ = std::make_unique<WindowControls>(*limits_, *row_);
+    pipeline_ = std::make_unique<ReadingPipeline>(meter, *controls_, PipelineOptions{}, this);
+    pipeline_->recorder().setRecordLimit(kDefaultRecordLimit);
+    rowSignal_ = std::make_unique<RowSignal>([this](int row) { emit rowRecorded(row); });
+    pipeline_->addSink(rowSignal_.get());
 }
 
 LcdPanel& TFCOMM::Panel1() {
@@ -306,13 +309,8 @@ int TFCOMM::AddValue(double value) {
     return pager().AddValue(value);
 }
 
-void TFCOMM::JudgeReading() {
-    limits_->showVerdict(
-        judge_.JudgeReading(meter.reading, limits_->T1HI()->text(), limits_->T1LO()->text()));
-}
-
-void TFCOMM::RecallStep() {
-    recall_.RecallStep(meter.reading, row_->RecallCheck()->isChecked(), row_->TimeInt()->text());
+void TFCOMM::showVerdict(const Verdict& verdict) {
+    limits_->showVerdict(verdict);
 }
 
 void TFCOMM::SetValueAxis(double minimum, double maximum) {
@@ -331,9 +329,6 @@ void TFCOMM::Beep() {
     QApplication::beep();
 }
 
-bool TFCOMM::RecordSIChecked() const {
-    return row_->RecordSI()->isChecked();
-}
 bool TFCOMM::BtFillChecked() const {
     return chartPanel_->BtFill()->isChecked();
 }

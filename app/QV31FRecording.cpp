@@ -85,11 +85,11 @@ void TFCOMM::RecordNewClick() {
                           MsgIcon::Information, MsgButton::Yes | MsgButton::No);
     if (answer != MsgButton::Yes) return;
     showPage(pager().ClearChart());
-    recorder_->clear();
+    pipeline_->clear();
 }
 
 void TFCOMM::RecordLimitClick(QAction* item) {
-    recorder_->setRecordLimit(item->data().toInt());
+    recorder().setRecordLimit(item->data().toInt());
     for (QAction* a : recordLimitActions_) a->setChecked(a == item);
 }
 
@@ -107,7 +107,7 @@ void TFCOMM::RecordSITimeChange() {
 }
 
 void TFCOMM::Timer1Timer() {
-    INDataToTable();
+    pipeline_->offerSample();
 }
 
 void TFCOMM::saveasClick() {
@@ -123,10 +123,11 @@ void TFCOMM::saveasClick() {
     const FileResult result = runFileOperation(
         QStringLiteral("Saving %1").arg(QFileInfo(name).fileName()), false,
         [&](const LoadProgressFn& progress) {
-            return saveTableToFile(*cds1_, name, [&](std::int64_t done, std::int64_t total) {
+            return saveTableToFile(cds1(), name, [&](std::int64_t done, std::int64_t total) {
                 progress(done, total);
             });
         });
+    if (result.ok) pipeline_->tableSaved(name);
     showFileMessage(*dialogs_, this, result);
 }
 
@@ -139,11 +140,15 @@ void TFCOMM::SpeedButton2Click() {
     const QString name = dialogs_->openFile(this, spec);
     if (name.isEmpty()) return;
     lastOpenName_ = name;
+    const int before = cds1().size();
     const FileResult result =
         runFileOperation(QStringLiteral("Loading %1").arg(QFileInfo(name).fileName()), true,
                          [&](const LoadProgressFn& progress) {
-                             return loadTableFromFile(name, *cds1_, false, progress);
+                             return loadTableFromFile(name, cds1(), false, progress);
                          });
+    // An XML file replaces the table, a text file appends to it.
+    const bool replaced = result.ok && isXmlTableFileName(name);
+    if (replaced || cds1().size() != before) pipeline_->tableLoaded(replaced ? 0 : before);
     showFileMessage(*dialogs_, this, result);
 }
 
@@ -153,7 +158,7 @@ TFCOMM::runFileOperation(const QString& label, bool cancellable,
     // The window stays alive while a large file is read or written: every tenth of a second the
     // progress window is updated and the event loop turns once, leaving out the user's input (it
     // waits until the file is done, as it would in a busy program) but for the progress
-    // window's Cancel button. Readings that the turning loop decodes are held by INDataToTable,
+    // window's Cancel button. Readings that the turning loop decodes are held by the pipeline,
     // so no row lands in the middle of a file's rows. The progress window appears once the
     // operation has taken half a second.
     QElapsedTimer sinceTurn;
@@ -171,47 +176,34 @@ TFCOMM::runFileOperation(const QString& label, bool cancellable,
         goOn = !(cancellable && dialogs_->progressCancelled());
         return goOn;
     };
-    fileBusy_ = true;
+    pipeline_->holdOffers();
     FileResult result;
     {
         FrozenGrid frozen(row_->DBGrid1());
         result = operation(progress);
     }
-    fileBusy_ = false;
     if (reported) dialogs_->progressDone();
-    recordHeldReadings(); // before any message box, whose own event loop records new ones
+    pipeline_->releaseOffers(); // before any message box, whose own event loop records new ones
     return result;
-}
-
-void TFCOMM::recordHeldReadings() {
-    while (!held_.empty() && !fileBusy_) {
-        const HeldOffer offer = std::move(held_.front());
-        held_.pop_front();
-        const RecordResult r =
-            recorder_->INDataToTable(offer.reading, offer.repeat, offer.recall, offer.takenAt);
-        if (r.outcome != RecordOutcome::Appended) continue;
-        emit rowRecorded(cds1_->size() - 1);
-        if (r.currentPage >= 0) showPage(r.currentPage);
-    }
 }
 
 void TFCOMM::BtPrintClick() {
     FrozenGrid frozen(row_->DBGrid1());
     // The report covers the rows present now; the preview draws its pages as they are shown.
-    ReportDocument report(*cds1_, *dialogs_, this);
+    ReportDocument report(cds1(), *dialogs_, this);
     dialogs_->printPreview(this, QStringLiteral("Print Preview"), report);
 }
 
 // --- limit judge ----------------------------------------------------------------------------
 
 void TFCOMM::Timer3Timer() {
-    const QString text = judge_.Timer3Timer(limits_->T1HI()->text());
+    const QString text = pipeline_->judge().Timer3Timer(limits_->T1HI()->text());
     if (limits_->T1HI()->text() != text) limits_->T1HI()->setText(text);
     Timer3->stop();
 }
 
 void TFCOMM::Timer4Timer() {
-    const QString text = judge_.Timer4Timer(limits_->T1LO()->text());
+    const QString text = pipeline_->judge().Timer4Timer(limits_->T1LO()->text());
     if (limits_->T1LO()->text() != text) limits_->T1LO()->setText(text);
     Timer4->stop();
 }
@@ -219,16 +211,16 @@ void TFCOMM::Timer4Timer() {
 // --- recall panel ---------------------------------------------------------------------------
 
 void TFCOMM::RecallCheckClick() {
-    row_->showStartTime(recall_.RecallCheckClick(row_->RecallCheck()->isChecked()));
+    row_->showStartTime(recallClock().RecallCheckClick(row_->RecallCheck()->isChecked()));
 }
 
 void TFCOMM::RecallCheckExit() {
-    recall_.RecallCheckExit(row_->startTime());
+    recallClock().RecallCheckExit(row_->startTime());
 }
 
 void TFCOMM::TimeHKeyUp() {
     StartTimeFields f = row_->startTime();
-    const QStringList messages = recall_.TimeHKeyUp(f);
+    const QStringList messages = recallClock().TimeHKeyUp(f);
     for (const QString& m : messages) dialogs_->inform(this, QStringLiteral("Information"), m);
     row_->showStartTime(f);
 }

@@ -37,8 +37,7 @@ std::unique_ptr<dmm::scpi::ScpiServer> startScpi(const dmm::app::WindowOptions& 
                                                  dmm::app::TFCOMM& window,
                                                  dmm::scpi::MeterWatch& watch, QString& note) {
     if (!options.scpi) return nullptr;
-    QObject::connect(&window, &dmm::app::TFCOMM::readingDecoded, &window,
-                     [&window, &watch] { watch.look(window.meter); });
+    window.pipeline().addSink(&watch);
     auto server = std::make_unique<dmm::scpi::ScpiServer>([&watch] { return watch.reading(); });
     const QString error = server->listen(*options.scpi);
     note = error.isEmpty() ? QStringLiteral("SCPI server on %1").arg(server->address().toString())
@@ -65,6 +64,7 @@ int main(int argc, char** argv) {
     bool refused = false;
     const std::unique_ptr<dmm::RowPublisher> mqtt = startPublishing(parsed.options, refused);
     if (refused) return 2;
+    dmm::scpi::MeterWatch scpiWatch; // before the window: it outlives the window's pipeline
     dmm::app::TFCOMM window;
     // Each output's line under the link tooltip: the MQTT publisher's state, the SCPI server's.
     QString mqttNote, scpiNote;
@@ -74,8 +74,7 @@ int main(int argc, char** argv) {
         window.setLinkNote(notes.join(QLatin1Char('\n')));
     };
     if (mqtt) {
-        QObject::connect(&window, &dmm::app::TFCOMM::rowRecorded, mqtt.get(),
-                         [&window, &mqtt](int row) { mqtt->publishRow(window.cds1(), row); });
+        window.pipeline().addSink(mqtt.get());
         QObject::connect(mqtt.get(), &dmm::RowPublisher::noteChanged, &window,
                          [&](const QString& note) {
                              mqttNote = note;
@@ -83,7 +82,6 @@ int main(int argc, char** argv) {
                          });
     }
 
-    dmm::scpi::MeterWatch scpiWatch;
     const std::unique_ptr<dmm::scpi::ScpiServer> scpiServer =
         startScpi(parsed.options, window, scpiWatch, scpiNote);
     if (scpiServer) showNotes();

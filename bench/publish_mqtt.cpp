@@ -104,7 +104,7 @@ void BM_RecordedToArrived(benchmark::State& state) {
         std::vector<Clock::time_point> recorded(kRows);
         for (int r = 0; r < kRows; ++r) {
             recorded[static_cast<std::size_t>(r)] = Clock::now();
-            publisher.publish(dmm::ReadingJson::fromRow(table, r));
+            publisher.publish(dmm::ReadingJson::fromRecord(dmm::RecordedRow::fromTable(table, r)));
             if (state.range(0) > 0)
                 std::this_thread::sleep_for(std::chrono::microseconds(state.range(0)));
         }
@@ -128,7 +128,9 @@ void BM_RowsPerSecond(benchmark::State& state) {
     dmm::bench::fillMeterTable(table, 1000);
     const int rows = static_cast<int>(state.range(0));
     std::vector<std::string> payloads;
-    for (int r = 0; r < rows; ++r) payloads.push_back(dmm::ReadingJson::fromRow(table, r % 1000));
+    for (int r = 0; r < rows; ++r)
+        payloads.push_back(
+            dmm::ReadingJson::fromRecord(dmm::RecordedRow::fromTable(table, r % 1000)));
     double rate = 0;
     for (auto _ : state) {
         dmm::mqtt::MqttPublisher publisher(settings(broker.port()));
@@ -157,7 +159,8 @@ void BM_QueuedMemory(benchmark::State& state) {
         publisher.start();
         const double before = dmm::bench::statusMb("VmRSS");
         for (int r = 0; r < rows; ++r)
-            publisher.publish(dmm::ReadingJson::fromRow(table, r % 1000));
+            publisher.publish(
+                dmm::ReadingJson::fromRecord(dmm::RecordedRow::fromTable(table, r % 1000)));
         mb = dmm::bench::statusMb("VmRSS") - before;
         perRow = mb * 1024 * 1024 / rows;
         if (publisher.counts().queued != static_cast<std::uint64_t>(rows))

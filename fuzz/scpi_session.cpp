@@ -2,6 +2,7 @@
 // errors), every answer is a whole line of printable ASCII, and how the bytes are cut into
 // reads changes neither the answers nor the errors queued.
 #include "ScpiSession.h"
+#include "ShownValue.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,6 +25,7 @@ dmm::scpi::ScpiReading reading() {
     r.reading.UnitText = "mV";
     r.reading.DcAc = "DC";
     r.reading.RangeMode = "AUTO";
+    r.reading.measurement = dmm::readMeasurement("12.345", "mV", "DC", "AUTO");
     return r;
 }
 

@@ -3,24 +3,10 @@
 #include "CsvFile.h"
 #include "JsonText.h"
 
-#include <QRegularExpression>
-
 namespace dmm {
 
-namespace {
-
-// The JSON number grammar; the columns' numbers fit it, anything else goes out as null rather
-// than as a payload a subscriber cannot parse.
-bool isJsonNumber(const QString& text) {
-    static const QRegularExpression number(
-        QStringLiteral("^-?(0|[1-9][0-9]*)(\\.[0-9]+)?([eE][-+]?[0-9]+)?$"));
-    return number.match(text).hasMatch();
-}
-
-} // namespace
-
-std::string ReadingJson::fromRow(const ReadingsTable& table, int row) {
-    const CsvFile::Columns columns = CsvFile::columns(table, row);
+std::string ReadingJson::fromRecord(const RecordedRow& row) {
+    const CsvFile::Columns columns = CsvFile::columns(row);
     std::string out = "{";
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (i > 0) out += ',';
@@ -29,7 +15,7 @@ std::string ReadingJson::fromRow(const ReadingsTable& table, int row) {
         out += ':';
         const QString& text = columns[i];
         if (name == "no" || name == "value")
-            out += isJsonNumber(text) ? text.toStdString() : std::string("null");
+            out += text.isEmpty() ? std::string("null") : text.toStdString();
         else
             appendJsonString(out, text.toStdString());
     }

@@ -36,8 +36,8 @@ RowPublisher::RowPublisher(const mqtt::MqttSettings& settings) : publisher_(sett
     timer_.start(1000);
 }
 
-void RowPublisher::publishRow(const ReadingsTable& table, int row) {
-    publisher_.publish(ReadingJson::fromRow(table, row));
+void RowPublisher::rowRecorded(const RecordedRow& row) {
+    publisher_.publish(ReadingJson::fromRecord(row));
 }
 
 QString RowPublisher::note() const {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "MqttPublisher.h"
-#include "ReadingsTable.h"
+#include "ReadingSink.h"
 
 #include <QObject>
 #include <QString>
@@ -17,7 +17,7 @@
 
 namespace dmm {
 
-class RowPublisher : public QObject {
+class RowPublisher : public QObject, public ReadingSink {
     Q_OBJECT
 
 public:
@@ -30,7 +30,8 @@ public:
     static std::unique_ptr<RowPublisher> create(const QString& url, const QString& caFile,
                                                 QString& error, std::size_t queueLimit = 100'000);
 
-    void publishRow(const ReadingsTable& table, int row);
+    // ReadingSink: each recorded row as its JSON payload.
+    void rowRecorded(const RecordedRow& row) override;
     mqtt::MqttPublisher::Counts counts() const { return publisher_.counts(); }
     // "MQTT HOST/PREFIX: connected, 0 rows queued, 0 dropped" (or "not connected (why)").
     QString note() const;

@@ -2,7 +2,8 @@
 
 #include "RowsWriter.h"
 
-#include "BaseUnitValue.h"
+#include "RecordedRow.h"
+#include "ShownValue.h"
 
 #include <QFileInfo>
 
@@ -37,7 +38,7 @@ void appendField(QByteArray& out, const QString& text) {
 // number, a display form such as "-.0L") pass unchanged, anything else gets a leading
 // apostrophe, which keeps it a text.
 QString notAFormula(const QString& text) {
-    if (text.isEmpty() || BaseUnitValue::isDisplayForm(text)) return text;
+    if (text.isEmpty() || isDisplayForm(text.toStdString())) return text;
     const QChar c = text.front();
     if (c == QLatin1Char('=') || c == QLatin1Char('@') || c == QLatin1Char('+') ||
         c == QLatin1Char('-') || c == QLatin1Char('\t') || c == QLatin1Char('\r'))
@@ -89,25 +90,31 @@ QString isoTime(std::int64_t msecs, OffsetCache& offsets) {
     return QString::fromLatin1(text);
 }
 
-CsvFile::Columns columnsOf(const ReadingsTable& table, int row, OffsetCache& offsets) {
+QString fromUtf8(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+CsvFile::Columns columnsOf(const RecordedRow& r, OffsetCache& offsets) {
     CsvFile::Columns c;
-    if (auto no = table.integer(row, Field::No)) c[0] = QString::number(*no);
-    const auto at = table.recordedAtMSecs(row);
-    c[1] = at ? isoTime(*at, offsets) : table.text(row, Field::Time);
-    c[2] = oneOf(table.text(row, Field::DcAc), {"DC", "AC", "AC+DC"});
-    BaseUnitValue v =
-        BaseUnitValue::fromDisplay(table.text(row, Field::Value), table.text(row, Field::Unit));
-    c[3] = std::move(v.display);
-    c[4] = std::move(v.unit);
-    c[5] = std::move(v.value);
-    c[6] = std::move(v.baseUnit);
-    c[7] = table.rangeMode(row);
-    c[8] = oneOf(table.text(row, Field::Auto), {"pass", "Fail"});
+    const RowData& row = r.row;
+    const Measurement& m = r.measurement;
+    if (row.no) c[0] = QString::number(*row.no);
+    c[1] =
+        row.recordedAt.isValid() ? isoTime(row.recordedAt.toMSecsSinceEpoch(), offsets) : row.time;
+    c[2] = QLatin1String(couplingName(m.coupling));
+    c[3] = fromUtf8(m.display);
+    c[4] = fromUtf8(m.unit);
+    if (m.hasValue()) {
+        c[5] = QString::fromStdString(m.valueText());
+        c[6] = fromUtf8(m.baseUnit);
+    }
+    c[7] = row.rangeMode;
+    c[8] = oneOf(row.judge, {"pass", "Fail"});
     return c;
 }
 
-void appendRow(QByteArray& out, const ReadingsTable& table, int row, OffsetCache& offsets) {
-    CsvFile::Columns c = columnsOf(table, row, offsets);
+void appendRow(QByteArray& out, const RecordedRow& row, OffsetCache& offsets) {
+    CsvFile::Columns c = columnsOf(row, offsets);
     // time, display and unit may be texts from a loaded file.
     for (int i : {1, 3, 4}) c[i] = notAFormula(c[i]);
     for (std::size_t i = 0; i < c.size(); ++i) {
@@ -124,20 +131,26 @@ QString CsvFile::isoLocalTime(const QDateTime& when) {
     return isoTime(when.toMSecsSinceEpoch(), offsets);
 }
 
-CsvFile::Columns CsvFile::columns(const ReadingsTable& table, int row) {
+CsvFile::Columns CsvFile::columns(const RecordedRow& row) {
     OffsetCache offsets;
-    return columnsOf(table, row, offsets);
+    return columnsOf(row, offsets);
 }
 
-void CsvFile::appendLine(QByteArray& out, const ReadingsTable& table, int row) {
+CsvFile::Columns CsvFile::columns(const ReadingsTable& table, int row) {
+    return columns(RecordedRow::fromTable(table, row));
+}
+
+void CsvFile::appendLine(QByteArray& out, const RecordedRow& row) {
     OffsetCache offsets;
-    appendRow(out, table, row, offsets);
+    appendRow(out, row, offsets);
 }
 
 QString CsvFile::save(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
     OffsetCache offsets;
     return writeRows(table, out, progress, QByteArray(kByteOrderMark) + kHeader, 96,
-                     [&](QByteArray& buf, int row) { appendRow(buf, table, row, offsets); });
+                     [&](QByteArray& buf, int row) {
+                         appendRow(buf, RecordedRow::fromTable(table, row), offsets);
+                     });
 }
 
 bool CsvFile::isCsvFileName(const QString& fileName) {

@@ -12,11 +12,14 @@
 //   time       ISO 8601 local date and time with its UTC offset (2026-12-09T16:12:05+01:00) for a
 //              row with a recorded date and time; else the row's time text as stored
 //   function   DC, AC or AC+DC; empty for any other dc/ac text (the unit tells the function)
-//   display    the value as the meter showed it, with "." as separator (BaseUnitValue::display)
-//   unit       the unit in Unicode (BaseUnitValue::unit)
-//   value      the reading in the base unit, exact (BaseUnitValue::value); empty for an
-//              overload or an unknown unit
-//   base_unit  BaseUnitValue::baseUnit
+//   display    the value as the meter showed it, with "." as separator (Measurement::display)
+//   unit       the unit in Unicode (Measurement::unit)
+//   value      the reading in the base unit, exact (Measurement::valueText); empty for an
+//              overload, no number or a unit without a base unit (W, RPM, mA%, unknown)
+//   base_unit  Measurement::baseUnit, empty where value is
+//
+// A recorded row's columns come from the measurement it was recorded with; a row of a table
+// (loaded from a file, or saved whole) is read back from its texts (RecordedRow::fromTable).
 //   range      AUTO or MANU; empty for a row loaded from a file, which carries no range
 //   judge      pass or Fail; empty for any other text ("NULL" of a loaded text file included)
 //
@@ -27,6 +30,7 @@
 
 #include "DataFiles.h"
 #include "ReadingsTable.h"
+#include "RecordedRow.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -54,10 +58,12 @@ public:
     static constexpr std::array<const char*, 9> kColumnNames = {
         "no", "time", "function", "display", "unit", "value", "base_unit", "range", "judge"};
     using Columns = std::array<QString, 9>;
+    static Columns columns(const RecordedRow& row);
+    // A table's row, read back through RecordedRow::fromTable.
     static Columns columns(const ReadingsTable& table, int row);
 
     // One row's line, CR LF included; for writers that append rows one by one (dmm log).
-    static void appendLine(QByteArray& out, const ReadingsTable& table, int row);
+    static void appendLine(QByteArray& out, const RecordedRow& row);
 
     // True when the extension (from the last '.' of the file name on) is ".csv", in any case.
     static bool isCsvFileName(const QString& fileName);

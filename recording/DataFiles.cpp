@@ -227,6 +227,15 @@ void appendReadingsTextLine(QByteArray& buf, const ReadingsTable& table, int r) 
     buf.append("\r\n");
 }
 
+void appendReadingsTextLine(QByteArray& buf, const RowData& row) {
+    buf.append(row.no ? QByteArray::number(*row.no) : QByteArrayLiteral("NULL"));
+    for (Field f : kTextFields) {
+        buf.append('\t');
+        buf.append(textCell(row.text(f).left(kMaxFieldText))); // as the table would store it
+    }
+    buf.append("\r\n");
+}
+
 QString SaveReadingsText(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
     return writeRows(table, out, progress, QByteArray(kReadingsTextHeader), 64,
                      [&](QByteArray& buf, int row) { appendReadingsTextLine(buf, table, row); });

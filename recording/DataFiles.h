@@ -74,6 +74,8 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
 // them; for writers that append rows one by one (the headless logger).
 inline constexpr const char* kReadingsTextHeader = "No\tTime\tDC/AC\tValue\tUnit\tAUTO\r\n";
 void appendReadingsTextLine(QByteArray& out, const ReadingsTable& table, int row);
+// The same line of a row that was recorded but not kept in a table (dmm log).
+void appendReadingsTextLine(QByteArray& out, const RowData& row);
 
 // The value of an integer field as both files write it: an optional sign and decimal digits,
 // within 32 bits; nothing for any other text.

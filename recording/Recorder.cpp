@@ -54,8 +54,12 @@ QString formatTimeStamp(QTime time, const QString& sep) {
     return two(time.hour()) + sep + two(time.minute()) + sep + two(time.second());
 }
 
-Recorder::Recorder(ReadingsTable& table, ChartFeed* chart)
-    : table_(table), chart_(chart), now_([] { return QDateTime::currentDateTime(); }),
+Recorder::Recorder(ReadingsTable& table, ChartFeed* chart) : Recorder(nullptr, chart) {
+    table_ = &table;
+}
+
+Recorder::Recorder(std::nullptr_t, ChartFeed* chart)
+    : table_(nullptr), chart_(chart), now_([] { return QDateTime::currentDateTime(); }),
       separator_(systemTimeSeparator()) {}
 
 void Recorder::setClock(std::function<QTime()> now) {
@@ -85,11 +89,12 @@ RecordResult Recorder::INDataToTable(const CurrentReading& reading, bool repeatC
             reading.RangeMode == "AUTO" ? QStringLiteral("AUTO") : QStringLiteral("MANU");
         // A table filled to its hard bound by loaded files takes no more rows; that is the
         // record limit's silence too.
-        if (!table_.append(row)) return {RecordOutcome::LimitReached};
+        if (table_ && !table_->append(row)) return {RecordOutcome::LimitReached};
         lastRecordedKey_ = std::move(key);
         ++recordedCount_;
         result.outcome = RecordOutcome::Appended;
         if (chart_) result.currentPage = chart_->AddValue(reading.NumericValue);
+        result.row = std::move(row);
     }
     // The largest number is given once; NextRecordNo then stays on it.
     if (nextRecordNo_ == std::numeric_limits<int>::max())
@@ -100,7 +105,7 @@ RecordResult Recorder::INDataToTable(const CurrentReading& reading, bool repeatC
 }
 
 void Recorder::clear() {
-    if (!table_.empty()) table_.clear();
+    if (table_ && !table_->empty()) table_->clear();
     nextRecordNo_ = 1;
     numbersUsedUp_ = false;
     recordedCount_ = 0;

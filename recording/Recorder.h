@@ -15,6 +15,7 @@
 #include <QString>
 #include <QTime>
 
+#include <cstddef>
 #include <functional>
 #include <optional>
 #include <span>
@@ -47,11 +48,15 @@ enum class RecordOutcome {
 struct RecordResult {
     RecordOutcome outcome;
     int currentPage = -1; // the pager's CurrentPage after AddValue; -1 if nothing was plotted
+    RowData row = {};     // the row appended (Appended only)
 };
 
 class Recorder {
 public:
     explicit Recorder(ReadingsTable& table, ChartFeed* chart = nullptr);
+    // A recorder that keeps no table (dmm log: its rows go to a file as they come); it numbers,
+    // stamps and applies its rules as any other, and hands each row out in RecordResult::row.
+    Recorder(std::nullptr_t, ChartFeed* chart = nullptr);
 
     // The clock of the time stamps and of the rows' recordedAt; QDateTime::currentDateTime() by
     // default. For tests; a clock of times of day takes today's date.
@@ -93,10 +98,11 @@ public:
     int RecordLimit() const { return recordLimit_; }
     const std::string& LastRecordedKey() const { return lastRecordedKey_; }
 
-    ReadingsTable& table() { return table_; }
+    ReadingsTable& table() { return *table_; }
+    bool keepsTable() const { return table_ != nullptr; }
 
 private:
-    ReadingsTable& table_;
+    ReadingsTable* table_;
     ChartFeed* chart_;
     std::function<QDateTime()> now_;
     QString separator_;

@@ -2,13 +2,10 @@
 
 namespace dmm::scpi {
 
-void MeterWatch::look(const Meter& meter) {
-    if (meter.counts.decoded == decodedSeen_) return;
-    decodedSeen_ = meter.counts.decoded;
+void MeterWatch::readingDecoded(const CurrentReading& reading) {
     since_.start();
     last_.decoded = true;
-    last_.reading = meter.reading;
-    last_.continuity = meter.lcd.on(Ind::LCDFm);
+    last_.reading = reading;
 }
 
 ScpiReading MeterWatch::reading() const {

@@ -1,25 +1,21 @@
-// The reading the server answers from, kept apart from the meter: the owner calls look() after
-// frames may have been decoded (the window on readingDecoded, dmm log after each chunk of the
-// port), and a changed count of decoded frames takes a copy of the reading and stamps the time.
+// The reading the server answers from, kept apart from the meter: an output of the recording
+// pipeline that takes a copy of each decoded reading and stamps the time it came.
 #pragma once
 
-#include "Meter.h"
+#include "ReadingSink.h"
 #include "ScpiReading.h"
 
 #include <QElapsedTimer>
 
-#include <cstdint>
-
 namespace dmm::scpi {
 
-class MeterWatch {
+class MeterWatch : public ReadingSink {
 public:
-    void look(const Meter& meter);
+    void readingDecoded(const CurrentReading& reading) override;
     // The last decoded reading and its age now.
     ScpiReading reading() const;
 
 private:
-    std::uint64_t decodedSeen_ = 0;
     QElapsedTimer since_;
     ScpiReading last_;
 };

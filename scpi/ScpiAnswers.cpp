@@ -1,6 +1,6 @@
 #include "ScpiAnswers.h"
 
-#include "BaseUnitValue.h"
+#include "MeterFamily.h"
 #include "ScpiParser.h"
 
 #include <QString>
@@ -18,32 +18,41 @@ namespace dmm::scpi {
 
 namespace {
 
-QString text(const std::string& bytes) {
-    return QString::fromStdString(bytes);
-}
-
 bool isStale(const ScpiReading& now) {
     return !now.decoded || now.ageMs > ScpiAnswers::kStaleMs;
 }
 
-// The base unit of the reading's unit code, whatever the display shows (an overload too).
-QString baseUnitOf(const ScpiReading& now) {
-    return BaseUnitValue::fromDisplay(u"0", text(now.reading.UnitText)).baseUnit;
+QByteArray withCoupling(const char* name, Coupling c) {
+    return QByteArray(name) + (c == Coupling::AC ? ":AC" : c == Coupling::ACDC ? ":ACDC" : ":DC");
 }
 
-QByteArray function(const ScpiReading& now) {
-    const CurrentReading& r = now.reading;
-    const QString base = baseUnitOf(now);
-    const QByteArray coupling = r.DcAc == "AC" ? ":AC" : r.DcAc == "AC+DC" ? ":ACDC" : ":DC";
-    if (r.DcAc == "Diode" || r.UnitText.starts_with(')')) return "DIOD";
-    if (now.continuity || r.UnitText.starts_with('&')) return "CONT";
-    if (r.DcAc == "Temperature" || base == u"\u00B0C" || base == u"\u00B0F") return "TEMP";
-    if (base == u"%") return "DUTY";
-    if (base == u"Hz") return "FREQ";
-    if (base == u"F") return "CAP";
-    if (base == u"\u03A9") return "RES";
-    if (base == u"V") return "VOLT" + coupling;
-    if (base == u"A") return "CURR" + coupling;
+QByteArray function(const Measurement& m) {
+    switch (m.quantity) {
+    case Quantity::Diode:
+        return "DIOD";
+    case Quantity::Continuity:
+        return "CONT";
+    case Quantity::TemperatureC:
+    case Quantity::TemperatureF:
+        return "TEMP";
+    case Quantity::DutyCycle:
+        return "DUTY";
+    case Quantity::Frequency:
+        return "FREQ";
+    case Quantity::Capacitance:
+        return "CAP";
+    case Quantity::Resistance:
+        return "RES";
+    case Quantity::Voltage:
+        return withCoupling("VOLT", m.coupling);
+    case Quantity::Current:
+        return withCoupling("CURR", m.coupling);
+    case Quantity::None:
+    case Quantity::Power:
+    case Quantity::Rpm:
+    case Quantity::LoopPercent:
+        break;
+    }
     return "NONE"; // W, RPM, a loop percentage, no function annunciator
 }
 
@@ -63,39 +72,37 @@ QByteArray ScpiAnswers::scientific(double value) {
 }
 
 QByteArray ScpiAnswers::measurement(const ScpiReading& now, ScpiErrorQueue& errors) {
-    const QString display = text(now.reading.ValueText);
-    if (!isStale(now) && display.contains(QLatin1Char('L')) &&
-        BaseUnitValue::isDisplayForm(display))
-        return QByteArrayLiteral("+9.9E+37");
-    const BaseUnitValue v = BaseUnitValue::fromDisplay(display, text(now.reading.UnitText));
-    // A unit without a base unit is answered as shown.
-    const QString number = v.value.isEmpty() ? v.display : v.value;
-    bool ok = false;
-    const double value = number.toDouble(&ok); // QString::toDouble reads the C syntax
-    if (isStale(now) || !ok || !BaseUnitValue::isDisplayForm(number)) {
+    const Measurement& m = now.reading.measurement;
+    if (!isStale(now) && m.state == ValueState::Overload) return QByteArrayLiteral("+9.9E+37");
+    if (isStale(now) || m.state != ValueState::Number) {
         errors.push(-230, "Data corrupt or stale");
         return QByteArrayLiteral("+9.91E+37");
     }
-    return scientific(value);
+    // A unit without a base unit is answered as shown.
+    return scientific(m.value());
 }
 
 QByteArray ScpiAnswers::configuration(const ScpiReading& now) {
-    return quoted(function(now) + (now.reading.RangeMode == "AUTO" ? " AUTO" : " MANU"));
+    const Measurement& m = now.reading.measurement;
+    return quoted(function(m) + (m.rangeMode == "AUTO" ? " AUTO" : " MANU"));
 }
 
 QByteArray ScpiAnswers::unit(const ScpiReading& now) {
-    const QString base = baseUnitOf(now);
-    static const std::pair<const char16_t*, const char*> kNames[] = {
-        {u"V", "V"},   {u"A", "A"},   {u"\u03A9", "OHM"},  {u"F", "F"},
-        {u"Hz", "HZ"}, {u"%", "PCT"}, {u"\u00B0C", "CEL"}, {u"\u00B0F", "FAR"},
+    // The base unit of the reading's unit, whatever the display shows (an overload too).
+    const std::string& base = now.reading.measurement.baseUnit;
+    static const std::pair<const char*, const char*> kNames[] = {
+        {"V", "V"},   {"A", "A"},   {"\u03A9", "OHM"},  {"F", "F"},
+        {"Hz", "HZ"}, {"%", "PCT"}, {"\u00B0C", "CEL"}, {"\u00B0F", "FAR"},
     };
     for (const auto& [symbol, name] : kNames)
-        if (base == QStringView(symbol)) return quoted(name);
+        if (base == symbol) return quoted(name);
     return quoted("NONE");
 }
 
 QByteArray ScpiAnswers::identity() {
-    return QByteArrayLiteral("dmm-interface,58-4410C,0," DMM_VERSION);
+    const std::string_view model = shippedModel().name;
+    return "dmm-interface," + QByteArray(model.data(), static_cast<qsizetype>(model.size())) +
+           ",0," DMM_VERSION;
 }
 
 QByteArray ScpiAnswers::answerLine(QByteArrayView line, const ScpiReading& now,

@@ -8,10 +8,9 @@
 namespace dmm::scpi {
 
 struct ScpiReading {
-    bool decoded = false;    // a frame has been decoded since the program started
-    std::int64_t ageMs = 0;  // since the last decoded frame
-    CurrentReading reading;  // as the last decoded frame left it
-    bool continuity = false; // the continuity annunciator was on
+    bool decoded = false;   // a frame has been decoded since the program started
+    std::int64_t ageMs = 0; // since the last decoded frame
+    CurrentReading reading; // as the last decoded frame left it, its measurement included
 };
 
 } // namespace dmm::scpi

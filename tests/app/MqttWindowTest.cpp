@@ -44,8 +44,7 @@ protected:
         QString error;
         publisher = RowPublisher::create(url, QString(), error);
         ASSERT_TRUE(publisher) << error.toStdString();
-        QObject::connect(w.get(), &TFCOMM::rowRecorded, publisher.get(),
-                         [this](int row) { publisher->publishRow(w->cds1(), row); });
+        w->pipeline().addSink(publisher.get());
         QObject::connect(publisher.get(), &RowPublisher::noteChanged, w.get(),
                          &TFCOMM::setLinkNote);
     }

@@ -1,11 +1,11 @@
 // The window with --scpi, as main() wires it: PyVISA reads the window's last decoded reading
 // while dmm simulate feeds the meter on a pseudo-terminal, and a hostile client neither changes
 // what is recorded nor holds the event loop.
-#include "BaseUnitValue.h"
 #include "FakeHidPlatform.h"
 #include "MeterWatch.h"
 #include "QV31F.h"
 #include "ReadingsTable.h"
+#include "RecordedRow.h"
 #include "ScpiServer.h"
 #include "ScriptedDialogs.h"
 #include "WindowOptions.h"
@@ -62,10 +62,9 @@ QPushButton* comButton(TFCOMM& w) {
 
 // The base-unit value of a recorded row as READ? writes it.
 QString answerForm(const ReadingsTable& table, int row) {
-    const QString shown = table.text(row, Field::Value);
-    const BaseUnitValue v = BaseUnitValue::fromDisplay(shown, table.text(row, Field::Unit));
+    const Measurement v = RecordedRow::fromTable(table, row).measurement;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%+.6E", v.value.toDouble());
+    std::snprintf(buf, sizeof buf, "%+.6E", QString::fromStdString(v.valueText()).toDouble());
     return QString::fromLatin1(buf).replace(QLatin1Char(','), QLatin1Char('.'));
 }
 
@@ -91,7 +90,7 @@ TEST(ScpiWindow, PyVisaReadsTheWindowsReadingAndAHostileClientChangesNothing) {
     ASSERT_NE(comButton(w), nullptr);
     // As main() wires --scpi.
     scpi::MeterWatch watch;
-    QObject::connect(&w, &TFCOMM::readingDecoded, &w, [&] { watch.look(w.meter); });
+    w.pipeline().addSink(&watch);
     scpi::ScpiServer server([&] { return watch.reading(); });
     ASSERT_EQ(server.listen(scpi::ScpiAddress{QHostAddress::LocalHost, 0}), QString());
     const QString port = QString::number(server.address().port);

@@ -55,7 +55,7 @@ TEST(ReadingJson, TheCsvColumnsAsAJsonObject) {
     for (const Case& c : cases) {
         ReadingsTable table;
         ASSERT_TRUE(table.append(c.row));
-        const std::string json = ReadingJson::fromRow(table, 0);
+        const std::string json = ReadingJson::fromRecord(dmm::RecordedRow::fromTable(table, 0));
         QJsonParseError error{};
         const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(json), &error);
         ASSERT_EQ(error.error, QJsonParseError::NoError) << c.what << ": " << json;
@@ -86,8 +86,9 @@ TEST(ReadingJson, ARecordedRowCarriesItsDateTimeAsTheCsvWritesIt) {
     RowData r = rowOf(7, "16:12:05", "DC", "1.0000", "V", "pass", "AUTO");
     r.recordedAt = QDateTime(QDate(2026, 12, 9), QTime(16, 12, 5), QTimeZone::utc());
     ASSERT_TRUE(table.append(r));
-    const QJsonObject o =
-        QJsonDocument::fromJson(QByteArray::fromStdString(ReadingJson::fromRow(table, 0))).object();
+    const QJsonObject o = QJsonDocument::fromJson(QByteArray::fromStdString(ReadingJson::fromRecord(
+                                                      dmm::RecordedRow::fromTable(table, 0))))
+                              .object();
     EXPECT_EQ(o.value("time").toString(), dmm::CsvFile::isoLocalTime(r.recordedAt));
     EXPECT_EQ(o.value("function").toString(), QStringLiteral("DC"));
     EXPECT_EQ(o.value("judge").toString(), QStringLiteral("pass"));

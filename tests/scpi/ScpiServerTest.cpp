@@ -84,25 +84,21 @@ TEST(ScpiServer, AClientThatNeverReadsHoldsBoundedAnswersAndOthersAreServed) {
 }
 
 TEST(MeterWatch, CopiesTheReadingWhenAFrameWasDecodedAndAgesIt) {
-    Meter meter;
+    CurrentReading reading;
     MeterWatch watch;
-    watch.look(meter);
     EXPECT_FALSE(watch.reading().decoded);
-    meter.reading.ValueText = "1.2345";
-    meter.counts.decoded = 1;
-    watch.look(meter);
-    meter.reading.ValueText = "9.9999"; // not a new frame: not taken
-    watch.look(meter);
+    reading.ValueText = "1.2345";
+    watch.readingDecoded(reading);
+    reading.ValueText = "9.9999"; // not told of a new frame: not taken
     QThread::msleep(30);
     const ScpiReading r = watch.reading();
     EXPECT_TRUE(r.decoded);
     EXPECT_EQ(r.reading.ValueText, "1.2345");
     EXPECT_GE(r.ageMs, 30);
-    meter.lcd.set(Ind::LCDFm, true);
-    meter.counts.decoded = 2;
-    watch.look(meter);
+    reading.measurement.quantity = Quantity::Continuity;
+    watch.readingDecoded(reading);
     EXPECT_EQ(watch.reading().reading.ValueText, "9.9999");
-    EXPECT_TRUE(watch.reading().continuity);
+    EXPECT_EQ(watch.reading().reading.measurement.quantity, Quantity::Continuity);
     EXPECT_LT(watch.reading().ageMs, 30);
 }
 

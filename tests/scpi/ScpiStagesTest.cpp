@@ -6,6 +6,7 @@
 #include "ScpiLineBuffer.h"
 #include "ScpiParser.h"
 #include "ScpiSession.h"
+#include "ShownValue.h"
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,7 @@ ScpiReading fresh(const char* value, const char* unit, const char* dcac, const c
     r.reading.UnitText = unit;
     r.reading.DcAc = dcac;
     r.reading.RangeMode = range;
+    r.reading.measurement = readMeasurement(value, unit, dcac, range);
     return r;
 }
 
@@ -185,7 +187,7 @@ TEST(ScpiAnswers, ReadingsInTheBaseUnitConfigurationAndUnit) {
         const char* unit;
     };
     ScpiReading continuity = fresh("012.3", "*", "OHM", "AUTO");
-    continuity.continuity = true;
+    continuity.reading.measurement.quantity = Quantity::Continuity; // the annunciator was on
     const Case cases[] = {
         {fresh("12.345", "mV", "DC", "AUTO"), "+1.234500E-02", "\"VOLT:DC AUTO\"", "\"V\""},
         {fresh("-1.2345", "V", "AC", ""), "-1.234500E+00", "\"VOLT:AC MANU\"", "\"V\""},

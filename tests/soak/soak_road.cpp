@@ -8,10 +8,9 @@
 #include "ComDrv32.h"
 #include "DataFiles.h"
 #include "FrameAssembly.h"
-#include "HeadlessHooks.h"
 #include "Meter.h"
+#include "ReadingPipeline.h"
 #include "ReadingsTable.h"
-#include "Recorder.h"
 #include "Simulator.h"
 
 #include <QCoreApplication>
@@ -201,18 +200,19 @@ int road(const Options& o) {
     qputenv("DMM_COM1", pty.toLocal8Bit());
 
     dmm::Meter meter;
-    meter.applyCountProfile("2");
+    dmm::applyModel(meter, dmm::shippedModel());
     meter.LocaleDecimalSeparator = ".";
-    dmm::ReadingsTable table;
-    dmm::Recorder recorder(table);
-    recorder.setRecordLimit(dmm::kLimitlessRecordLimit);
-    dmm::HeadlessHooks hooks(meter, recorder, {});
-    meter.setHooks(&hooks);
+    const dmm::FixedControls controls;
+    dmm::PipelineOptions options;
+    options.timerOnlySampling = true;
+    dmm::ReadingPipeline pipeline(meter, controls, options);
+    pipeline.recorder().setRecordLimit(dmm::kLimitlessRecordLimit);
+    const dmm::ReadingsTable& table = pipeline.table();
 
     const long rssBefore = statusKb("VmRSS:");
     TCommPortDriver port;
     port.SetComPort(TCommPortDriver::pnCOM1);
-    port.SetComPortSpeed(TCommPortDriver::br2400);
+    port.SetLine(dmm::defaultMeterFamily().line);
     port.OnReceiveData = [&meter](TCommPortDriver*, const std::uint8_t* data, std::int32_t n) {
         dmm::HQ32RData(meter, data, n);
     };

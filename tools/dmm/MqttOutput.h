@@ -4,7 +4,6 @@
 #pragma once
 
 #include "CommandLine.h"
-#include "ReadingsTable.h"
 #include "RowPublisher.h"
 
 #include <memory>
@@ -21,9 +20,8 @@ public:
     // Starts publishing when --mqtt is given; returns an error text (a bad URL, a CA file that
     // cannot be read), empty otherwise. Needs the application object.
     std::string start(const CommandLine& cl);
-    void publishRow(const ReadingsTable& table, int row) {
-        if (publisher_) publisher_->publishRow(table, row);
-    }
+    // The publisher as an output of the recording pipeline; null without --mqtt.
+    ReadingSink* sink() { return publisher_.get(); }
     // Delivers what is still queued while the broker takes it, then tells the totals. Returns
     // false when rows were left undelivered.
     bool finish();

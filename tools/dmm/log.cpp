@@ -1,8 +1,8 @@
-// dmm log: a meter (family Q32 unless --family names another) logged without a window, through
-// the window's own road: the serial driver, frame assembly, the family's decoder, the limit judge
-// and the recorder with its Repeat rule,
-// sampling interval, record numbers and time stamps. Every recorded row is appended to a data
-// file in the text format the window loads ("Open old data files"), or, for a FILE ending in
+// dmm log: a meter (the shipped model's family unless --family names another) logged without a
+// window, through the window's own road: the serial driver, frame assembly, the family's decoder
+// and the recording pipeline the window builds (the limit judge and the recorder with its Repeat
+// rule, sampling interval, record numbers and time stamps). Every recorded row is appended to a
+// data file in the text format the window loads ("Open old data files"), or, for a FILE ending in
 // ".csv" (any case), as CSV (CsvFile.h: its byte-order mark and header once, then one line per
 // row), under the same rules.
 //
@@ -25,15 +25,14 @@
 #include "CsvFile.h"
 #include "DataFiles.h"
 #include "FrameAssembly.h"
-#include "HeadlessHooks.h"
 #include "LogFile.h"
 #include "LogScpi.h"
+#include "LogWriter.h"
 #include "Meter.h"
 #include "MeterFamily.h"
 #include "MqttOutput.h"
 #include "PortWatch.h"
-#include "ReadingsTable.h"
-#include "Recorder.h"
+#include "ReadingPipeline.h"
 #include "RemoteSerialPort.h"
 
 #include <QCoreApplication>
@@ -69,7 +68,7 @@ constexpr const char* kUsage =
 
 struct LogOptions {
     QString port;
-    const MeterFamily* family = &meterFamily(Family::Q32);
+    const MeterFamily* family = &defaultMeterFamily();
     std::string out;
     int intervalSeconds = 0; // 0: record every decoded frame
     bool repeat = true;
@@ -111,7 +110,9 @@ void addOptions(CommandLine& cl) {
     value("port", "COM1..COM4|PATH|rfc2217://HOST:PORT",
           "The port the meter is on (a URL: a port on another machine, served by ser2net).");
     value("family", "family",
-          ("The protocol family: " + meterFamilyNames() + " (default q32).").c_str());
+          ("The protocol family: " + meterFamilyNames() + " (default " +
+           std::string(defaultMeterFamily().name) + ").")
+              .c_str());
     value("out", "FILE", "The data file rows are appended to.");
     value("interval", "S", "Record one row every S seconds (1 to 86400).");
     cl.addFlag(QStringLiteral("no-repeat"), QStringLiteral("Skip a row equal to the one before."));
@@ -201,44 +202,6 @@ bool isCsv(const LogOptions& o) {
     return CsvFile::isCsvFileName(QString::fromLocal8Bit(o.out.c_str()));
 }
 
-// One recorded row as the file's line, appended to the output whole or not at all. The one
-// place rows are written.
-bool writeRow(LogFile& out, const ReadingsTable& table, int row, bool csv) {
-    QByteArray line;
-    if (csv)
-        CsvFile::appendLine(line, table, row);
-    else
-        appendReadingsTextLine(line, table, row);
-    return out.appendLine(line);
-}
-
-// Each row goes out as it is recorded; the file keeps the rows, so the table need only hold the
-// one being written. A failed write ends the run with exit 1 and nothing more is written (one
-// decoded chunk may hold several frames); the record limit and the largest record number end it
-// with exit 0.
-void writeRowsAsRecorded(HeadlessHooks& hooks, Recorder& recorder, LogFile& out, bool csv,
-                         bool& failed, MqttOutput& mqtt) {
-    hooks.onAppended = [&, csv](int row) {
-        if (failed) return;
-        if (!writeRow(out, recorder.table(), row, csv)) {
-            failed = true;
-            QCoreApplication::exit(1);
-            return;
-        }
-        mqtt.publishRow(recorder.table(), row);
-        if (recorder.table().size() >= 1024) recorder.table().clear();
-    };
-    hooks.onRecordingEnded = [&] {
-        if (failed) return;
-        if (recorder.numbersUsedUp())
-            say("record number 2147483647, the largest, has been given; recording stops");
-        else
-            say("the record limit of " + std::to_string(recorder.RecordLimit()) +
-                " rows is reached; recording stops");
-        QCoreApplication::exit(0);
-    };
-}
-
 // Ctrl-C and SIGTERM end the event loop with exit 0, through a pipe the handler writes to.
 std::unique_ptr<QSocketNotifier> stopOnSignals() {
     if (::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
@@ -257,11 +220,29 @@ std::unique_ptr<QSocketNotifier> stopOnSignals() {
 // The shipped model's meter, with the system's decimal separator as the window reads it at
 // start-up; returns its first character, the one the judge reads numbers with.
 QChar setUpMeter(Meter& meter) {
-    meter.applyCountProfile("2");
-    meter.lcd.setDigit(Ind::LcdD0, "1");
+    applyModel(meter, shippedModel());
     const QString sep = QLocale::system().decimalPoint();
     meter.LocaleDecimalSeparator = sep.isEmpty() ? std::string(".") : sep.toStdString();
     return sep.isEmpty() ? QLatin1Char('.') : sep.at(0);
+}
+
+// The recording rules as the options set them: dmm log judges every family, records on the
+// --interval timer only when one is given, and keeps no table (each row goes to the file).
+FixedControls logControls(const LogOptions& o, QChar separator) {
+    FixedControls c;
+    c.high = inLocaleSyntax(o.high, separator);
+    c.low = inLocaleSyntax(o.low, separator);
+    c.repeatRows = o.repeat;
+    c.sampled = o.intervalSeconds > 0;
+    return c;
+}
+
+PipelineOptions logPipeline(const LogOptions& o) {
+    PipelineOptions p;
+    p.keepTable = false;
+    p.judgeBeforeOffer = !o.family->judgesReadings;
+    p.timerOnlySampling = true;
+    return p;
 }
 
 // After the event loop: the file synced and closed, both checked, and what it holds said.
@@ -331,22 +312,18 @@ int runLog(const std::vector<std::string>& args) {
     const QString device = link::comPortDevice(com);
 
     Meter meter;
-    const QChar sepChar = setUpMeter(meter);
+    const FixedControls controls = logControls(o, setUpMeter(meter));
     scpi::MeterWatch scpiWatch; // what the SCPI server answers from
     std::unique_ptr<scpi::ScpiServer> scpiServer;
     if (o.scpi && !(scpiServer = startScpiServer(*o.scpi, scpiWatch))) return 1;
 
-    ReadingsTable table;
-    Recorder recorder(table);
-    recorder.setRecordLimit(o.limit);
-    if (out.lastRecordNo()) recorder.setNextRecordNo(static_cast<int>(*out.lastRecordNo() + 1));
-
-    HeadlessHooks hooks(meter, recorder,
-                        {inLocaleSyntax(o.high, sepChar), inLocaleSyntax(o.low, sepChar), o.repeat,
-                         o.intervalSeconds > 0, o.family->judgesReadings});
-    meter.setHooks(&hooks);
-    bool failed = false;
-    writeRowsAsRecorded(hooks, recorder, out, isCsv(o), failed, mqtt);
+    ReadingPipeline pipeline(meter, controls, logPipeline(o));
+    pipeline.recorder().setRecordLimit(o.limit);
+    if (out.lastRecordNo())
+        pipeline.recorder().setNextRecordNo(static_cast<int>(*out.lastRecordNo() + 1));
+    LogWriter writer(out, isCsv(o), o.limit, mqtt.sink());
+    pipeline.addSink(&writer);
+    if (o.scpi) pipeline.addSink(&scpiWatch);
 
     const QByteArray csvHead = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
     if (!out.start(isCsv(o) ? QByteArrayView(csvHead) : QByteArrayView(kReadingsTextHeader))) {
@@ -356,13 +333,10 @@ int runLog(const std::vector<std::string>& args) {
 
     TCommPortDriver port;
     port.SetComPort(static_cast<TCommPortDriver::TComPortNumber>(com - 1));
-    port.SetComPortSpeed(TCommPortDriver::br2400);
+    port.SetLine(o.family->line);
     const auto serial = o.family->serial;
-    port.OnReceiveData = [&meter, serial, &scpiWatch](TCommPortDriver*, const std::uint8_t* data,
-                                                      std::int32_t size) {
-        serial(meter, data, size);
-        scpiWatch.look(meter);
-    };
+    port.OnReceiveData = [&meter, serial](TCommPortDriver*, const std::uint8_t* data,
+                                          std::int32_t size) { serial(meter, data, size); };
     // A remote port's URL is its own name.
     const std::string portName =
         link::RemoteSerialPort::isRemoteAddress(o.port)
@@ -378,8 +352,8 @@ int runLog(const std::vector<std::string>& args) {
     QTimer sampling;
     if (o.intervalSeconds > 0) {
         // While the port is away the last reading is stale: nothing is offered.
-        QObject::connect(&sampling, &QTimer::timeout, [&hooks, &port] {
-            if (port.IsDevicePresent()) hooks.offerSample();
+        QObject::connect(&sampling, &QTimer::timeout, [&pipeline, &port] {
+            if (port.IsDevicePresent()) pipeline.offerSample();
         });
         sampling.start(o.intervalSeconds * 1000);
     }
@@ -389,10 +363,7 @@ int runLog(const std::vector<std::string>& args) {
     QTimer second;
     QObject::connect(&second, &QTimer::timeout, [&] {
         watch.check();
-        if (!failed && !out.sync()) {
-            failed = true;
-            QCoreApplication::exit(1);
-        }
+        if (!writer.failed() && !out.sync()) writer.fail();
     });
     second.start(1000);
 
@@ -401,7 +372,7 @@ int runLog(const std::vector<std::string>& args) {
     if (!stopNotifier) return 1;
 
     const int rc = app.exec(); // before `failed` is read: the run sets it
-    const int fileRc = endOfRun(rc, failed, port, out);
+    const int fileRc = endOfRun(rc, writer.failed(), port, out);
     return mqtt.finish() ? fileRc : std::max(fileRc, 1);
 }
 

@@ -1,0 +1,142 @@
+#include "ReadingPipeline.h"
+
+#include <algorithm>
+
+namespace dmm {
+
+namespace {
+
+// The separator is UTF-8 (Arabic's is U+066B, two bytes): the judge reads its first character.
+QChar judgeSeparator(const Meter& meter) {
+    const QString sep = QString::fromStdString(meter.LocaleDecimalSeparator);
+    return sep.isEmpty() ? QLatin1Char('.') : sep.at(0);
+}
+
+} // namespace
+
+ReadingPipeline::ReadingPipeline(Meter& meter, const RecordingControls& controls,
+                                 PipelineOptions options, PipelineDisplay* display)
+    : meter_(meter), controls_(controls), options_(options), display_(display),
+      judge_(judgeSeparator(meter)) {
+    if (options_.keepTable) {
+        table_ = std::make_unique<ReadingsTable>();
+        recorder_ = std::make_unique<Recorder>(*table_, display_);
+    } else {
+        recorder_ = std::make_unique<Recorder>(nullptr, display_);
+    }
+    meter_.setHooks(this);
+}
+
+ReadingPipeline::~ReadingPipeline() {
+    meter_.setHooks(nullptr);
+}
+
+void ReadingPipeline::addSink(ReadingSink* sink) {
+    sinks_.push_back(sink);
+}
+
+void ReadingPipeline::removeSink(ReadingSink* sink) {
+    sinks_.erase(std::remove(sinks_.begin(), sinks_.end(), sink), sinks_.end());
+}
+
+void ReadingPipeline::INDataToTable() {
+    if (options_.judgeBeforeOffer) {
+        JudgeReading();
+        RecallStep();
+    }
+    if (options_.timerOnlySampling && controls_.samplingTimer()) return;
+    offerSample();
+}
+
+void ReadingPipeline::offerSample() {
+    if (options_.timerOnlySampling && !decodedAny_) return;
+    const bool repeat = controls_.repeat();
+    const bool recall = controls_.recallChecked();
+    if (holding_) {
+        if (held_.size() >= kMaxHeldOffers) held_.pop_front();
+        held_.push_back(HeldOffer{meter_.reading, repeat, recall, recorder_->now()});
+        return;
+    }
+    record(meter_.reading, repeat, recall, std::nullopt);
+}
+
+void ReadingPipeline::record(const CurrentReading& reading, bool repeat, bool recall,
+                             std::optional<QDateTime> takenAt) {
+    RecordResult r = recorder_->INDataToTable(reading, repeat, recall, takenAt);
+    if (r.outcome == RecordOutcome::Appended) {
+        const RecordedRow row{table_ ? table_->size() - 1 : -1, std::move(r.row),
+                              reading.measurement};
+        for (ReadingSink* s : sinks_) s->rowRecorded(row);
+        if (r.currentPage >= 0 && display_) display_->showPage(r.currentPage);
+    }
+    const bool full = recorder_->RecordedCount() >= recorder_->RecordLimit();
+    if (!ended_ && (full || recorder_->numbersUsedUp())) {
+        ended_ = true;
+        for (ReadingSink* s : sinks_) s->recordingEnded(recorder_->numbersUsedUp());
+    }
+}
+
+void ReadingPipeline::holdOffers() {
+    holding_ = true;
+}
+
+void ReadingPipeline::releaseOffers() {
+    holding_ = false;
+    while (!held_.empty() && !holding_) {
+        const HeldOffer offer = std::move(held_.front());
+        held_.pop_front();
+        record(offer.reading, offer.repeat, offer.recall, offer.takenAt);
+    }
+}
+
+void ReadingPipeline::clear() {
+    recorder_->clear();
+    ended_ = false;
+    for (ReadingSink* s : sinks_) s->tableCleared();
+}
+
+void ReadingPipeline::tableLoaded(int first) {
+    if (!table_) return;
+    for (ReadingSink* s : sinks_) s->tableLoaded(*table_, first);
+}
+
+void ReadingPipeline::tableSaved(const QString& path) {
+    for (ReadingSink* s : sinks_) s->tableSaved(path);
+}
+
+void ReadingPipeline::JudgeReading() {
+    decodedAny_ = true;
+    const Verdict v =
+        judge_.JudgeReading(meter_.reading, controls_.highLimit(), controls_.lowLimit());
+    if (display_) display_->showVerdict(v);
+}
+
+void ReadingPipeline::RecallStep() {
+    recall_.RecallStep(meter_.reading, controls_.recallChecked(), controls_.recallInterval());
+}
+
+void ReadingPipeline::ReadingDecoded() {
+    for (ReadingSink* s : sinks_) s->readingDecoded(meter_.reading);
+}
+
+void ReadingPipeline::ShowSeries(int index) {
+    if (display_) display_->ShowSeries(index);
+}
+
+void ReadingPipeline::SetValueAxis(double minimum, double maximum) {
+    if (display_) display_->SetValueAxis(minimum, maximum);
+}
+
+void ReadingPipeline::AddSeriesPoint(int index, double y) {
+    if (display_) display_->AddSeriesPoint(index, y);
+}
+
+void ReadingPipeline::ShowChartOwnPage() {
+    if (display_) display_->ShowChartOwnPage();
+}
+
+void ReadingPipeline::Beep() {
+    if (display_) display_->Beep();
+}
+
+} // namespace dmm
