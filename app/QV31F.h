@@ -14,7 +14,6 @@
 #include "DataFiles.h"
 #include "Meter.h"
 #include "MeterFamily.h"
-#include "PipelineDisplay.h"
 #include "ReadingPipeline.h"
 #include "UsbAdapter.h"
 
@@ -47,7 +46,7 @@ class RecordingRow;
 
 inline constexpr const char* kVersion = "3.00";
 
-class TFCOMM : public QMainWindow, public PipelineDisplay {
+class TFCOMM : public QMainWindow {
     Q_OBJECT
 public:
     // `dialogs` answers every modal question (not owned); null: the real message boxes.
@@ -118,17 +117,6 @@ public:
     // state has them.
     void redrawLcd();
 
-    // PipelineDisplay: the recording pipeline's calls to the chart and the judge panel.
-    void showVerdict(const Verdict& verdict) override;
-    void showPage(int page) override;
-    void ShowSeries(int index) override;
-    void SetValueAxis(double minimum, double maximum) override;
-    void AddSeriesPoint(int index, double y) override;
-    void ShowChartOwnPage() override;
-    void Beep() override;
-    bool BtFillChecked() const override;
-    int AddValue(double value) override;
-
     // State.
     Meter meter;
     int SelectedPort = 1;
@@ -186,6 +174,8 @@ private:
 
     void selectPort(int n);
     void createPipeline();
+    void ShowSeries(int index);
+    void showPage(int page);
     void connectSequence();    // steps 1 to 4 of a COM connect
     void disconnectSequence(); // steps 1 to 4 of a COM disconnect
     void releaseUsbCon();
@@ -210,6 +200,7 @@ private:
     std::unique_ptr<LimitPanel> limits_;
     std::unique_ptr<ChartPanel> chartPanel_;
     std::unique_ptr<RecordingControls> controls_;
+    std::unique_ptr<PipelineDisplay> display_;
     std::unique_ptr<ReadingPipeline> pipeline_;
     std::unique_ptr<ReadingSink> rowSignal_;
     std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it

@@ -18,6 +18,7 @@
 #include "RecordingRow.h"
 #include "UnitSymbols.h"
 #include "WindowControls.h"
+#include "WindowDisplay.h"
 
 #include <QAction>
 #include <QApplication>
@@ -287,7 +288,9 @@ private:
 
 void TFCOMM::createPipeline() {
     controls_ = std::make_unique<WindowControls>(*limits_, *row_);
-    pipeline_ = std::make_unique<ReadingPipeline>(meter, *controls_, PipelineOptions{}, this);
+    display_ = std::make_unique<WindowDisplay>(*chartPanel_, *limits_);
+    pipeline_ =
+        std::make_unique<ReadingPipeline>(meter, *controls_, PipelineOptions{}, display_.get());
     pipeline_->recorder().setRecordLimit(kDefaultRecordLimit);
     rowSignal_ = std::make_unique<RowSignal>([this](int row) { emit rowRecorded(row); });
     pipeline_->addSink(rowSignal_.get());
@@ -303,34 +306,6 @@ void TFCOMM::setLinkNote(const QString& note) {
 
 void TFCOMM::flushGrid() {
     gridModel_->flush();
-}
-
-int TFCOMM::AddValue(double value) {
-    return pager().AddValue(value);
-}
-
-void TFCOMM::showVerdict(const Verdict& verdict) {
-    limits_->showVerdict(verdict);
-}
-
-void TFCOMM::SetValueAxis(double minimum, double maximum) {
-    Chtshow().setValueRange(minimum, maximum);
-}
-
-void TFCOMM::AddSeriesPoint(int index, double y) {
-    pager().AddSeriesPoint(index, y);
-}
-
-void TFCOMM::ShowChartOwnPage() {
-    chartPanel_->Bt10()->setText(QStringLiteral("1"));
-}
-
-void TFCOMM::Beep() {
-    QApplication::beep();
-}
-
-bool TFCOMM::BtFillChecked() const {
-    return chartPanel_->BtFill()->isChecked();
 }
 
 } // namespace dmm::app
