@@ -47,8 +47,8 @@ protected:
         sim.waitForFinished(5000);
     }
 
-    // Runs dmm log with `args` for about `ms`, then ends it with Ctrl-C (SIGINT).
-    int runLog(const QStringList& args, int ms, QByteArray* out = nullptr) {
+    // Runs dmm log with `args` for about `ms`, then ends it with `signal` (Ctrl-C by default).
+    int runLog(const QStringList& args, int ms, QByteArray* out = nullptr, int signal = SIGINT) {
         QProcess log;
         log.setProgram(dmmPath());
         log.setArguments(QStringList{"log", "--port", pty} + args);
@@ -57,7 +57,7 @@ protected:
         const auto pid = static_cast<pid_t>(log.processId());
         log.waitForFinished(ms); // it may end by itself (--limit)
         if (log.state() == QProcess::Running) {
-            ::kill(pid, SIGINT);
+            ::kill(pid, signal);
             if (!log.waitForFinished(5000)) return -2;
         }
         if (out) *out = log.readAllStandardOutput();
@@ -249,6 +249,15 @@ TEST_F(DmmLog, CsvOnAFullDiskKeepsWholeRows) {
     }
     EXPECT_GT(l.size(), 20);
     EXPECT_EQ(rowsSaid(err, file), l.size() - 1) << err.toStdString();
+}
+
+// A service stop (SIGTERM) and a closed terminal (SIGHUP) end the run as Ctrl-C does.
+TEST_F(DmmLog, EveryStopSignalEndsTheRunInOrder) {
+    for (int signal : {SIGTERM, SIGHUP}) {
+        const QString file = dir.filePath(QString::number(signal) + ".xls");
+        EXPECT_EQ(runLog({"--out", file}, 600, nullptr, signal), 0) << signal;
+        EXPECT_TRUE(parseRows(fileBytes(file)).problem.isEmpty()) << signal;
+    }
 }
 
 TEST_F(DmmLog, StandardOutputGetsTheHeaderThenRows) {

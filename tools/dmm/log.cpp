@@ -239,7 +239,8 @@ void writeRowsAsRecorded(HeadlessHooks& hooks, Recorder& recorder, LogFile& out,
     };
 }
 
-// Ctrl-C and SIGTERM end the event loop with exit 0, through a pipe the handler writes to.
+// Ctrl-C, SIGTERM and SIGHUP (the terminal or ssh session closed) end the event loop with exit 0,
+// through a pipe the handler writes to.
 std::unique_ptr<QSocketNotifier> stopOnSignals() {
     if (::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
     auto notifier = std::make_unique<QSocketNotifier>(gStopPipe[0], QSocketNotifier::Read);
@@ -248,8 +249,7 @@ std::unique_ptr<QSocketNotifier> stopOnSignals() {
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     return notifier;
 }
@@ -396,7 +396,7 @@ int runLog(const std::vector<std::string>& args) {
     });
     second.start(1000);
 
-    // Ctrl-C and SIGTERM end the run between two rows.
+    // Ctrl-C, SIGTERM and SIGHUP end the run between two rows.
     const auto stopNotifier = stopOnSignals();
     if (!stopNotifier) return 1;
 
