@@ -377,6 +377,7 @@ TEST_F(DmmLog, RefusesAnXmlOrForeignFileBeforeWriting) {
         {"text.csv", QByteArray(kHeaderLine) + dataRow(1), "not the CSV header"},
         {"csv.txt", "\xEF\xBB\xBFno,time,function,display,unit,value,base_unit,range,judge\r\n",
          "not the data file header"},
+        {"negative.xls", QByteArray(kHeaderLine) + dataRow(-5), "no record number above 0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -478,19 +479,22 @@ TEST_F(DmmLog, AtTheRecordLimitItSaysSoAndEndsWithTheFileComplete) {
     EXPECT_EQ(rows.numbers, (QList<long long>{1, 2, 3, 4, 5}));
 }
 
-// Numbering never wraps: after 2147483647 recording stops as at the record limit.
+// Numbering goes on after the largest record number, never wrapping: after 2147483647 recording
+// stops as at the record limit.
 TEST_F(DmmLog, RecordNumbersStopAtTheLargest) {
     struct Case {
-        long long last;         // the existing file's last record number
+        QList<long long> held;  // the existing file's record numbers
         QList<long long> added; // the rows dmm log appends
     };
-    for (const Case& c : {Case{2147483645, {2147483646, 2147483647}}, Case{2147483647, {}}}) {
-        SCOPED_TRACE(c.last);
-        const QString file = dir.filePath(QString::number(c.last) + ".xls");
+    for (const Case& c : {Case{{2147483645}, {2147483646, 2147483647}}, Case{{2147483647}, {}},
+                          Case{{2147483646, -5}, {2147483647}}}) {
+        SCOPED_TRACE(c.held.front());
+        const QString file = dir.filePath(QString::number(c.held.front()) + ".xls");
         {
             QFile f(file);
             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(kHeaderLine) + dataRow(c.last));
+            f.write(kHeaderLine);
+            for (long long no : c.held) f.write(dataRow(no));
         }
         QProcess log;
         startLog(log, {"--out", file});
@@ -499,7 +503,7 @@ TEST_F(DmmLog, RecordNumbersStopAtTheLargest) {
         EXPECT_TRUE(err.contains("2147483647, the largest")) << err.toStdString();
         const Rows rows = parseRows(fileBytes(file));
         EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
-        EXPECT_EQ(rows.numbers, QList<long long>{c.last} + c.added);
+        EXPECT_EQ(rows.numbers, c.held + c.added);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "CsvFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -101,6 +102,7 @@ std::string LogFile::inspect() {
     hasContent_ = st.st_size > 0;
     std::string first, token;
     bool inFirst = true, lineHasToken = false, tokenDone = false;
+    std::optional<long long> lowestOnly; // a number of a row, while none is above 0
     char buf[64 * 1024];
     for (off_t at = 0; at < st.st_size;) {
         const ssize_t n = ::pread(fd_, buf, sizeof buf, at);
@@ -118,7 +120,15 @@ std::string LogFile::inspect() {
                     ++rows_;
                     char* end = nullptr;
                     const long long no = std::strtoll(token.c_str(), &end, 10);
-                    if (*end == '\0' && no > INT_MIN && no <= INT_MAX) lastRecordNo_ = no;
+                    if (*end == '\0' && no > INT_MIN && no <= INT_MAX) {
+                        // Numbering goes on after the largest positive number: rows numbered
+                        // 0 or below (hand-made, or from another program) are no place to
+                        // count up from, as the next rows would clash with 1, 2, ...
+                        if (no > 0)
+                            lastRecordNo_ = std::max(no, lastRecordNo_.value_or(0));
+                        else if (!lastRecordNo_)
+                            lowestOnly = no;
+                    }
                 }
                 token.clear();
                 lineHasToken = tokenDone = false;
@@ -137,6 +147,9 @@ std::string LogFile::inspect() {
     // A header torn before its line end is closed by start(); any other first line is refused.
     if (inFirst && hasContent_) return judgeFirstLine(first, format_);
     if (!endsWithLineEnd_ && lineHasToken) ++rows_; // a torn last row, closed by start()
+    if (!lastRecordNo_ && lowestOnly)
+        return "its rows hold no record number above 0 (one is " + std::to_string(*lowestOnly) +
+               "), so numbering has nothing to go on from";
     rowsAtOpen_ = rows_;
     return {};
 }

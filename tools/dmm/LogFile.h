@@ -4,7 +4,8 @@
 //
 // Opening refuses, before anything is written, a file the logger does not append in: a name
 // ending in ".xml" (the window reads such a file as an XML table file), and an existing file
-// whose first line is not the text file's header (an XML table file, or any other format). It
+// whose first line is not the text file's header (an XML table file, or any other format) or
+// whose numbered rows are all numbered 0 or below (nothing to count on from). It
 // also takes an exclusive lock on the file, so that a second logger refuses it rather than
 // interleave rows with the same record numbers.
 #pragma once
@@ -49,7 +50,8 @@ public:
 
     bool isFile() const { return !path_.empty(); }
     const std::string& path() const { return path_; }
-    // The record number of the last complete row the file held when opened.
+    // The largest positive record number of the complete rows the file held when opened:
+    // numbering goes on after it. A file whose rows are all numbered 0 or below is refused.
     std::optional<long long> lastRecordNo() const { return lastRecordNo_; }
     // The data rows the file holds: those it held when opened plus those appended since.
     long long rows() const { return rows_; }
