@@ -618,6 +618,7 @@ TEST(DmmLogArguments, APortThatCannotBeOpenedIsReported) {
     ASSERT_TRUE(p.waitForFinished(5000));
     EXPECT_EQ(p.exitCode(), 1);
     EXPECT_TRUE(p.readAllStandardError().contains("cannot open"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("new.xls")));
 }
 
 } // namespace

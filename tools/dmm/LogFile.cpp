@@ -52,7 +52,17 @@ std::string judgeFirstLine(std::string first, LogFile::Format format) {
 } // namespace
 
 LogFile::~LogFile() {
-    if (fd_ >= 0 && isFile()) ::close(fd_);
+    if (fd_ < 0 || !isFile()) return;
+    // Only the file this run made, and only while the path still names it.
+    if (created_ && !keep_ && pathNamesOpenFile()) ::unlink(path_.c_str());
+    ::close(fd_);
+}
+
+bool LogFile::pathNamesOpenFile() const {
+    struct stat atFd {};
+    struct stat atPath {};
+    return ::fstat(fd_, &atFd) == 0 && ::stat(path_.c_str(), &atPath) == 0 && atFd.st_nlink > 0 &&
+           atFd.st_dev == atPath.st_dev && atFd.st_ino == atPath.st_ino;
 }
 
 void LogFile::useStandardOutput() {
@@ -74,7 +84,10 @@ std::string LogFile::open(const std::string& path, Format format) {
         return "refusing " + path +
                ": a name ending in .xml is an XML table file, which dmm log does not append to" +
                nothing;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    constexpr int kFlags = O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC;
+    int fd = ::open(path.c_str(), kFlags | O_EXCL, 0644);
+    created_ = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), kFlags, 0644);
     if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
     fd_ = fd;
     path_ = path;
@@ -178,6 +191,7 @@ bool LogFile::appendLine(QByteArrayView line, bool isRow) {
     if (err == 0) {
         committed_ += line.size();
         if (isRow) ++rows_;
+        keep_ = keep_ || isRow;
         dirty_ = true;
         return true;
     }

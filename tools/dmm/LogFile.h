@@ -8,6 +8,10 @@
 // whose numbered rows are all numbered 0 or below (nothing to count on from). It
 // also takes an exclusive lock on the file, so that a second logger refuses it rather than
 // interleave rows with the same record numbers.
+//
+// A file that this run created is removed again, when the LogFile goes, unless the run got
+// under way (keep()) or a row was written: a run that fails to start (a port that cannot be
+// opened) leaves no header-only file behind to pass for a recording.
 #pragma once
 
 #include <QByteArrayView>
@@ -33,6 +37,9 @@ public:
     // Opens (creating) `path` for appending, locks it, checks its format and reads where its
     // numbering ends. Returns an error text naming the file; empty on success. Writes nothing.
     std::string open(const std::string& path, Format format = Format::Text);
+
+    // The run is under way: the file stays, even if no row comes.
+    void keep() { keep_ = true; }
 
     // Writes the header if the file is empty, and closes a torn last line (left by a power cut)
     // so that the next row starts a line of its own. False on a failed write (see error()).
@@ -64,6 +71,7 @@ public:
 
 private:
     bool fail(const char* what, int err);
+    bool pathNamesOpenFile() const;
     std::string inspect();
 
     int fd_ = -1;
@@ -76,6 +84,8 @@ private:
     bool dirty_ = false;
     bool hasContent_ = false;
     bool endsWithLineEnd_ = true;
+    bool created_ = false; // by this run's open()
+    bool keep_ = false;
     std::optional<long long> lastRecordNo_;
     std::string error_;
     int errno_ = 0;

@@ -372,6 +372,7 @@ int runLog(const std::vector<std::string>& args) {
         say("cannot open " + portName + ": " + local(port.LastError()));
         return 1;
     }
+    out.keep(); // until here, a file this run created is removed again on the way out
     say("logging " + portName + (out.isFile() ? " to " + out.path() : std::string()));
     if (!port.LastError().isEmpty()) say(local(port.LastError())); // settings the device refused
 
