@@ -466,6 +466,42 @@ TEST_F(DmmLog, APortThatGoesAwayIsReopenedAndNumberingGoesOn) {
     EXPECT_TRUE(consecutive(rows.numbers)) << "numbering goes on after the port is back";
 }
 
+// The file deleted under the logger (a cleanup job): it is made again with the rows it held and
+// numbering goes on; if it cannot be (its folder went too), the run ends with exit 1 and says
+// how many rows are lost.
+TEST_F(DmmLog, ADeletedFileIsMadeAgainWithItsRows) {
+    for (const bool folderGoes : {false, true}) {
+        SCOPED_TRACE(folderGoes);
+        const QString folder = dir.filePath(folderGoes ? "goes" : "stays");
+        ASSERT_TRUE(QDir().mkpath(folder));
+        const QString file = folder + "/bench.xls";
+        QProcess log;
+        startLog(log, {"--out", file});
+        ASSERT_TRUE(waitUntil([&] { return fileBytes(file).count('\n') > 3; }, 5000));
+        const qsizetype before = fileBytes(file).count('\n');
+        ASSERT_TRUE(QFile::remove(file));
+        if (folderGoes) {
+            ASSERT_TRUE(QDir().rmdir(folder));
+            EXPECT_EQ(endsByItself(log, 5000), 1);
+            const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+            EXPECT_TRUE(err.contains(QRegularExpression("rows? (is|are) lost")))
+                << err.toStdString();
+            continue;
+        }
+        EXPECT_TRUE(waitUntil([&] { return fileBytes(file).count('\n') > before + 5; }, 5000));
+        ::kill(static_cast<pid_t>(log.processId()), SIGINT);
+        ASSERT_TRUE(log.waitForFinished(5000));
+        EXPECT_EQ(log.exitCode(), 0);
+        const QString err = QString::fromLocal8Bit(log.readAllStandardError());
+        EXPECT_TRUE(err.contains("was deleted")) << err.toStdString();
+        const Rows rows = parseRows(fileBytes(file));
+        EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
+        EXPECT_EQ(rows.numbers.value(0), 1);
+        EXPECT_TRUE(consecutive(rows.numbers));
+        EXPECT_EQ(rowsSaid(err, file), rows.numbers.size()) << err.toStdString();
+    }
+}
+
 TEST_F(DmmLog, AtTheRecordLimitItSaysSoAndEndsWithTheFileComplete) {
     const QString file = dir.filePath("five.xls");
     QProcess log;

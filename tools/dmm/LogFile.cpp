@@ -1,6 +1,7 @@
 #include "LogFile.h"
 
 #include "CsvFile.h"
+#include "FileCopy.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -208,8 +209,39 @@ bool LogFile::appendLine(QByteArrayView line, bool isRow) {
     return false;
 }
 
+// The file deleted or moved away under the logger is put back at its path, from the open file,
+// which still holds every row; without that, rows would go on into a file nobody can reach and
+// the run would end calling them saved.
+bool LogFile::putBack() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return fail("cannot check", errno);
+    const bool moved = st.st_nlink > 0;
+    const std::string what = path_ + (moved ? " was moved away or replaced" : " was deleted");
+    std::string warning;
+    const int fd = putBackAtPath(fd_, committed_, path_, st.st_mode & 07777, warning);
+    if (fd < 0) {
+        gone_ = true;
+        errno_ = EIO;
+        error_ = what + ", and cannot be put back: " + warning;
+        const std::string n = std::to_string(rows_) + (rows_ == 1 ? " row is" : " rows are");
+        fate_ = moved ? what + ": its " + n + " in the file under its new name, none at " + path_
+                      : what + ": its " + n + " lost (they were only in the deleted file)";
+        return false;
+    }
+    ::close(fd_);
+    fd_ = fd;
+    dirty_ = false; // the new file was synced whole
+    if (notice_)
+        notice_(what + "; it is made again with its " + std::to_string(rows_) +
+                (rows_ == 1 ? " row" : " rows") + " and recording goes on" +
+                (warning.empty() ? std::string() : "; " + warning));
+    return true;
+}
+
 bool LogFile::sync() {
-    if (!regular_ || !dirty_) return true;
+    if (!regular_ || gone_) return true; // a file that could not be put back was told already
+    if (!pathNamesOpenFile() && !putBack()) return false;
+    if (!dirty_) return true;
     dirty_ = false;
     if (::fdatasync(fd_) != 0) return fail("cannot sync", errno);
     return true;

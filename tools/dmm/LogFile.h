@@ -16,6 +16,7 @@
 
 #include <QByteArrayView>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -51,6 +52,10 @@ public:
     bool appendLine(QByteArrayView line, bool isRow = true);
 
     // Pushes what was appended since the last sync to the disk (fdatasync). False on failure.
+    // First it checks that the path still names the open file: one deleted or moved away (a
+    // cleanup job, a tmp reaper) is put back at the path with every row it holds, copied from
+    // the open file, and appending goes on there (see notices). If it cannot be put back, sync
+    // fails, error() says why and fate() what became of the rows.
     bool sync();
     // Syncs and closes the file, checking both. False on failure (see error()).
     bool close();
@@ -64,6 +69,12 @@ public:
     long long rows() const { return rows_; }
     // The data rows appended since the file was opened.
     long long rowsAppended() const { return rows_ - rowsAtOpen_; }
+    // Where the rows are when the file could not be put back at its path; empty otherwise.
+    const std::string& fate() const { return fate_; }
+    // Receives what the file went through that the user should know (it was put back).
+    void setNoticeHandler(std::function<void(const std::string&)> notice) {
+        notice_ = std::move(notice);
+    }
     // What went wrong last, naming the file and the system's reason.
     const std::string& error() const { return error_; }
     // The errno of the last failure.
@@ -72,6 +83,7 @@ public:
 private:
     bool fail(const char* what, int err);
     bool pathNamesOpenFile() const;
+    bool putBack();
     std::string inspect();
 
     int fd_ = -1;
@@ -86,6 +98,9 @@ private:
     bool endsWithLineEnd_ = true;
     bool created_ = false; // by this run's open()
     bool keep_ = false;
+    bool gone_ = false; // deleted or moved away, and not put back
+    std::string fate_;
+    std::function<void(const std::string&)> notice_;
     std::optional<long long> lastRecordNo_;
     std::string error_;
     int errno_ = 0;

@@ -187,6 +187,7 @@ std::string rows(long long n) {
 // What the file holds after the run (each row complete), or what went to standard output.
 std::string rowsHeld(const LogFile& out) {
     if (!out.isFile()) return rows(out.rows()) + " written";
+    if (!out.fate().empty()) return out.fate();
     return out.path() + " holds " + rows(out.rows()) + " (" + std::to_string(out.rowsAppended()) +
            " added by this run)";
 }
@@ -306,6 +307,7 @@ int runLog(const std::vector<std::string>& args) {
 
     LogFile out;
     if (int rc = openOutput(o, out)) return rc;
+    out.setNoticeHandler(say);
     if (out.lastRecordNo() && *out.lastRecordNo() == std::numeric_limits<std::int32_t>::max()) {
         say(out.path() + " ends at record number 2147483647, the largest; numbering cannot go " +
             "on, so nothing is recorded");
