@@ -11,7 +11,9 @@ std::unique_ptr<RowPublisher> RowPublisher::create(const QString& url, const QSt
     mqtt::MqttSettings settings;
     const std::string urlError = mqtt::MqttUrl::parse(url.toStdString(), settings.url);
     if (!urlError.empty()) {
-        error = QStringLiteral("--mqtt %1: %2").arg(url, QString::fromStdString(urlError));
+        error = QStringLiteral("--mqtt %1: %2")
+                    .arg(QString::fromStdString(mqtt::MqttUrl::masked(url.toStdString())),
+                         QString::fromStdString(urlError));
         return nullptr;
     }
     if (!caFile.isEmpty() && !settings.url.tls) {

@@ -125,6 +125,8 @@ public:
     }
 
     bool sawLine() const { return lines_ > 0 || lineOpen_; }
+    // The data so far ends within a line.
+    bool lineOpen() const { return lineOpen_; }
 
 private:
     enum class State { Between, Plain, Quoted, QuoteInQuoted };
@@ -337,6 +339,14 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
         if (!tokenizer.sawLine()) {
             flush();
             return QStringLiteral("the file is empty");
+        }
+        // A file cut short while it was read (rewritten by another program) ends on a torn
+        // line, which is not the row it was.
+        if (tokenizer.lineOpen() && total > 0 && in.size() < total) {
+            flush();
+            return QStringLiteral("the file shrank from %1 to %2 bytes while it was read")
+                .arg(total)
+                .arg(in.size());
         }
         tokenizer.finish(onLine);
     }

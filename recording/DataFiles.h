@@ -18,7 +18,8 @@
 // texts are read as UTF-8 when all its tokens are valid UTF-8, else as Latin-1. Integer tokens
 // are an optional sign and decimal digits within 32 bits, or "NULL" for an empty field. A
 // failure (unreadable or empty file, an integer token that does not convert, more than seven
-// tokens, the table full) stops the load with "Failed to Load File!": the rows of the lines
+// tokens, the table full, a file that ends within a line after it shrank below its size when
+// the load began) stops the load with "Failed to Load File!": the rows of the lines
 // before stay, the failing line's row is discarded. Memory stays bounded: a line is tokenised
 // as it streams in and a token keeps at most 80 bytes (texts are cut to 20 characters anyway;
 // an integer that long cannot convert).

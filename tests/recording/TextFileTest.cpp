@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 
 #include <QBuffer>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -320,6 +322,31 @@ TEST(LoadReadingsFile, ProgressIsReported) {
     EXPECT_EQ(t.size(), 100000);
     EXPECT_GE(calls, 2);
     EXPECT_EQ(last, file.size());
+}
+
+// A file cut short while it loads (another program rewrote it) fails on its torn last line, as
+// a read error would, instead of passing half a line for a row.
+TEST(LoadReadingsFile, AFileThatShrinksWhileItLoadsFails) {
+    QTemporaryDir dir;
+    QFile file(dir.filePath("shrinks.txt"));
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    QByteArray bytes = "h\r\n";
+    for (int i = 0; i < 100000; ++i) bytes += QByteArray::number(i) + "\t12:00:00\tDC\r\n";
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    ASSERT_TRUE(file.seek(0));
+    const qint64 cut = bytes.indexOf('\n', 500000) + 4; // within a line, past the first reads
+    ReadingsTable t;
+    int calls = 0;
+    const QString error = LoadReadingsFile(file, t, false, [&](std::int64_t, std::int64_t) {
+        if (++calls == 2) {
+            EXPECT_TRUE(QFile::resize(file.fileName(), cut));
+        }
+        return true;
+    });
+    EXPECT_NE(error.indexOf("shrank"), -1) << error.toStdString();
+    EXPECT_GT(t.size(), 0);
+    EXPECT_EQ(t.integer(t.size() - 1, Field::No), t.size() - 1);
+    EXPECT_EQ(t.text(t.size() - 1, Field::DcAc), "DC") << "only whole lines are rows";
 }
 
 } // namespace

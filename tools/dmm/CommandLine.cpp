@@ -2,6 +2,7 @@
 
 #include "MeterFamily.h"
 
+#include <QStringDecoder>
 #include <QStringList>
 
 #include <cstdio>
@@ -52,7 +53,12 @@ void CommandLine::addFlag(const QString& name, const QString& help) {
 
 std::optional<int> CommandLine::parse(const std::vector<std::string>& args) {
     QStringList list{QStringLiteral("dmm")};
-    for (const std::string& a : args) list << QString::fromUtf8(a.data(), qsizetype(a.size()));
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        list << decode(QByteArrayView(args[i].data(), qsizetype(args[i].size())));
+        if (decode.hasError())
+            return usageError("argument " + std::to_string(i + 1) + " is not valid UTF-8");
+    }
     if (!parser_.parse(list)) return usageError(utf8(parser_.errorText()));
     if (parser_.isSet(QStringLiteral("help"))) {
         std::fputs(helpText().c_str(), stdout);

@@ -27,7 +27,9 @@ public:
     void addFlag(const QString& name, const QString& help);
 
     // Parses the arguments after the command's name. Empty: go on. Otherwise the exit code:
-    // 0 after --help or --version was printed, 2 after a usage error.
+    // 0 after --help or --version was printed, 2 after a usage error. Arguments are UTF-8 text:
+    // one that is not valid UTF-8 is a usage error, rather than being changed (to U+FFFD) into a
+    // file name, topic or address the user did not give.
     std::optional<int> parse(const std::vector<std::string>& args);
 
     bool isSet(const QString& name) const { return parser_.isSet(name); }

@@ -1,7 +1,9 @@
 #include "LogFile.h"
 
 #include "CsvFile.h"
+#include "FileCopy.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -51,7 +53,17 @@ std::string judgeFirstLine(std::string first, LogFile::Format format) {
 } // namespace
 
 LogFile::~LogFile() {
-    if (fd_ >= 0 && isFile()) ::close(fd_);
+    if (fd_ < 0 || !isFile()) return;
+    // Only the file this run made, and only while the path still names it.
+    if (created_ && !keep_ && pathNamesOpenFile()) ::unlink(path_.c_str());
+    ::close(fd_);
+}
+
+bool LogFile::pathNamesOpenFile() const {
+    struct stat atFd {};
+    struct stat atPath {};
+    return ::fstat(fd_, &atFd) == 0 && ::stat(path_.c_str(), &atPath) == 0 && atFd.st_nlink > 0 &&
+           atFd.st_dev == atPath.st_dev && atFd.st_ino == atPath.st_ino;
 }
 
 void LogFile::useStandardOutput() {
@@ -73,7 +85,10 @@ std::string LogFile::open(const std::string& path, Format format) {
         return "refusing " + path +
                ": a name ending in .xml is an XML table file, which dmm log does not append to" +
                nothing;
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    constexpr int kFlags = O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC;
+    int fd = ::open(path.c_str(), kFlags | O_EXCL, 0644);
+    created_ = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), kFlags, 0644);
     if (fd < 0) return "cannot open " + path + ": " + std::strerror(errno);
     fd_ = fd;
     path_ = path;
@@ -101,6 +116,7 @@ std::string LogFile::inspect() {
     hasContent_ = st.st_size > 0;
     std::string first, token;
     bool inFirst = true, lineHasToken = false, tokenDone = false;
+    std::optional<long long> lowestOnly; // a number of a row, while none is above 0
     char buf[64 * 1024];
     for (off_t at = 0; at < st.st_size;) {
         const ssize_t n = ::pread(fd_, buf, sizeof buf, at);
@@ -118,7 +134,15 @@ std::string LogFile::inspect() {
                     ++rows_;
                     char* end = nullptr;
                     const long long no = std::strtoll(token.c_str(), &end, 10);
-                    if (*end == '\0' && no > INT_MIN && no <= INT_MAX) lastRecordNo_ = no;
+                    if (*end == '\0' && no > INT_MIN && no <= INT_MAX) {
+                        // Numbering goes on after the largest positive number: rows numbered
+                        // 0 or below (hand-made, or from another program) are no place to
+                        // count up from, as the next rows would clash with 1, 2, ...
+                        if (no > 0)
+                            lastRecordNo_ = std::max(no, lastRecordNo_.value_or(0));
+                        else if (!lastRecordNo_)
+                            lowestOnly = no;
+                    }
                 }
                 token.clear();
                 lineHasToken = tokenDone = false;
@@ -137,6 +161,9 @@ std::string LogFile::inspect() {
     // A header torn before its line end is closed by start(); any other first line is refused.
     if (inFirst && hasContent_) return judgeFirstLine(first, format_);
     if (!endsWithLineEnd_ && lineHasToken) ++rows_; // a torn last row, closed by start()
+    if (!lastRecordNo_ && lowestOnly)
+        return "its rows hold no record number above 0 (one is " + std::to_string(*lowestOnly) +
+               "), so numbering has nothing to go on from";
     rowsAtOpen_ = rows_;
     return {};
 }
@@ -165,6 +192,7 @@ bool LogFile::appendLine(QByteArrayView line, bool isRow) {
     if (err == 0) {
         committed_ += line.size();
         if (isRow) ++rows_;
+        keep_ = keep_ || isRow;
         dirty_ = true;
         return true;
     }
@@ -181,8 +209,39 @@ bool LogFile::appendLine(QByteArrayView line, bool isRow) {
     return false;
 }
 
+// The file deleted or moved away under the logger is put back at its path, from the open file,
+// which still holds every row; without that, rows would go on into a file nobody can reach and
+// the run would end calling them saved.
+bool LogFile::putBack() {
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) return fail("cannot check", errno);
+    const bool moved = st.st_nlink > 0;
+    const std::string what = path_ + (moved ? " was moved away or replaced" : " was deleted");
+    std::string warning;
+    const int fd = putBackAtPath(fd_, committed_, path_, st.st_mode & 07777, warning);
+    if (fd < 0) {
+        gone_ = true;
+        errno_ = EIO;
+        error_ = what + ", and cannot be put back: " + warning;
+        const std::string n = std::to_string(rows_) + (rows_ == 1 ? " row is" : " rows are");
+        fate_ = moved ? what + ": its " + n + " in the file under its new name, none at " + path_
+                      : what + ": its " + n + " lost (they were only in the deleted file)";
+        return false;
+    }
+    ::close(fd_);
+    fd_ = fd;
+    dirty_ = false; // the new file was synced whole
+    if (notice_)
+        notice_(what + "; it is made again with its " + std::to_string(rows_) +
+                (rows_ == 1 ? " row" : " rows") + " and recording goes on" +
+                (warning.empty() ? std::string() : "; " + warning));
+    return true;
+}
+
 bool LogFile::sync() {
-    if (!regular_ || !dirty_) return true;
+    if (!regular_ || gone_) return true; // a file that could not be put back was told already
+    if (!pathNamesOpenFile() && !putBack()) return false;
+    if (!dirty_) return true;
     dirty_ = false;
     if (::fdatasync(fd_) != 0) return fail("cannot sync", errno);
     return true;

@@ -33,7 +33,7 @@ std::string MqttOutput::check(const CommandLine& cl) {
     mqtt::MqttUrl url;
     const std::string text = cl.value(QStringLiteral("mqtt"));
     if (const std::string error = mqtt::MqttUrl::parse(text, url); !error.empty())
-        return "--mqtt " + text + ": " + error;
+        return "--mqtt " + mqtt::MqttUrl::masked(text) + ": " + error;
     if (caFile && !url.tls) return "--mqtt-cafile needs an mqtts:// URL";
     return {};
 }

@@ -188,6 +188,7 @@ std::string rows(long long n) {
 // What the file holds after the run (each row complete), or what went to standard output.
 std::string rowsHeld(const LogFile& out) {
     if (!out.isFile()) return rows(out.rows()) + " written";
+    if (!out.fate().empty()) return out.fate();
     return out.path() + " holds " + rows(out.rows()) + " (" + std::to_string(out.rowsAppended()) +
            " added by this run)";
 }
@@ -202,7 +203,8 @@ bool isCsv(const LogOptions& o) {
     return CsvFile::isCsvFileName(QString::fromLocal8Bit(o.out.c_str()));
 }
 
-// Ctrl-C and SIGTERM end the event loop with exit 0, through a pipe the handler writes to.
+// Ctrl-C, SIGTERM and SIGHUP (the terminal or ssh session closed) end the event loop with exit 0,
+// through a pipe the handler writes to.
 std::unique_ptr<QSocketNotifier> stopOnSignals() {
     if (::pipe2(gStopPipe, O_CLOEXEC | O_NONBLOCK) != 0) return nullptr;
     auto notifier = std::make_unique<QSocketNotifier>(gStopPipe[0], QSocketNotifier::Read);
@@ -211,8 +213,7 @@ std::unique_ptr<QSocketNotifier> stopOnSignals() {
     struct sigaction sa {};
     sa.sa_handler = onStopSignal;
     sigemptyset(&sa.sa_mask);
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &sa, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
     return notifier;
 }
@@ -287,6 +288,7 @@ int runLog(const std::vector<std::string>& args) {
 
     LogFile out;
     if (int rc = openOutput(o, out)) return rc;
+    out.setNoticeHandler(say);
     if (out.lastRecordNo() && *out.lastRecordNo() == std::numeric_limits<std::int32_t>::max()) {
         say(out.path() + " ends at record number 2147483647, the largest; numbering cannot go " +
             "on, so nothing is recorded");
@@ -346,6 +348,7 @@ int runLog(const std::vector<std::string>& args) {
         say("cannot open " + portName + ": " + local(port.LastError()));
         return 1;
     }
+    out.keep(); // until here, a file this run created is removed again on the way out
     say("logging " + portName + (out.isFile() ? " to " + out.path() : std::string()));
     if (!port.LastError().isEmpty()) say(local(port.LastError())); // settings the device refused
 
@@ -367,7 +370,7 @@ int runLog(const std::vector<std::string>& args) {
     });
     second.start(1000);
 
-    // Ctrl-C and SIGTERM end the run between two rows.
+    // Ctrl-C, SIGTERM and SIGHUP end the run between two rows.
     const auto stopNotifier = stopOnSignals();
     if (!stopNotifier) return 1;
 
