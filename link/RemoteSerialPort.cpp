@@ -39,20 +39,21 @@ RemoteSerialPort::RemoteSerialPort(QObject* parent)
     });
     connect(socket_, &QTcpSocket::connected, this, &RemoteSerialPort::onConnected);
     connect(socket_, &QTcpSocket::readyRead, this, &RemoteSerialPort::pump);
-    // Both are noticed after the signal has returned: the socket must not be aborted from inside
-    // its own notification. A notice of an earlier connection is dropped.
-    const auto later = [this](const QString& why) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, why, g = generation_] {
-                if (g == generation_) lost(why);
-            },
-            Qt::QueuedConnection);
-    };
     connect(socket_, &QTcpSocket::errorOccurred, this,
-            [this, later] { later(name_ + QStringLiteral(": ") + socket_->errorString()); });
+            [this] { lostLater(name_ + QStringLiteral(": ") + socket_->errorString()); });
     connect(socket_, &QTcpSocket::disconnected, this,
-            [this, later] { later(name_ + QStringLiteral(": the server closed the connection")); });
+            [this] { lostLater(name_ + QStringLiteral(": the server closed the connection")); });
+}
+
+// Noticed after the socket's signal has returned: the socket must not be aborted from inside its
+// own notification. A notice of an earlier connection is dropped.
+void RemoteSerialPort::lostLater(const QString& why) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, why, g = generation_] {
+            if (g == generation_) lost(why);
+        },
+        Qt::QueuedConnection);
 }
 
 RemoteSerialPort::~RemoteSerialPort() {
@@ -75,6 +76,7 @@ bool RemoteSerialPort::open(const QString& device, const Rfc2217Codec::LineSetti
     raw_.resize(static_cast<std::size_t>(bufferSize_));
     lastError_.clear();
     negotiated_ = false;
+    choked_ = false;
     present_ = true;
     ++generation_;
     // What Qt takes from the kernel is bounded too; beyond it TCP holds the server back.
@@ -107,7 +109,12 @@ void RemoteSerialPort::onConnected() {
 
 void RemoteSerialPort::send(const Rfc2217Codec::Bytes& bytes) {
     // After the end of a connection its last data is still read, but nothing more is said.
-    if (bytes.empty() || socket_->state() != QAbstractSocket::ConnectedState) return;
+    if (bytes.empty() || choked_ || socket_->state() != QAbstractSocket::ConnectedState) return;
+    if (socket_->bytesToWrite() + static_cast<qint64>(bytes.size()) > kMaxUnsent) {
+        choked_ = true;
+        lostLater(name_ + QStringLiteral(": the server does not read what is sent to it"));
+        return;
+    }
     socket_->write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
 }
 
@@ -128,7 +135,7 @@ void RemoteSerialPort::purge() {
 // than the bytes it came in), answers the server, and notices the end of the negotiation.
 void RemoteSerialPort::pump() {
     if (!present_) return;
-    for (;;) {
+    while (!choked_) {
         const auto room = static_cast<qint64>(bufferSize_) - static_cast<qint64>(queue_.size());
         if (room <= 0) break;
         const qint64 n = socket_->read(reinterpret_cast<char*>(raw_.data()), room);

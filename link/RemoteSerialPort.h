@@ -4,6 +4,8 @@
 // on the event loop of the thread that owns it (the GUI thread). The received serial data waits
 // in a queue of at most the driver's buffer size for the driver's polling tick; beyond that it
 // stays in the socket, and TCP holds the server back, as a full input queue holds a local port.
+// What waits to be sent is bounded too (kMaxUnsent): past it the server is one that does not
+// read, and the connection is dropped as a vanished port.
 //
 // Written on QTcpSocket rather than on gensio: gensio runs its own event loop (its selector, a
 // wake-up signal, process-wide signal set-up) and Debian's build has no binding to Qt's loop, so
@@ -36,6 +38,10 @@ public:
 
     // A connection that has not agreed on the COM port option by then is given up.
     static constexpr int kNegotiationTimeoutMs = 5000;
+    // This client sends only the negotiation and the line settings, a few hundred bytes, which
+    // the kernel's send buffer takes at once; this much waiting in the socket besides means the
+    // server does not read (a hostile one, flooding negotiations to grow the answers).
+    static constexpr qint64 kMaxUnsent = 16 * 1024;
 
     explicit RemoteSerialPort(QObject* parent = nullptr);
     ~RemoteSerialPort() override;
@@ -70,6 +76,7 @@ private:
     void pump();
     void send(const Rfc2217Codec::Bytes& bytes);
     void lost(const QString& why);
+    void lostLater(const QString& why);
 
     QTcpSocket* socket_;
     QTimer* timeout_;
@@ -83,6 +90,7 @@ private:
     QString lastError_;
     bool present_ = false;
     bool negotiated_ = false;
+    bool choked_ = false;    // the server stopped reading: nothing more is read or sent
     quint64 generation_ = 0; // tells a queued notice of an earlier connection from the current
 };
 

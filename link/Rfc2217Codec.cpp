@@ -64,7 +64,10 @@ void Rfc2217Codec::setLineSettings(const LineSettings& settings, Bytes& send) {
     if (state_ == State::Agreed) sendSettings(send);
 }
 
-void Rfc2217Codec::sendSettings(Bytes& send) const {
+void Rfc2217Codec::sendSettings(Bytes& send) {
+    // A server that takes the option back and gives it again still has the line as it was set.
+    if (sent_ == settings_) return;
+    sent_ = settings_;
     const std::uint32_t b = settings_.baud;
     appendComPortCommand(send, kSetBaudRate,
                          {static_cast<std::uint8_t>(b >> 24), static_cast<std::uint8_t>(b >> 16),
@@ -154,7 +157,7 @@ void Rfc2217Codec::ourOption(bool enable, std::uint8_t option, Bytes& send) {
     Side& side = us_[option];
     if (enable) {
         if (!weOffer(option)) {
-            appendCommand(send, kWont, option);
+            refuse(kWont, option, send);
             return;
         }
         if (side == Side::Yes) return;
@@ -176,7 +179,7 @@ void Rfc2217Codec::theirOption(bool enable, std::uint8_t option, Bytes& send) {
     Side& side = them_[option];
     if (enable) {
         if (!weAccept(option)) {
-            appendCommand(send, kDont, option);
+            refuse(kDont, option, send);
             return;
         }
         if (side == Side::No) appendCommand(send, kDo, option);
@@ -185,6 +188,16 @@ void Rfc2217Codec::theirOption(bool enable, std::uint8_t option, Bytes& send) {
     }
     if (side == Side::Yes) appendCommand(send, kDont, option);
     side = Side::No;
+}
+
+// An option this client never takes stays off: a repeated offer changes no state, and RFC 1143
+// answers only changes. The first offer is answered, so that a server waiting for an answer
+// learns the option is off; a server repeating it gets no more.
+void Rfc2217Codec::refuse(std::uint8_t verb, std::uint8_t option, Bytes& send) {
+    bool& said = verb == kWont ? wontSent_[option] : dontSent_[option];
+    if (said) return;
+    said = true;
+    appendCommand(send, verb, option);
 }
 
 // The server's answers of the COM port option: what the line is set to now.

@@ -4,6 +4,12 @@
 // COM port option it sends the line settings, and the driver counts the negotiation finished.
 // Received bytes come out as the serial line's data, Telnet commands stripped and 0xFF
 // un-doubled; whatever the codec must answer comes out as bytes to send.
+//
+// What it answers is bounded by what changes, not by what the server repeats (RFC 1143's rule
+// that only a change of state is answered): an option it refuses is refused once per connection
+// and direction, however often the server offers it, and the line settings go out again only
+// when they differ from those last sent. A server toggling an option it accepts gets one answer
+// per toggle, never more bytes than it sent.
 #pragma once
 
 #include <array>
@@ -27,6 +33,7 @@ public:
         Flow flow = Flow::None;
         bool dtr = true;
         // RTS is set lowered when there is no RTS/CTS flow control (then it drives RTS itself).
+        bool operator==(const LineSettings&) const = default;
     };
 
     // What the server answered to each setting, as it says the line is now (it echoes the value
@@ -69,17 +76,20 @@ private:
     void ourOption(bool enable, std::uint8_t option, Bytes& send);
     void theirOption(bool enable, std::uint8_t option, Bytes& send);
     void subnegotiation();
-    void sendSettings(Bytes& send) const;
+    void sendSettings(Bytes& send);
+    void refuse(std::uint8_t verb, std::uint8_t option, Bytes& send);
 
     LineSettings settings_;
+    std::optional<LineSettings> sent_; // what the server was last sent, if anything
     State state_ = State::Offering;
     Answers answers_;
     Parse parse_ = Parse::Data;
     std::uint8_t verb_ = 0;
     Bytes sub_;
     bool subTooLong_ = false;
-    std::array<Side, 256> us_{};   // options this client performs (WILL/WONT)
-    std::array<Side, 256> them_{}; // options the server performs (DO/DONT)
+    std::array<Side, 256> us_{};                    // options this client performs (WILL/WONT)
+    std::array<Side, 256> them_{};                  // options the server performs (DO/DONT)
+    std::array<bool, 256> wontSent_{}, dontSent_{}; // refusals already said
 };
 
 } // namespace dmm::link

@@ -5,6 +5,7 @@
 namespace dmm::scpi {
 
 QByteArray ScpiSession::receive(QByteArrayView bytes, const ReadingSource& source) {
+    lastHeard_ = std::chrono::steady_clock::now();
     QByteArray out;
     for (const ScpiLineBuffer::Line& line : lines_.append(bytes)) {
         if (line.tooLong)

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <chrono>
 #include <functional>
 
 namespace dmm::scpi {
@@ -23,8 +24,11 @@ public:
     QByteArray receive(QByteArrayView bytes, const ReadingSource& source);
     const ScpiErrorQueue& errors() const { return errors_; }
     qsizetype pendingBytes() const { return lines_.pendingBytes(); }
+    // When the client last sent a byte; its start when it sent none.
+    std::chrono::steady_clock::time_point lastHeard() const { return lastHeard_; }
 
 private:
+    std::chrono::steady_clock::time_point lastHeard_ = std::chrono::steady_clock::now();
     ScpiLineBuffer lines_;
     ScpiErrorQueue errors_;
 };

@@ -3,6 +3,7 @@
 #include "ClickPanel.h"
 #include "ComDrv32.h"
 #include "FakeHidPlatform.h"
+#include "LoopbackPorts.h"
 #include "QV31F.h"
 #include "ScriptedDialogs.h"
 #include "Ser2netServer.h"
@@ -10,9 +11,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -39,6 +42,15 @@ template <class F> bool waitFor(F done, int ms) {
     t.start();
     while (!done() && t.elapsed() < ms) QTest::qWait(10);
     return done();
+}
+
+// This process's resident size ("VmRSS") or its peak ("VmHWM"), in kB.
+long residentKb(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+        if (line.startsWith(field)) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
 }
 
 class RemotePortWindow : public ::testing::Test {
@@ -137,4 +149,32 @@ TEST_F(RemotePortWindow, ASilentListenerDoesNotFreezeTheWindow) {
     EXPECT_TRUE(driver()->IsOpening());
     comCon()->click();
     qDeleteAll(held);
+}
+
+// A server that floods negotiations and never reads: the window drops it as a device that went
+// away, its event loop turning and its memory growing by less than 64 MB (it grew by some
+// 100 MB a second when every offer was answered).
+TEST_F(RemotePortWindow, AServerThatFloodsAndNeverReadsIsAVanishedPort) {
+    QProcess server;
+    const quint16 port = testnet::startPythonServer(server, testnet::hostileRfc2217Script(), {});
+    ASSERT_NE(port, 0);
+    open(QStringLiteral("rfc2217://127.0.0.1:%1").arg(port));
+    const long before = residentKb("VmRSS:");
+    QElapsedTimer gap;
+    qint64 longestGap = 0;
+    QTimer beat;
+    QObject::connect(&beat, &QTimer::timeout,
+                     [&] { longestGap = std::max(longestGap, gap.restart()); });
+    gap.start();
+    beat.start(10);
+    comCon()->click();
+    EXPECT_TRUE(waitFor([&] { return !driver()->IsDevicePresent(); }, 8000));
+    EXPECT_TRUE(driver()->LastError().contains("does not read"))
+        << driver()->LastError().toStdString();
+    EXPECT_LT(longestGap, 1000);
+    EXPECT_LT(residentKb("VmHWM:") - before, 64 * 1024);
+    EXPECT_TRUE(noLinkShown());
+    comCon()->click();
+    server.kill();
+    server.waitForFinished(5000);
 }

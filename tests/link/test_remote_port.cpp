@@ -80,6 +80,15 @@ termios settingsOf(const QString& pty) {
     return tio;
 }
 
+// The peak resident size of a process, in kB (VmHWM), or -1.
+long peakRssKb(qint64 pid) {
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
 } // namespace
 
 // Every frame the simulator sends after the open arrives and decodes; a stream with 0xFF bytes
@@ -411,4 +420,33 @@ TEST(RemotePort, AServerWithoutTheComPortOptionIsReadAsItIs) {
         << driver->LastError().toStdString();
     driver->ClosePort();
     qDeleteAll(held);
+}
+
+// A server that floods offers the client refuses and toggles the COM port option, never reading:
+// dmm log answers each refusal once, drops the link as a vanished port once the server has
+// 16 KiB unread, says so and tries again; it stays small (it grew by some 190 MB a second when
+// every offer was answered) and ends on SIGTERM as usual.
+TEST(RemotePort, DmmLogStaysSmallAgainstAServerThatFloodsAndNeverReads) {
+    QProcess server;
+    const quint16 port =
+        dmm::testnet::startPythonServer(server, dmm::testnet::hostileRfc2217Script(), {});
+    ASSERT_NE(port, 0);
+    QProcess log;
+    log.start(dmmBinary(), {"log", "--port", QStringLiteral("rfc2217://127.0.0.1:%1").arg(port)});
+    ASSERT_TRUE(log.waitForStarted(5000));
+    QString err;
+    const auto wentAway = [&] {
+        err += QString::fromLocal8Bit(log.readAllStandardError());
+        return err.contains("went away");
+    };
+    EXPECT_TRUE(waitFor(wentAway, 10000)) << err.toStdString();
+    QTest::qWait(3000); // flooded again on every attempt to open the port
+    const long peak = peakRssKb(log.processId());
+    EXPECT_GT(peak, 0);
+    EXPECT_LT(peak, 64 * 1024) << peak << " kB";
+    log.terminate();
+    EXPECT_TRUE(log.waitForFinished(5000));
+    EXPECT_EQ(log.exitCode(), 0) << err.toStdString();
+    server.kill();
+    server.waitForFinished(5000);
 }

@@ -39,6 +39,18 @@ Fed feed(Rfc2217Codec& c, const Bytes& in) {
     return f;
 }
 
+Bytes times(int n, const Bytes& b) {
+    Bytes out;
+    for (int i = 0; i < n; ++i) out.insert(out.end(), b.begin(), b.end());
+    return out;
+}
+
+// The settings of meterLine() as they go out.
+Bytes meterSettings() {
+    return cat({sub({1, 0, 0, 0x09, 0x60}), sub({2, 8}), sub({3, 1}), sub({4, 1}), sub({5, 1}),
+                sub({5, 8}), sub({5, 12})});
+}
+
 Rfc2217Codec::LineSettings meterLine() {
     Rfc2217Codec::LineSettings s;
     s.baud = 2400;
@@ -73,9 +85,7 @@ TEST(Rfc2217Codec, SettingsGoOutOnceTheServerAgrees) {
     xon.stopBits = 2;
     xon.parity = 4;
     const Case cases[] = {
-        {"meter", meterLine(),
-         cat({sub({1, 0, 0, 0x09, 0x60}), sub({2, 8}), sub({3, 1}), sub({4, 1}), sub({5, 1}),
-              sub({5, 8}), sub({5, 12})})},
+        {"meter", meterLine(), meterSettings()},
         // RTS/CTS drives RTS itself: no RTS setting is sent.
         {"7E1.5 RTS/CTS", other,
          cat({sub({1, 0, 0x01, 0xC2, 0x00}), sub({2, 7}), sub({3, 3}), sub({4, 3}), sub({5, 3}),
@@ -118,6 +128,9 @@ TEST(Rfc2217Codec, SettingsChangedBeforeTheAnswerWaitAndAfterItGoAtOnce) {
     s.baud = 2400;
     c.setLineSettings(s, send);
     EXPECT_EQ(Bytes(send.begin(), send.begin() + 10), sub({1, 0, 0, 0x09, 0x60}));
+    send.clear(); // the same settings again: nothing to say
+    c.setLineSettings(s, send);
+    EXPECT_TRUE(send.empty());
 }
 
 // Each negotiation is answered only when it changes a state, so two ends cannot loop.
@@ -148,6 +161,16 @@ TEST(Rfc2217Codec, OptionAnswers) {
          {}},
         {"the COM port option refused", {IAC, DONT, COM}, {}, Rfc2217Codec::State::Refused},
         {"binary refused keeps the offer open", {IAC, DONT, 0, IAC, WONT, 0}, {}, {}},
+        // A server flooding offers gets one refusal each, and toggling the COM port option one
+        // answer per toggle, with the unchanged settings not sent again.
+        {"a flood of refused offers is refused once",
+         times(1000, {IAC, WILL, 1, IAC, DO, 24}),
+         {IAC, DONT, 1, IAC, WONT, 24},
+         {}},
+        {"the COM port option toggled",
+         cat({times(3, {IAC, DO, COM, IAC, DONT, COM}), {IAC, DO, COM}}),
+         cat({meterSettings(), times(3, {IAC, WONT, COM, IAC, WILL, COM})}),
+         Rfc2217Codec::State::Agreed},
     };
     for (const Case& k : cases) {
         SCOPED_TRACE(k.name);

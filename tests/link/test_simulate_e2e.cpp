@@ -1,9 +1,13 @@
 // End to end: dmm simulate -> pseudo-terminal -> TCommPortDriver -> HQ32RData -> decoder, compared
 // frame by frame with the simulator's log of what it sent.
 #include "EndToEnd.h"
+#include "SimulatorProcess.h"
+
+#include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -26,6 +30,20 @@ TEST(SimulateEndToEnd, WithFaultsEveryIntactFrameAfterAnIntactFrameDecodes) {
     std::printf("[   INFO   ] %lld frames received, %d damaged, %d damaged frames passed the "
                 "framing check, %d intact frames after intact frames all decoded\n",
                 static_cast<long long>(r.frames), r.damaged, r.damagedPassed, r.required);
+}
+
+// A terminal nobody reads fills at once at --rate 0; every stopping signal still ends the
+// simulator (it hung in a write that had written part of a frame when SIGTERM came).
+TEST(SimulateEndToEnd, EverySignalEndsItWithNobodyReadingTheTerminal) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        dmm::testnet::SimulatorProcess sim;
+        ASSERT_TRUE(sim.start(dmmBinary(), {"--rate", "0"}));
+        QTest::qWait(1000); // the terminal's queue is full long before
+        ::kill(static_cast<pid_t>(sim.process().processId()), signal);
+        EXPECT_TRUE(sim.process().waitForFinished(5000));
+        EXPECT_EQ(sim.process().exitStatus(), QProcess::NormalExit);
+    }
 }
 
 } // namespace

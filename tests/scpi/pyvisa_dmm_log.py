@@ -165,7 +165,7 @@ def main():
         check(out.stdout.strip() == '0,"No error"', "lxi's client has its own error queue")
         check(inst.query("SYST:ERR?") == '-113,"Undefined header"', "PyVISA's queue kept its own")
 
-        # 16 clients at once; the 17th is accepted and closed at once.
+        # 16 clients that all talked just now: the 17th is accepted and closed at once.
         others = [socket.create_connection(("127.0.0.1", port)) for _ in range(15)]
         for s in others:
             s.sendall(b"*OPC?\n")

@@ -8,8 +8,10 @@
 #include "MeterFamily.h"
 #include "Simulator.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +19,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <optional>
+#include <poll.h>
 #include <string>
 #include <termios.h>
 #include <unistd.h>
@@ -34,12 +37,12 @@ const char kSynopsis[] =
 const char kDescription[] =
     "A simulated meter. Frames go to standard output, FILE, or a new pseudo-terminal whose device\n"
     "path is the first line printed (point DMM_COM1 at it); the terminal stays open until\n"
-    "SIGINT/SIGTERM, also after --count frames. --rate: frames per second (default 2.5, as a\n"
-    "meter sends; 0: as fast as the output takes them). --fault: a lost, changed or added byte\n"
-    "with probability P per frame. --log: one JSON line per frame sent (\"bytes\" of the first\n"
-    "Q31/Q32 frame begin with the 0x0A that starts the stream). --hid-reports: the USB\n"
-    "adapter's input reports, one line each (hex: report ID, 8 data bytes), as dmm decode --hid\n"
-    "reads them.";
+    "SIGINT, SIGTERM or SIGHUP, also after --count frames, and any of them ends it within a\n"
+    "second whether or not anyone reads. --rate: frames per second (default 2.5, as a meter\n"
+    "sends; 0: as fast as the output takes them). --fault: a lost, changed or added byte with\n"
+    "probability P per frame. --log: one JSON line per frame sent (\"bytes\" of the first Q31/Q32\n"
+    "frame begin with the 0x0A that starts the stream). --hid-reports: the USB adapter's input\n"
+    "reports, one line each (hex: report ID, 8 data bytes), as dmm decode --hid reads them.";
 const std::string kUsage =
     std::string(kSynopsis) + "\n      A simulated meter; dmm simulate --help for more.";
 
@@ -58,19 +61,24 @@ struct Options {
     bool hidReports = false;
 };
 
-// Everything written in full, blocking; false when stopped or the output is gone.
+// Everything written in full; false when stopped or the output is gone. A stop ends it within
+// 100 ms whatever the reader does: the output is waited for with poll, never in a write (a
+// terminal nobody reads fills up, and a write that had written part of a frame returns short
+// after a signal rather than failing, so a blocking write after it would wait for ever), and
+// each write takes no more than a pipe takes at once once poll says it has room.
 bool writeAll(int fd, const std::uint8_t* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR) {
-            if (g_stop) return false;
-            continue;
-        }
+    while (n > 0 && !g_stop) {
+        pollfd ready{fd, POLLOUT, 0};
+        const int r = ::poll(&ready, 1, 100);
+        if (r < 0 && errno != EINTR) return false;
+        if (r <= 0) continue; // timed out or a signal: look at the stop again
+        const ssize_t w = ::write(fd, p, std::min<std::size_t>(n, PIPE_BUF));
+        if (w < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (w <= 0) return false;
         p += w;
         n -= static_cast<std::size_t>(w);
     }
-    return true;
+    return n == 0;
 }
 
 void addOptions(CommandLine& cl) {
@@ -188,7 +196,9 @@ bool openPty(int& master, int& slave, std::string& path) {
     termios tio{};
     if (::tcgetattr(slave, &tio) != 0) return false;
     ::cfmakeraw(&tio);
-    return ::tcsetattr(slave, TCSANOW, &tio) == 0;
+    // Non-blocking, so that a write never waits for a reader (writeAll waits in poll).
+    return ::tcsetattr(slave, TCSANOW, &tio) == 0 &&
+           ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) == 0;
 }
 
 void sleepUntil(timespec& deadline, double periodSeconds) {
@@ -199,8 +209,16 @@ void sleepUntil(timespec& deadline, double periodSeconds) {
         deadline.tv_nsec -= 1000000000L;
         ++deadline.tv_sec;
     }
-    while (!g_stop &&
-           ::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
+    // In slices of at most 100 ms: a signal that comes just before a sleep would not cut it
+    // short, and a slow rate sleeps for minutes.
+    for (;;) {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long left =
+            (deadline.tv_sec - now.tv_sec) * 1000000000LL + (deadline.tv_nsec - now.tv_nsec);
+        if (g_stop || left <= 0) return;
+        const timespec slice{0, static_cast<long>(std::min(left, 100000000LL))};
+        ::nanosleep(&slice, nullptr);
     }
 }
 
@@ -227,9 +245,8 @@ int runSimulate(const std::vector<std::string>& args) {
     struct sigaction sa {};
     sa.sa_handler = onSignal;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = 0; // no SA_RESTART: a blocked write returns, and the stop is seen
-    ::sigaction(SIGINT, &sa, nullptr);
-    ::sigaction(SIGTERM, &sa, nullptr);
+    sa.sa_flags = 0; // no SA_RESTART: a poll or a sleep returns, and the stop is seen
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(signal, &sa, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
     int out = STDOUT_FILENO;
@@ -299,6 +316,7 @@ int runSimulate(const std::vector<std::string>& args) {
         sigemptyset(&block);
         sigaddset(&block, SIGINT);
         sigaddset(&block, SIGTERM);
+        sigaddset(&block, SIGHUP);
         ::sigprocmask(SIG_BLOCK, &block, &old);
         while (!g_stop) ::sigsuspend(&old);
         ::sigprocmask(SIG_SETMASK, &old, nullptr);

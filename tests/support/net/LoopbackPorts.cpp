@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QThread>
 
@@ -34,6 +35,24 @@ bool waitForListener(quint16 port, int ms) {
         QThread::msleep(20);
     }
     return true;
+}
+
+quint16 startPythonServer(QProcess& process, const QString& script, const QStringList& args,
+                          QString* said) {
+    // Debian's interpreter, which python3-serial installs into (not one a virtual environment
+    // puts first on the PATH).
+    QString python =
+        QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    if (python.isEmpty()) python = QStringLiteral("python3");
+    process.start(python, QStringList{script} + args);
+    if (!process.waitForStarted(5000)) return 0;
+    while (!process.canReadLine() && process.waitForReadyRead(10000)) {
+    }
+    const QByteArray line = process.readLine().trimmed();
+    const auto port =
+        static_cast<quint16>(line.startsWith("listening ") ? line.mid(10).toUInt() : 0);
+    if (port == 0 && said) *said += QString::fromLocal8Bit(line);
+    return port != 0 && waitForListener(port) ? port : 0;
 }
 
 } // namespace dmm::testnet

@@ -2,8 +2,6 @@
 
 #include "LoopbackPorts.h"
 
-#include <QStandardPaths>
-
 namespace dmm::testnet {
 
 PyRfc2217Server::PyRfc2217Server(QString device) : device_(std::move(device)) {}
@@ -22,24 +20,9 @@ QString PyRfc2217Server::log() {
 }
 
 bool PyRfc2217Server::start() {
-    // Debian's interpreter, which python3-serial installs into (not one a virtual environment
-    // puts first on the PATH).
-    QString python =
-        QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
-    if (python.isEmpty()) python = QStringLiteral("python3");
-    process_.start(python,
-                   {QStringLiteral(DMM_RFC2217_SERVER_SCRIPT), device_, QStringLiteral("0")});
-    if (!process_.waitForStarted(5000)) return false;
-    // "listening PORT" once it listens.
-    while (!process_.canReadLine() && process_.waitForReadyRead(10000)) {
-    }
-    const QByteArray line = process_.readLine().trimmed();
-    if (!line.startsWith("listening ")) {
-        log_ += QString::fromLocal8Bit(line);
-        return false;
-    }
-    port_ = static_cast<quint16>(line.mid(10).toUInt());
-    return port_ != 0 && waitForListener(port_);
+    port_ = startPythonServer(process_, QStringLiteral(DMM_RFC2217_SERVER_SCRIPT),
+                              {device_, QStringLiteral("0")}, &log_);
+    return port_ != 0;
 }
 
 void PyRfc2217Server::stop() {
