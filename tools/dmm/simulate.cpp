@@ -85,7 +85,9 @@ void addOptions(CommandLine& cl) {
     const auto value = [&cl](const char* name, const char* valueName, const char* help) {
         cl.addValueOption(QLatin1String(name), QLatin1String(valueName), QLatin1String(help));
     };
-    value("family", "family", "The protocol family (default q32).");
+    value(
+        "family", "family",
+        ("The protocol family (default " + std::string(defaultMeterFamily().name) + ").").c_str());
     cl.addFlag(QStringLiteral("pty"), QStringLiteral("Write to a new pseudo-terminal."));
     value("out", "FILE", "Write to FILE.");
     value("rate", "N", "Frames per second (default 2.5; 0: as fast as taken).");
@@ -183,9 +185,25 @@ bool readOptions(const CommandLine& cl, Options& o, std::string& error) {
     return true;
 }
 
-// A pseudo-terminal in raw mode (0x0D and every other byte pass untouched). The slave stays
-// open here too, so that its path stays valid and bytes queue until the program opens it.
-bool openPty(int& master, int& slave, std::string& path) {
+// The termios speed of a family's line; the pseudo-terminal ignores it, but a program that asks
+// the terminal sees the meter's line.
+speed_t termiosSpeed(int baud) {
+    switch (baud) {
+    case 1200:
+        return B1200;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    default:
+        return B2400;
+    }
+}
+
+// A pseudo-terminal in raw mode (0x0D and every other byte pass untouched), at the family's
+// line speed. The slave stays open here too, so that its path stays valid and bytes queue until
+// the program opens it.
+bool openPty(int& master, int& slave, std::string& path, const SerialLine& line) {
     master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) return false;
     const char* name = ::ptsname(master);
@@ -196,6 +214,7 @@ bool openPty(int& master, int& slave, std::string& path) {
     termios tio{};
     if (::tcgetattr(slave, &tio) != 0) return false;
     ::cfmakeraw(&tio);
+    ::cfsetspeed(&tio, termiosSpeed(line.baud));
     // Non-blocking, so that a write never waits for a reader (writeAll waits in poll).
     return ::tcsetattr(slave, TCSANOW, &tio) == 0 &&
            ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK) == 0;
@@ -253,7 +272,7 @@ int runSimulate(const std::vector<std::string>& args) {
     int master = -1, slave = -1;
     if (o.pty) {
         std::string path;
-        if (!openPty(master, slave, path)) {
+        if (!openPty(master, slave, path, meterFamily(o.sim.family).line)) {
             std::fprintf(stderr, "dmm simulate: cannot create a pseudo-terminal: %s\n",
                          std::strerror(errno));
             return 1;
