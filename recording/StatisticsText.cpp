@@ -51,7 +51,7 @@ QStringList cells(const GroupStatistics& g, const QString& file) {
     const QString none = QStringLiteral("-");
     const auto sdev = g.sdev();
     return {QString::fromLatin1(quantityName(k.quantity)),
-            k.coupling == Coupling::None ? none : QString::fromLatin1(couplingName(k.coupling)),
+            QString::fromLatin1(couplingName(k.coupling)),
             QString::fromStdString(k.unit),
             QString::number(g.count()),
             QString::number(g.noNumber()),
@@ -68,8 +68,13 @@ QStringList cells(const GroupStatistics& g, const QString& file) {
 }
 
 QString aligned(const std::vector<QStringList>& rows) {
+    // An empty cell shows as "-", so that the columns stay apart for a reader that splits them.
     std::vector<QStringList> all{titles()};
-    all.insert(all.end(), rows.begin(), rows.end());
+    for (QStringList r : rows) {
+        for (QString& c : r)
+            if (c.isEmpty()) c = QStringLiteral("-");
+        all.push_back(std::move(r));
+    }
     std::vector<qsizetype> width;
     for (const QStringList& r : all)
         for (qsizetype i = 0; i < r.size(); ++i) {
