@@ -8,9 +8,11 @@ void MeterWatch::readingDecoded(const CurrentReading& reading) {
     last_.reading = reading;
 }
 
-ScpiReading MeterWatch::reading() const {
+ScpiReading MeterWatch::reading() {
     ScpiReading r = last_;
     r.ageMs = r.decoded ? since_.elapsed() : 0;
+    if (const GroupStatistics* g = statistics_.statistics().latest()) r.statistics = *g;
+    r.clearStatistics = [this] { statistics_.tableCleared(); };
     return r;
 }
 

@@ -105,8 +105,27 @@ QByteArray ScpiAnswers::identity() {
            ",0," DMM_VERSION;
 }
 
-QByteArray ScpiAnswers::answerLine(QByteArrayView line, const ScpiReading& now,
+QByteArray ScpiAnswers::statistic(ScpiCommandId id, const ScpiReading& now,
+                                  ScpiErrorQueue& errors) {
+    std::optional<double> v;
+    if (const auto& g = now.statistics) {
+        if (id == ScpiCommandId::CountQuery) return QByteArray::number(g->count());
+        if (id == ScpiCommandId::SdevQuery)
+            v = g->sdev();
+        else if (g->hasValues())
+            v = id == ScpiCommandId::AverageQuery   ? g->mean()
+                : id == ScpiCommandId::MinimumQuery ? g->min()
+                : id == ScpiCommandId::MaximumQuery ? g->max()
+                                                    : g->ptp();
+    }
+    if (v) return scientific(*v);
+    errors.push(-230, "Data corrupt or stale");
+    return QByteArrayLiteral("+9.91E+37");
+}
+
+QByteArray ScpiAnswers::answerLine(QByteArrayView line, const ScpiReading& reading,
                                    ScpiErrorQueue& errors) {
+    ScpiReading now = reading; // a restart of the statistics shows in the line's later queries
     std::vector<QByteArray> answers;
     for (const ScpiCommand& c : ScpiParser::parse(line)) {
         if (c.id == ScpiCommandId::Unknown) {
@@ -141,6 +160,18 @@ QByteArray ScpiAnswers::answerLine(QByteArrayView line, const ScpiReading& now,
             break; // the server only reports
         case ScpiCommandId::OperationCompleteQuery:
             answers.push_back("1");
+            break;
+        case ScpiCommandId::AverageQuery:
+        case ScpiCommandId::MinimumQuery:
+        case ScpiCommandId::MaximumQuery:
+        case ScpiCommandId::CountQuery:
+        case ScpiCommandId::SdevQuery:
+        case ScpiCommandId::PtpQuery:
+            answers.push_back(statistic(c.id, now, errors));
+            break;
+        case ScpiCommandId::ClearStatistics:
+            if (now.clearStatistics) now.clearStatistics();
+            now.statistics.reset();
             break;
         case ScpiCommandId::Unknown:
             break;

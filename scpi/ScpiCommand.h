@@ -15,6 +15,13 @@ enum class ScpiCommandId {
     ClearStatus,
     Reset,
     OperationCompleteQuery,
+    AverageQuery, // CALCulate:AVERage:...: the recorded rows' statistics
+    MinimumQuery,
+    MaximumQuery,
+    CountQuery,
+    SdevQuery,
+    PtpQuery,
+    ClearStatistics,
 };
 
 struct ScpiCommand {

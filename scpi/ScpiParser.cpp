@@ -24,6 +24,13 @@ constexpr KnownHeader kHeaders[] = {
     {"*CLS", ScpiCommandId::ClearStatus},
     {"*RST", ScpiCommandId::Reset},
     {"*OPC?", ScpiCommandId::OperationCompleteQuery},
+    {"CALCulate:AVERage:AVERage?", ScpiCommandId::AverageQuery},
+    {"CALCulate:AVERage:MINimum?", ScpiCommandId::MinimumQuery},
+    {"CALCulate:AVERage:MAXimum?", ScpiCommandId::MaximumQuery},
+    {"CALCulate:AVERage:COUNt?", ScpiCommandId::CountQuery},
+    {"CALCulate:AVERage:SDEViation?", ScpiCommandId::SdevQuery},
+    {"CALCulate:AVERage:PTPeak?", ScpiCommandId::PtpQuery},
+    {"CALCulate:AVERage:CLEar", ScpiCommandId::ClearStatistics},
 };
 
 bool isBlank(char c) {

@@ -3,6 +3,8 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -69,6 +71,31 @@ TEST_F(TableCommand, ShowAfterAFailedLoadPrintsTheRowsBefore) {
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.out.count('\n'), 2);
     EXPECT_EQ(r.err, "Failed to Load File!\n");
+}
+
+// One JSON object per file and group with the documented keys; an XML file gives the same
+// figures as the text file it was saved from; a file that fails to load is left out.
+TEST_F(TableCommand, StatsPrintsOneJsonObjectPerFileAndGroup) {
+    test::writeFile(path("in.txt"), kFile + "3\t10:00:03\tDC\t1.2355\tk*\tpass\r\n"
+                                            "4\t10:00:04\tDC\t0L.\tk*\tpass\r\n");
+    ASSERT_EQ(dmm({QStringLiteral("convert"), path("in.txt"), path("in.xml")}).code, 0);
+    CliRun r = dmm({"stats", "--json", path("in.txt"), path("missing.txt"), path("in.xml")});
+    EXPECT_EQ(r.code, 1);
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 4) << r.out.toStdString(); // resistance and "a q" in each file
+    const QJsonObject o = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(o.keys(),
+              QStringList({"count", "coupling", "file", "first", "last", "max", "max_no", "mean",
+                           "min", "min_no", "no_number", "ptp", "quantity", "sdev", "unit"}));
+    EXPECT_EQ(o["unit"].toString(), QStringLiteral("\u03A9"));
+    EXPECT_EQ(o["count"].toInt(), 2);
+    EXPECT_EQ(o["no_number"].toInt(), 1);
+    EXPECT_DOUBLE_EQ(o["mean"].toDouble(), 1235);
+    EXPECT_EQ(o["max_no"].toInt(), 3);
+    EXPECT_EQ(o["last"].toString(), "10:00:04");
+    EXPECT_TRUE(QJsonDocument::fromJson(lines[1]).object()["sdev"].isNull());
+    EXPECT_EQ(lines[2], QByteArray(lines[0]).replace("in.txt", "in.xml"));
+    EXPECT_TRUE(r.err.contains("missing.txt: left out")) << r.err.toStdString();
 }
 
 TEST_F(TableCommand, ConvertTextToXmlAndBack) {

@@ -1,5 +1,6 @@
 // The server's pure stages, table by table: the parser, the error queue, the line buffer, the
 // answers from a reading, the listening address.
+#include "MeterWatch.h"
 #include "ScpiAddress.h"
 #include "ScpiAnswers.h"
 #include "ScpiErrorQueue.h"
@@ -46,6 +47,14 @@ TEST(ScpiParser, HeadersInLongAndShortFormAnyCase) {
         {"*CLS", Id::ClearStatus, false},
         {"*rst", Id::Reset, false},
         {"*OPC?", Id::OperationCompleteQuery, false},
+        {"CALCulate:AVERage:AVERage?", Id::AverageQuery, false},
+        {"calc:aver:aver?", Id::AverageQuery, false},
+        {"CALC:AVER:MIN?", Id::MinimumQuery, false},
+        {"CALC:AVER:MAXimum?", Id::MaximumQuery, false},
+        {"CALC:AVER:COUN?", Id::CountQuery, false},
+        {"CALC:AVER:SDEV?", Id::SdevQuery, false},
+        {"CALC:AVER:PTP?", Id::PtpQuery, false},
+        {":CALC:AVER:CLE", Id::ClearStatistics, false},
         {"  READ?  ", Id::Read, false},
         {"\tREAD?\r", Id::Read, false},
         // neither form
@@ -54,6 +63,8 @@ TEST(ScpiParser, HeadersInLongAndShortFormAnyCase) {
         {"CONFIG?", Id::Unknown, false},
         {"SYS:ERR?", Id::Unknown, false},
         {"SYST:ERRO?", Id::Unknown, false},
+        {"CALC:AVER?", Id::Unknown, false},
+        {"CALC:AVER:CLE?", Id::Unknown, false},
         // a query where a command is known, and the other way round
         {"READ", Id::Unknown, false},
         {"*CLS?", Id::Unknown, false},
@@ -284,6 +295,44 @@ TEST(ScpiAnswers, ProgramMessagesAndTheErrorsTheyQueue) {
         QByteArray got;
         for (const char* line : c.lines) got += ScpiAnswers::answerLine(line, now, errors);
         EXPECT_EQ(got, c.answers) << c.lines.front();
+    }
+}
+
+// The figures of the latest recorded row's group, step by step: each step records its row (if
+// any) into the watch and asks its line.
+TEST(ScpiAnswers, StatisticsOfTheLatestRecordedRowsGroup) {
+    struct Step {
+        const char* value; // recorded before the line; null: none
+        const char* unit;
+        const char* dcAc;
+        const char* line;
+        QByteArray answer;
+    };
+    const char* all = "CALC:AVER:AVER?;CALC:AVER:MIN?;CALC:AVER:MAX?;CALC:AVER:COUN?;"
+                      "CALC:AVER:SDEV?;CALC:AVER:PTP?";
+    const Step steps[] = {
+        {nullptr, "", "", "CALC:AVER:AVER?;CALC:AVER:COUN?", "+9.91E+37;+9.91E+37\n"},
+        {"1.0000", "V", "DC", "CALC:AVER:SDEV?;CALC:AVER:COUN?", "+9.91E+37;1\n"},
+        {"2000.0", "mV", "DC", "CALC:AVER:AVER?", "+1.500000E+00\n"},
+        {"0.L", "V", "DC", "CALC:AVER:COUN?;SYST:ERR?", "2;-230,\"Data corrupt or stale\"\n"},
+        {"3.0000", "V", "DC", all,
+         "+2.000000E+00;+1.000000E+00;+3.000000E+00;3;+1.000000E+00;+2.000000E+00\n"},
+        {"5.0", "V", "AC", "CALC:AVER:AVER?;CALC:AVER:COUN?", "+5.000000E+00;1\n"},
+        {"4.0", "V", "DC", "CALC:AVER:CLE;CALC:AVER:COUN?", "+9.91E+37\n"},
+        {"4.0", "V", "DC", "CALC:AVER:COUN?;CALC:AVER:AVER?", "1;+4.000000E+00\n"},
+    };
+    MeterWatch watch;
+    ScpiErrorQueue errors;
+    int no = 0;
+    for (const Step& s : steps) {
+        if (s.value) {
+            RecordedRow r;
+            r.row.no = ++no;
+            r.measurement = readMeasurement(s.value, s.unit, s.dcAc);
+            watch.rowRecorded(r);
+        }
+        const QByteArray got = ScpiAnswers::answerLine(s.line, watch.reading(), errors);
+        EXPECT_EQ(got, s.answer) << no << s.line;
     }
 }
 

@@ -11,6 +11,7 @@ import re
 import shutil
 import signal
 import socket
+import statistics
 import subprocess
 import sys
 import tempfile
@@ -143,6 +144,18 @@ def main():
         check(inst.query("CONF?") == '"VOLT:DC %s"' % last["range"], "CONF?")
         check(inst.query("UNIT?") == '"V"', "UNIT?")
         check(inst.query("*OPC?") == "1", "*OPC?")
+
+        # The statistics of the rows recorded so far (the meter is silent: no row comes between).
+        values = [float(r["value"]) for r in rows if r["value"]]
+        check({(r["function"], r["base_unit"]) for r in rows} == {(rows[0]["function"], "V")},
+              "one group of rows")
+        check(inst.query("CALC:AVER:COUN?") == str(len(values)), "CALC:AVER:COUN? counts them")
+        mean = statistics.mean(values)  # the answer form keeps seven digits
+        check(abs(float(inst.query("CALC:AVER:AVER?")) - mean) <= 1e-6 * abs(mean) + 1e-12,
+              "CALC:AVER:AVER? is the mean of the rows recorded")
+        inst.write("CALC:AVER:CLE")
+        check(inst.query("CALC:AVER:COUN?;SYST:ERR?") == '+9.91E+37;-230,"Data corrupt or stale"',
+              "CALC:AVER:CLEar restarts the statistics")
 
         # The error queue: 21 unknown headers keep 19, then the overflow, then nothing.
         for _ in range(21):

@@ -510,6 +510,13 @@ TEST_F(DmmLog, AtTheRecordLimitItSaysSoAndEndsWithTheFileComplete) {
     const QString err = QString::fromLocal8Bit(log.readAllStandardError());
     EXPECT_TRUE(err.contains("record limit of 5 rows is reached")) << err.toStdString();
     EXPECT_EQ(rowsSaid(err, file), 5) << err.toStdString();
+    // The statistics table at the end counts the same rows.
+    const qsizetype table = err.indexOf("quantity ");
+    ASSERT_GE(table, 0) << err.toStdString();
+    long long counted = 0;
+    for (const QString& line : err.mid(table).split('\n', Qt::SkipEmptyParts).mid(1))
+        counted += line.split(' ', Qt::SkipEmptyParts).value(3).toLongLong();
+    EXPECT_EQ(counted, 5) << err.toStdString();
     const Rows rows = parseRows(fileBytes(file));
     EXPECT_TRUE(rows.problem.isEmpty()) << rows.problem.toStdString();
     EXPECT_EQ(rows.numbers, (QList<long long>{1, 2, 3, 4, 5}));

@@ -21,7 +21,7 @@ std::string readScpiOption(const CommandLine& cl, std::optional<scpi::ScpiAddres
 }
 
 std::unique_ptr<scpi::ScpiServer> startScpiServer(const scpi::ScpiAddress& where,
-                                                  const scpi::MeterWatch& watch) {
+                                                  scpi::MeterWatch& watch) {
     auto server = std::make_unique<scpi::ScpiServer>([&watch] { return watch.reading(); });
     const QString error = server->listen(where);
     if (!error.isEmpty()) {

@@ -19,6 +19,6 @@ void addScpiOption(CommandLine& cl);
 std::string readScpiOption(const CommandLine& cl, std::optional<scpi::ScpiAddress>& where);
 // Listens on `where` and says so on standard error, or says why not and gives null.
 std::unique_ptr<scpi::ScpiServer> startScpiServer(const scpi::ScpiAddress& where,
-                                                  const scpi::MeterWatch& watch);
+                                                  scpi::MeterWatch& watch);
 
 } // namespace dmm::cli

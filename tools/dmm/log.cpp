@@ -34,6 +34,8 @@
 #include "PortWatch.h"
 #include "ReadingPipeline.h"
 #include "RemoteSerialPort.h"
+#include "StatisticsSink.h"
+#include "StatisticsText.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -263,6 +265,14 @@ int endOfRun(int rc, bool failed, TCommPortDriver& port, LogFile& out) {
     return rc;
 }
 
+// The run's statistics as a table, when it recorded anything.
+void sayStatistics(const RecordingStatistics& s, const LogFile& out) {
+    std::vector<QStringList> rows;
+    const QString file = out.isFile() ? QString::fromStdString(out.path()) : QStringLiteral("-");
+    for (const GroupStatistics& g : s.groups()) rows.push_back(StatisticsText::cells(g, file));
+    if (!rows.empty()) std::fputs(StatisticsText::aligned(rows).toLocal8Bit().constData(), stderr);
+}
+
 int openOutput(const LogOptions& o, LogFile& out) {
     if (o.out.empty()) {
         out.useStandardOutput();
@@ -326,6 +336,8 @@ int runLog(const std::vector<std::string>& args) {
     LogWriter writer(out, isCsv(o), o.limit, mqtt.sink());
     pipeline.addSink(&writer);
     if (o.scpi) pipeline.addSink(&scpiWatch);
+    StatisticsSink statistics; // said at the end
+    pipeline.addSink(&statistics);
 
     const QByteArray csvHead = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
     if (!out.start(isCsv(o) ? QByteArrayView(csvHead) : QByteArrayView(kReadingsTextHeader))) {
@@ -376,6 +388,7 @@ int runLog(const std::vector<std::string>& args) {
 
     const int rc = app.exec(); // before `failed` is read: the run sets it
     const int fileRc = endOfRun(rc, writer.failed(), port, out);
+    sayStatistics(statistics.statistics(), out);
     return mqtt.finish() ? fileRc : std::max(fileRc, 1);
 }
 

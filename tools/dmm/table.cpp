@@ -7,7 +7,9 @@
 #include "DataFiles.h"
 #include "JsonText.h"
 #include "ReadingsTable.h"
+#include "RecordingStatistics.h"
 #include "Report.h"
+#include "StatisticsText.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -19,7 +21,8 @@ namespace {
 
 using namespace dmm;
 
-const char* kUsage = "table convert IN OUT | table show FILE | table report FILE OUT.pdf";
+const char* kUsage = "table convert IN OUT | table show FILE | table report FILE OUT.pdf | table "
+                     "stats [--json] FILE...";
 
 QString arg(const std::string& s) {
     return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
@@ -79,13 +82,54 @@ const char* kDescription =
     "convert: loads IN (text or XML) and saves it as OUT, the format from OUT's extension.\n"
     "show: prints FILE's rows as JSON lines.\n"
     "report: prints FILE's rows as the report, to the PDF file OUT.pdf.\n"
+    "stats: each FILE's statistics per quantity, coupling and base unit, as a table or with\n"
+    "--json as one JSON object per line and group.\n"
     "A load or save failure is said on standard error, with exit 1.";
+
+void write(const QByteArray& bytes) {
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+}
+
+// Every file is loaded and reported in turn; one that fails to load is said and left out.
+int printStatistics(const std::vector<std::string>& files, bool json) {
+    auto app = makeApp(false);
+    int rc = 0;
+    std::vector<QStringList> rows;
+    for (const std::string& name : files) {
+        ReadingsTable table;
+        const QString file = arg(name);
+        FileResult load = loadTableFromFile(file, table, true);
+        if (!load.ok) {
+            sayMessage(load);
+            say(file + QStringLiteral(": left out of the statistics"));
+            rc = 1;
+            continue;
+        }
+        const RecordingStatistics s = RecordingStatistics::ofRows(table, 0, table.size());
+        if (s.ungrouped())
+            say(file + QStringLiteral(": %1 row(s) in units beyond the first %2 left out")
+                           .arg(s.ungrouped())
+                           .arg(RecordingStatistics::kMaxGroups));
+        for (const GroupStatistics& g : s.groups()) {
+            if (json)
+                write(QByteArray::fromStdString(StatisticsText::json(g, file) + '\n'));
+            else
+                rows.push_back(StatisticsText::cells(g, file));
+        }
+    }
+    if (!json) write(StatisticsText::aligned(rows).toLocal8Bit());
+    std::fflush(stdout);
+    return rc;
+}
 
 int tableCommand(const std::vector<std::string>& options) {
     dmm::cli::CommandLine cl("table", kUsage, kDescription);
+    cl.addFlag(QStringLiteral("json"), QStringLiteral("stats: JSON lines instead of a table"));
     if (const auto done = cl.parse(options)) return *done;
     const std::vector<std::string> args = cl.positional();
-    const auto badArgs = [&cl] { return cl.usageError("convert, show or report and its files"); };
+    const auto badArgs = [&cl] {
+        return cl.usageError("convert, show, report or stats and its files");
+    };
     if (args.empty()) return badArgs();
     const std::string& sub = args[0];
     if (sub == "convert") {
@@ -101,6 +145,11 @@ int tableCommand(const std::vector<std::string>& options) {
         sayMessage(save);
         return save.ok ? 0 : 1;
     }
+    if (sub == "stats") {
+        if (args.size() < 2) return badArgs();
+        return printStatistics({args.begin() + 1, args.end()}, cl.isSet(QStringLiteral("json")));
+    }
+    if (cl.isSet(QStringLiteral("json"))) return cl.usageError("--json is for stats");
     if (sub == "show") {
         if (args.size() != 2) return badArgs();
         auto app = makeApp(false);
