@@ -7,6 +7,7 @@
 
 #include "ChartArea.h"
 #include "ChartPanel.h"
+#include "ChartRows.h"
 #include "ClickPanel.h"
 #include "ComDrv32.h"
 #include "Fonts.h"
@@ -19,6 +20,7 @@
 #include "LinkControl.h"
 #include "Pictures.h"
 #include "RecordingRow.h"
+#include "StatisticsWindow.h"
 #include "WidgetDialogs.h"
 
 #include <QAction>
@@ -176,6 +178,12 @@ void TFCOMM::buildMenus() {
     connect1->menuAction()->setVisible(false);
     buildGraphicMenu(bar);
     buildRecordMenu(bar);
+    buildToolsMenu(bar);
+}
+
+void TFCOMM::buildToolsMenu(QMenuBar* bar) {
+    QMenu* tools = named(bar->addMenu(QStringLiteral("Tools")), "Tools1");
+    Statistics1 = menuItem(this, tools, "Statistics1", "Statistics\u2026");
 }
 
 void TFCOMM::buildGraphicMenu(QMenuBar* bar) {
@@ -314,6 +322,7 @@ void TFCOMM::connectRecordingHandlers() {
     connect(Save1, &QAction::triggered, this, &TFCOMM::saveasClick);
     connect(row_->OpenDataFiles(), &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
     connect(row_->BtPrint(), &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
+    connect(Statistics1, &QAction::triggered, this, &TFCOMM::StatisticsClick);
 
     // Limit judge.
     const auto limitKeys = [this](QChar key, const QString& text) {

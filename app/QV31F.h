@@ -15,6 +15,7 @@
 #include "Meter.h"
 #include "MeterFamily.h"
 #include "ReadingPipeline.h"
+#include "StatisticsSink.h"
 #include "UsbAdapter.h"
 
 #include <QMainWindow>
@@ -36,6 +37,8 @@ class TCommPortDriver;
 namespace dmm::app {
 
 class ChartArea;
+class ChartRows;
+class StatisticsWindow;
 class ChartPanel;
 class GridModel;
 class LcdMirror;
@@ -101,6 +104,8 @@ public:
     void saveasClick();
     void SpeedButton2Click();
     void BtPrintClick();
+    // "Tools" -> "Statistics...": the statistics window beside this one.
+    void StatisticsClick();
 
     // --- limit judge and recall panel ---
     void Timer3Timer();
@@ -163,6 +168,7 @@ private:
     void buildMenus();
     void buildGraphicMenu(QMenuBar* bar);
     void buildRecordMenu(QMenuBar* bar);
+    void buildToolsMenu(QMenuBar* bar);
     void connectLinkHandlers();
     void connectChartHandlers();
     void connectRecordingHandlers();
@@ -203,7 +209,11 @@ private:
     std::unique_ptr<PipelineDisplay> display_;
     std::unique_ptr<ReadingPipeline> pipeline_;
     std::unique_ptr<ReadingSink> rowSignal_;
+    std::unique_ptr<StatisticsSink> statistics_;
+    std::unique_ptr<ChartRows> chartRows_;
     std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it
+    // "Tools" -> "Statistics...", made when first asked for; after what it reads.
+    std::unique_ptr<StatisticsWindow> statisticsWindow_;
     TCommPortDriver* comm2_ = nullptr;
     const MeterFamily* serialFamily_ = nullptr; // the family the variant binds to COMM2
     class UsbView;
@@ -237,6 +247,7 @@ private:
     QAction* Fill = nullptr;
     QAction* New1 = nullptr;
     QAction* Save1 = nullptr;
+    QAction* Statistics1 = nullptr;
     QList<QAction*> recordLimitActions_;
 
     // Timers.

@@ -4,6 +4,7 @@
 
 #include "ChartArea.h"
 #include "ChartPanel.h"
+#include "ChartRows.h"
 #include "ClickPanel.h"
 #include "ComDrv32.h"
 #include "ComPortMap.h"
@@ -294,6 +295,10 @@ void TFCOMM::createPipeline() {
     pipeline_->recorder().setRecordLimit(kDefaultRecordLimit);
     rowSignal_ = std::make_unique<RowSignal>([this](int row) { emit rowRecorded(row); });
     pipeline_->addSink(rowSignal_.get());
+    statistics_ = std::make_unique<StatisticsSink>();
+    pipeline_->addSink(statistics_.get());
+    chartRows_ = std::make_unique<ChartRows>();
+    pipeline_->addSink(chartRows_.get());
 }
 
 LcdPanel& TFCOMM::Panel1() {

@@ -12,6 +12,7 @@
 #include "LinkControl.h"
 #include "RecordingRow.h"
 #include "ReportDocument.h"
+#include "StatisticsWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -192,6 +193,17 @@ void TFCOMM::BtPrintClick() {
     // The report covers the rows present now; the preview draws its pages as they are shown.
     ReportDocument report(cds1(), *dialogs_, this);
     dialogs_->printPreview(this, QStringLiteral("Print Preview"), report);
+}
+
+void TFCOMM::StatisticsClick() {
+    if (!statisticsWindow_) {
+        statisticsWindow_ =
+            std::make_unique<StatisticsWindow>(*statistics_, *chartRows_, cds1(), pager(), this);
+        statisticsWindow_->move(frameGeometry().topRight() + QPoint(8, 0));
+    }
+    statisticsWindow_->show();
+    statisticsWindow_->raise();
+    statisticsWindow_->refresh();
 }
 
 // --- limit judge ----------------------------------------------------------------------------

@@ -59,6 +59,7 @@ void BM_RecordedReading(benchmark::State& state) {
     // The table and the chart as a long recording leaves them.
     bench::fillMeterTable(w.cds1(), rows, QStringLiteral("V"));
     for (int i = 0; i < rows; ++i) w.pager().AddValue(i % 20000);
+    if (state.range(2)) w.findChild<QAction*>(QStringLiteral("Statistics1"))->trigger();
     QCoreApplication::processEvents();
 
     const auto stream = frames(4096);
@@ -72,12 +73,14 @@ void BM_RecordedReading(benchmark::State& state) {
     state.counters["rows"] = w.cds1().size();
     state.SetItemsProcessed(state.iterations());
 }
-// Second argument: 1 includes the repaint that each reading causes, 0 leaves it out.
+// Second argument: 1 includes the repaint that each reading causes, 0 leaves it out. Third: 1
+// with the statistics window open (following the recording twice a second).
 BENCHMARK(BM_RecordedReading)
-    ->Args({1000, 1})
-    ->Args({1000000, 1})
-    ->Args({1000, 0})
-    ->Args({1000000, 0})
+    ->Args({1000, 1, 0})
+    ->Args({1000000, 1, 0})
+    ->Args({1000000, 1, 1})
+    ->Args({1000, 0, 0})
+    ->Args({1000000, 0, 0})
     ->Unit(benchmark::kMicrosecond)
     ->Iterations(3000);
 

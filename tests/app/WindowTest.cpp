@@ -18,10 +18,13 @@
 #include "Pictures.h"
 #include "PreviewDocument.h"
 #include "QV31F.h"
+#include "RecordedRow.h"
 #include "Report.h"
 #include "ScriptedDialogs.h"
 #include "Simulator.h"
+#include "StatisticsWindow.h"
 #include "WindowOptions.h"
+#include <QTableWidget>
 
 #include <QAction>
 #include <QApplication>
@@ -207,7 +210,8 @@ TEST_F(Window, OnlyTheRecordMenuShowsWithItsSixLimits) {
     QStringList shown;
     for (QAction* a : w->menuBar()->actions())
         if (a->isVisible()) shown << a->text();
-    EXPECT_EQ(shown, QStringList{QStringLiteral("Record")});
+    // "Tools" is the one menu beyond the original window's.
+    EXPECT_EQ(shown, (QStringList{QStringLiteral("Record"), QStringLiteral("Tools")}));
     QStringList items;
     QString checked;
     for (QAction* a : ctl<QMenu>(*w, "Record1")->actions()) {
@@ -224,6 +228,46 @@ TEST_F(Window, OnlyTheRecordMenuShowsWithItsSixLimits) {
     EXPECT_FALSE(child<QAction>("N100001")->isChecked());
     child<QAction>("N10001")->trigger();
     EXPECT_EQ(w->recorder().RecordLimit(), 1000);
+}
+
+// The statistics window's cells of the row that is of `of` ("recording", "page 1"), or none.
+QStringList statisticsRow(QTableWidget* grid, const QString& of) {
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        if (grid->item(r, 0)->text() != of) continue;
+        QStringList cells;
+        for (int c = 0; c < grid->columnCount(); ++c) cells << grid->item(r, c)->text();
+        return cells;
+    }
+    return {};
+}
+
+TEST_F(Window, ToolsStatisticsShowsTheRecordingAndTheChartPageOnScreen) {
+    feed(250); // a slow DC voltage: one group, three chart pages
+    child<QAction>("Statistics1")->trigger();
+    auto* stats = child<StatisticsWindow>("StatisticsWindow");
+    ASSERT_TRUE(visible(stats));
+    auto* grid = stats->findChild<QTableWidget*>(QStringLiteral("StatisticsGrid"));
+    const int rows = w->cds1().size();
+    ASSERT_GT(rows, 200);
+    EXPECT_EQ(statisticsRow(grid, "recording").value(3), QString::number(rows));
+    EXPECT_EQ(statisticsRow(grid, "page 3").value(3), QString::number(rows - 200));
+
+    // Paging back shows that page's figures: the mean of its 100 rows.
+    ctl<QToolButton>(*w, "BtFirst")->click();
+    stats->refresh();
+    const QStringList page1 = statisticsRow(grid, "page 1");
+    ASSERT_EQ(page1.value(3), QStringLiteral("100"));
+    double sum = 0;
+    for (int r = 0; r < 100; ++r) sum += RecordedRow::fromTable(w->cds1(), r).measurement.value();
+    EXPECT_EQ(page1.value(5), QString::number(sum / 100, 'g', 10) + QStringLiteral(" V"));
+
+    stats->findChild<QPushButton*>(QStringLiteral("StatisticsCopy"))->click();
+    const QStringList lines = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+    EXPECT_TRUE(lines.value(0).startsWith(QStringLiteral("quantity\tcoupling\tunit\t")));
+    EXPECT_TRUE(lines.value(1).startsWith(QStringLiteral("voltage\tDC\tV\t") +
+                                          QString::number(rows) + QLatin1Char('\t')));
+    stats->close();
+    EXPECT_EQ(w->cds1().size(), rows); // closing it changes nothing recorded
 }
 
 TEST_F(Window, EveryNamedControlExistsAndTheHiddenOnesStayOutOfSight) {
