@@ -84,10 +84,8 @@ RecordingStatistics StatisticsWindow::pageStatistics() const {
     RecordingStatistics page;
     const int size = pager_.PageSize();
     const int first = (pager_.CurrentPage() - 1) * size;
-    for (const auto& [row, count] : chartRows_.rowsOf(first, size)) {
-        for (int r = row; r < row + count && r < table_.size(); ++r)
-            page.add(RecordedRow::fromTable(table_, r));
-    }
+    for (const auto& [row, count] : chartRows_.rowsOf(first, size))
+        page.addRows(table_, row, count);
     return page;
 }
 

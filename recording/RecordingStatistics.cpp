@@ -36,11 +36,15 @@ const GroupStatistics* RecordingStatistics::latest() const {
     return latest_ < 0 ? nullptr : &groups_[std::size_t(latest_)];
 }
 
-RecordingStatistics RecordingStatistics::ofRows(const ReadingsTable& table, int first, int count) {
-    RecordingStatistics s;
+void RecordingStatistics::addRows(const ReadingsTable& table, int first, int count) {
     const int begin = std::clamp(first, 0, table.size());
     const int end = begin + std::clamp(count, 0, table.size() - begin);
-    for (int r = begin; r < end; ++r) s.add(RecordedRow::fromTable(table, r));
+    for (int r = begin; r < end; ++r) add(RecordedRow::fromTable(table, r));
+}
+
+RecordingStatistics RecordingStatistics::ofRows(const ReadingsTable& table, int first, int count) {
+    RecordingStatistics s;
+    s.addRows(table, first, count);
     return s;
 }
 

@@ -24,7 +24,9 @@ public:
     // The group of the latest row added; null before any or when it was ungrouped.
     const GroupStatistics* latest() const;
 
-    // Over `count` rows of `table` from `first` on (clipped to the table).
+    // Adds `count` rows of `table` from `first` on (clipped to the table).
+    void addRows(const ReadingsTable& table, int first, int count);
+    // The statistics of those rows alone.
     static RecordingStatistics ofRows(const ReadingsTable& table, int first, int count);
 
 private:
