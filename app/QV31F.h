@@ -147,8 +147,10 @@ public:
     LcdPanel& Panel1();
 
     // A text added under the link images' tooltip (an output beside the window says how it
-    // fares there); empty: none.
-    void setLinkNote(const QString& note);
+    // fares there); empty: none. Each output keeps its own line under its own `source`, so that
+    // one output's news never overwrites another's; the lines show in the order of their first
+    // note.
+    void setLinkNote(const QString& source, const QString& note);
 
 signals:
     // Frames were decoded since the last redraw: the newest one's reading is in
@@ -204,6 +206,7 @@ private:
     std::unique_ptr<LcdMirror> lcd_;
     std::unique_ptr<RecordingRow> row_;
     std::unique_ptr<LimitPanel> limits_;
+    std::vector<std::pair<QString, QString>> linkNotes_; // source, note
     std::unique_ptr<ChartPanel> chartPanel_;
     std::unique_ptr<RecordingControls> controls_;
     std::unique_ptr<PipelineDisplay> display_;

@@ -36,6 +36,8 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace dmm::app {
 
 void TFCOMM::FormCreate() {
@@ -305,8 +307,15 @@ LcdPanel& TFCOMM::Panel1() {
     return lcd_->Panel1();
 }
 
-void TFCOMM::setLinkNote(const QString& note) {
-    limits_->setLinkNote(note);
+void TFCOMM::setLinkNote(const QString& source, const QString& note) {
+    auto it = std::find_if(linkNotes_.begin(), linkNotes_.end(),
+                           [&](const auto& entry) { return entry.first == source; });
+    if (it == linkNotes_.end()) it = linkNotes_.insert(linkNotes_.end(), {source, QString()});
+    it->second = note;
+    QStringList lines;
+    for (const auto& entry : linkNotes_)
+        if (!entry.second.isEmpty()) lines << entry.second;
+    limits_->setLinkNote(lines.join(QLatin1Char('\n')));
 }
 
 void TFCOMM::flushGrid() {

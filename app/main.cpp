@@ -67,24 +67,17 @@ int main(int argc, char** argv) {
     dmm::scpi::MeterWatch scpiWatch; // before the window: it outlives the window's pipeline
     dmm::app::TFCOMM window;
     // Each output's line under the link tooltip: the MQTT publisher's state, the SCPI server's.
-    QString mqttNote, scpiNote;
-    const auto showNotes = [&] {
-        QStringList notes{mqttNote, scpiNote};
-        notes.removeAll(QString());
-        window.setLinkNote(notes.join(QLatin1Char('\n')));
-    };
     if (mqtt) {
         window.pipeline().addSink(mqtt.get());
-        QObject::connect(mqtt.get(), &dmm::RowPublisher::noteChanged, &window,
-                         [&](const QString& note) {
-                             mqttNote = note;
-                             showNotes();
-                         });
+        QObject::connect(
+            mqtt.get(), &dmm::RowPublisher::noteChanged, &window,
+            [&](const QString& note) { window.setLinkNote(QStringLiteral("mqtt"), note); });
     }
 
+    QString scpiNote;
     const std::unique_ptr<dmm::scpi::ScpiServer> scpiServer =
         startScpi(parsed.options, window, scpiWatch, scpiNote);
-    if (scpiServer) showNotes();
+    if (scpiServer) window.setLinkNote(QStringLiteral("scpi"), scpiNote);
 
     window.show();
     const int rc = QApplication::exec();

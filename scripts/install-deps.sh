@@ -20,6 +20,13 @@ PACKAGES=(
   libmosquitto-dev mosquitto mosquitto-clients openssl
   libgensio-dev ser2net python3-serial
   python3-pyvisa python3-pyvisa-py lxi-tools
+  # the web page: Qt's HTTP server, and for the tests the browser and its driver
+  qt6-httpserver-dev chromium chromium-driver python3-selenium
+  # the alarms: desktop notifications over D-Bus, and for the tests a session bus with a
+  # notification service, and the sound player
+  dbus dbus-daemon python3-dbus python3-gi alsa-utils
+  # the data files' streaming XML parser, and the profiler for the benchmarks
+  libexpat1-dev linux-perf
 )
 
 missing=()

@@ -45,8 +45,9 @@ protected:
         publisher = RowPublisher::create(url, QString(), error);
         ASSERT_TRUE(publisher) << error.toStdString();
         w->pipeline().addSink(publisher.get());
-        QObject::connect(publisher.get(), &RowPublisher::noteChanged, w.get(),
-                         &TFCOMM::setLinkNote);
+        QObject::connect(
+            publisher.get(), &RowPublisher::noteChanged, w.get(),
+            [this](const QString& note) { w->setLinkNote(QStringLiteral("mqtt"), note); });
     }
     void feed(int n) {
         for (int i = 0; i < n; ++i) {
