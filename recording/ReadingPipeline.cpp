@@ -52,6 +52,10 @@ void ReadingPipeline::offerSample() {
     if (options_.timerOnlySampling && !decodedAny_) return;
     const bool repeat = controls_.repeat();
     const bool recall = controls_.recallChecked();
+    if (trigger_) {
+        offerToTrigger(HeldOffer{meter_.reading, repeat, recall, recorder_->now()});
+        return;
+    }
     if (holding_) {
         if (held_.size() >= kMaxHeldOffers) held_.pop_front();
         held_.push_back(HeldOffer{meter_.reading, repeat, recall, recorder_->now()});
@@ -76,6 +80,59 @@ void ReadingPipeline::record(const CurrentReading& reading, bool repeat, bool re
     }
 }
 
+void ReadingPipeline::offerToTrigger(HeldOffer offer) {
+    RecordingTrigger::Passed passed = trigger_->offer(
+        {std::move(offer.reading), offer.repeat, offer.recall, std::move(offer.takenAt)});
+    for (RecordingTrigger::Offer& o : passed.offers) {
+        if (holding_) {
+            if (held_.size() >= kMaxHeldOffers) held_.pop_front();
+            held_.push_back(HeldOffer{std::move(o.reading), o.repeat, o.recall, o.takenAt});
+        } else {
+            record(o.reading, o.repeat, o.recall, o.takenAt);
+        }
+    }
+    if (passed.stop) endByTrigger();
+    tellTrigger();
+}
+
+// As at the record limit; rows still held are recorded first.
+void ReadingPipeline::endByTrigger() {
+    if (holding_) {
+        stopAfterHeld_ = true;
+        return;
+    }
+    if (ended_) return;
+    ended_ = true;
+    for (ReadingSink* s : sinks_) s->recordingEnded(false);
+}
+
+void ReadingPipeline::setTrigger(std::optional<TriggerSettings> settings) {
+    trigger_.reset();
+    if (settings && settings->isSet())
+        trigger_ = std::make_unique<RecordingTrigger>(std::move(*settings),
+                                                      [this] { return recorder_->now(); });
+    tellTrigger();
+}
+
+void ReadingPipeline::armTrigger() {
+    if (!trigger_) return;
+    trigger_->arm();
+    tellTrigger();
+}
+
+void ReadingPipeline::triggerTick() {
+    if (!trigger_ || !trigger_->tick()) return;
+    endByTrigger();
+    tellTrigger();
+}
+
+void ReadingPipeline::tellTrigger() {
+    const QString text = trigger_ ? trigger_->stateText() : QString();
+    if (text == triggerText_) return;
+    triggerText_ = text;
+    if (toldTrigger_) toldTrigger_(text);
+}
+
 void ReadingPipeline::holdOffers() {
     holding_ = true;
 }
@@ -87,11 +144,19 @@ void ReadingPipeline::releaseOffers() {
         held_.pop_front();
         record(offer.reading, offer.repeat, offer.recall, offer.takenAt);
     }
+    if (!holding_ && stopAfterHeld_) {
+        stopAfterHeld_ = false;
+        endByTrigger();
+    }
 }
 
 void ReadingPipeline::clear() {
     recorder_->clear();
     ended_ = false;
+    if (trigger_) {
+        trigger_->cleared();
+        tellTrigger();
+    }
     for (ReadingSink* s : sinks_) s->tableCleared();
 }
 

@@ -22,10 +22,12 @@
 #include "ReadingsTable.h"
 #include "RecallClock.h"
 #include "Recorder.h"
+#include "RecordingTrigger.h"
 
 #include <QDateTime>
 
 #include <deque>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -63,6 +65,17 @@ public:
     void releaseOffers();
     static constexpr std::size_t kMaxHeldOffers = 100'000;
 
+    // A start and stop of its own (nullopt: every offer goes to the recorder, as without one).
+    // The trigger reads the recorder's clock; set before setting the trigger in a test.
+    void setTrigger(std::optional<TriggerSettings> settings);
+    const RecordingTrigger* trigger() const { return trigger_.get(); }
+    // A connect, or the start of dmm log.
+    void armTrigger();
+    // Once a second: a stop by time while no reading comes.
+    void triggerTick();
+    // Told the trigger's state text whenever it changes (empty: no trigger set).
+    void onTriggerState(std::function<void(const QString&)> told) { toldTrigger_ = std::move(told); }
+
     // The table's other events, told to the sinks: "Close Data" (the recorder cleared), a file
     // loaded into the table, the table saved.
     void clear();
@@ -98,6 +111,9 @@ private:
     };
     void record(const CurrentReading& reading, bool repeat, bool recall,
                 std::optional<QDateTime> takenAt);
+    void offerToTrigger(HeldOffer offer);
+    void endByTrigger();
+    void tellTrigger();
 
     Meter& meter_;
     const RecordingControls& controls_;
@@ -112,6 +128,10 @@ private:
     bool holding_ = false;
     bool decodedAny_ = false;
     bool ended_ = false;
+    std::unique_ptr<RecordingTrigger> trigger_;
+    std::function<void(const QString&)> toldTrigger_;
+    QString triggerText_;
+    bool stopAfterHeld_ = false; // the trigger stopped while offers were held
 };
 
 } // namespace dmm

@@ -59,11 +59,41 @@ private:
     bool five_;
 };
 
+// A supply switched on and off: a slow creep from 0 V for 150 frames (each value its own, so a
+// reading tells where it came in the script), the switch-on through 1.5 V and 5 V to 12 V, 12 V
+// for the rest of a 200-frame cycle, then off again.
+class SwitchOn : public Script {
+public:
+    explicit SwitchOn(const MeterFamily& family)
+        : range_(family.wanderRange), perVolt_(family.digitPlaces == 5 ? 1000 : 100) {}
+    MeterState next(Rng&) override {
+        const int at = at_;
+        at_ = (at_ + 1) % 200;
+        MeterState s;
+        s.function = Function::DcVolt;
+        s.range = range_;
+        s.autoRange = true;
+        if (at < 150)
+            s.count = static_cast<std::uint32_t>(perVolt_ == 1000 ? at : at / 2);
+        else if (at == 150)
+            s.count = static_cast<std::uint32_t>(perVolt_ * 3 / 2);
+        else
+            s.count = static_cast<std::uint32_t>(perVolt_ * (at == 151 ? 5 : 12));
+        return s;
+    }
+
+private:
+    int range_;
+    int perVolt_;
+    int at_ = 0;
+};
+
 } // namespace
 
 std::unique_ptr<Script> makeScript(std::string_view name, Family family) {
     if (name == "wander") return std::make_unique<Wander>(meterFamily(family));
     if (name == "tour") return std::make_unique<Tour>(meterFamily(family));
+    if (name == "switch-on") return std::make_unique<SwitchOn>(meterFamily(family));
     return nullptr;
 }
 

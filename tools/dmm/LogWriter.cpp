@@ -40,7 +40,9 @@ void LogWriter::rowRecorded(const RecordedRow& row) {
 
 void LogWriter::recordingEnded(bool numbersUsedUp) {
     if (failed_) return;
-    if (numbersUsedUp)
+    if (!stoppedBy_.empty())
+        say(stoppedBy_ + "; recording stops");
+    else if (numbersUsedUp)
         say("record number 2147483647, the largest, has been given; recording stops");
     else
         say("the record limit of " + std::to_string(recordLimit_) +

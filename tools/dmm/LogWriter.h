@@ -6,6 +6,8 @@
 #include "LogFile.h"
 #include "ReadingSink.h"
 
+#include <string>
+
 namespace dmm::cli {
 
 class LogWriter : public ReadingSink {
@@ -20,6 +22,8 @@ public:
     // A write, sync or close failed: nothing more is written and the run ends with exit 1.
     bool failed() const { return failed_; }
     void fail();
+    // The recording was stopped by its trigger: said instead of the record limit.
+    void stoppedBy(std::string state) { stoppedBy_ = std::move(state); }
 
 private:
     LogFile& out_;
@@ -27,6 +31,7 @@ private:
     int recordLimit_;
     ReadingSink* next_;
     bool failed_ = false;
+    std::string stoppedBy_;
 };
 
 } // namespace dmm::cli

@@ -66,7 +66,9 @@ namespace {
 constexpr const char* kUsage =
     "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family {families}] [--out FILE]\n"
     "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]\n"
-    "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT]";
+    "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT]\n"
+    "           [--start-at HH:MM[:SS] | --start-after DURATION | --start-when CROSSING]\n"
+    "           [--pretrigger K] [--stop-after N|DURATION | --stop-at HH:MM[:SS]]";
 
 struct LogOptions {
     QString port;
@@ -78,6 +80,7 @@ struct LogOptions {
     QString high = QString::fromLatin1(kDefaultHighLimit);
     QString low = QString::fromLatin1(kDefaultLowLimit);
     std::optional<scpi::ScpiAddress> scpi;
+    TriggerSettings trigger;
 };
 
 std::optional<int> positiveInt(const std::string& text) {
@@ -123,6 +126,41 @@ void addOptions(CommandLine& cl) {
     value("low", "Y", "The low limit of the judge (default -6000).");
     MqttOutput::addOptions(cl);
     addScpiOption(cl);
+    value("start-at", "HH:MM[:SS]", "Start recording at this time of day.");
+    value("start-after", "DURATION", "Start recording after this long (90s, 10m, 2h).");
+    value("start-when", "CROSSING",
+          "Start recording when the value crosses a threshold: 'rises above 1 V' or "
+          "'falls below 20 degC'.");
+    value("pretrigger", "K", "Also record the K readings before the start (0 to 10000).");
+    value("stop-after", "N|DURATION",
+          "Stop after N readings from the start on, or after this long (90s, 10m, 2h).");
+    value("stop-at", "HH:MM[:SS]", "Stop recording at this time of day.");
+}
+
+// The start and stop options; an error text, empty when they are sound.
+std::string readTrigger(const CommandLine& cl, TriggerSettings& t) {
+    using Reader = std::string (*)(std::string_view, TriggerSettings&);
+    struct Option {
+        const char* name;
+        Reader read;
+        bool start;
+    };
+    const Option options[] = {
+        {"start-at", readStartAt, true},    {"start-after", readStartAfter, true},
+        {"start-when", readStartWhen, true}, {"pretrigger", readPretrigger, false},
+        {"stop-after", readStopAfter, false}, {"stop-at", readStopAt, false}};
+    int starts = 0;
+    int stops = 0;
+    for (const Option& option : options) {
+        if (!cl.isSet(QLatin1String(option.name))) continue;
+        const std::string name = option.name;
+        if (name != "pretrigger") ++(option.start ? starts : stops);
+        if (starts > 1) return "give one of --start-at, --start-after and --start-when";
+        if (stops > 1) return "give one of --stop-after and --stop-at";
+        const std::string text = cl.value(QLatin1String(option.name));
+        if (std::string err = option.read(text, t); !err.empty()) return "--" + name + ": " + err;
+    }
+    return {};
 }
 
 // Returns an error text, empty when the options are sound.
@@ -163,6 +201,7 @@ std::string readOptions(const CommandLine& cl, LogOptions& o) {
     }
     o.repeat = !cl.isSet(QStringLiteral("no-repeat"));
     if (std::string err = readScpiOption(cl, o.scpi); !err.empty()) return err;
+    if (std::string err = readTrigger(cl, o.trigger); !err.empty()) return err;
     return readNumbers(cl, o);
 }
 
@@ -363,6 +402,16 @@ int runLog(const std::vector<std::string>& args) {
     out.keep(); // until here, a file this run created is removed again on the way out
     say("logging " + portName + (out.isFile() ? " to " + out.path() : std::string()));
     if (!port.LastError().isEmpty()) say(local(port.LastError())); // settings the device refused
+    // The start of the run arms the trigger; its states are said as they come (the stop by the
+    // writer, as the end of the recording).
+    pipeline.onTriggerState([&pipeline, &writer](const QString& state) {
+        if (pipeline.trigger()->state() == RecordingTrigger::State::Stopped)
+            writer.stoppedBy(local(state));
+        else
+            say(local(state));
+    });
+    pipeline.setTrigger(o.trigger);
+    pipeline.armTrigger();
 
     QTimer sampling;
     if (o.intervalSeconds > 0) {
@@ -378,6 +427,7 @@ int runLog(const std::vector<std::string>& args) {
     QTimer second;
     QObject::connect(&second, &QTimer::timeout, [&] {
         watch.check();
+        pipeline.triggerTick();
         if (!writer.failed() && !out.sync()) writer.fail();
     });
     second.start(1000);

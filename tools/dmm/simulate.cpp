@@ -32,7 +32,7 @@ using dmm::cli::CommandLine;
 
 const char kSynopsis[] =
     "simulate [--family {families}] [--pty | --out FILE] [--rate N] [--count N] [--seed S]\n"
-    "           [--script tour|wander] [--fault drop|corrupt|stray:P ...] [--log FILE]\n"
+    "           [--script tour|wander|switch-on] [--fault drop|corrupt|stray:P ...] [--log FILE]\n"
     "           [--hid-reports]";
 const char kDescription[] =
     "A simulated meter. Frames go to standard output, FILE, or a new pseudo-terminal whose device\n"
@@ -93,7 +93,7 @@ void addOptions(CommandLine& cl) {
     value("rate", "N", "Frames per second (default 2.5; 0: as fast as taken).");
     value("count", "N", "Stop after N frames.");
     value("seed", "S", "The seed of the script and the faults.");
-    value("script", "name", "tour or wander (default wander).");
+    value("script", "name", "tour, wander or switch-on (default wander).");
     value("fault", "KIND:P", "drop, corrupt or stray with probability P; repeatable.");
     value("log", "FILE", "One JSON line per frame sent.");
     cl.addFlag(QStringLiteral("hid-reports"), QStringLiteral("Write USB adapter input reports."));
@@ -156,7 +156,7 @@ bool readOptions(const CommandLine& cl, Options& o, std::string& error) {
     if (cl.isSet(QStringLiteral("script"))) {
         o.sim.script = cl.value(QStringLiteral("script"));
         if (!makeScript(o.sim.script, o.sim.family)) {
-            error = "unknown script '" + o.sim.script + "' (tour or wander)";
+            error = "unknown script '" + o.sim.script + "' (tour, wander or switch-on)";
             return false;
         }
     }
