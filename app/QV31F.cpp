@@ -184,6 +184,7 @@ void TFCOMM::buildMenus() {
 void TFCOMM::buildToolsMenu(QMenuBar* bar) {
     QMenu* tools = named(bar->addMenu(QStringLiteral("Tools")), "Tools1");
     Statistics1 = menuItem(this, tools, "Statistics1", "Statistics\u2026");
+    buildTriggerItem(tools);
 }
 
 void TFCOMM::buildGraphicMenu(QMenuBar* bar) {

@@ -106,6 +106,9 @@ public:
     void BtPrintClick();
     // "Tools" -> "Statistics...": the statistics window beside this one.
     void StatisticsClick();
+    void RecordingTriggerClick();
+    // What "Recording start and stop..." sets (also for tests, without the dialog).
+    void setTrigger(const TriggerSettings& settings);
 
     // --- limit judge and recall panel ---
     void Timer3Timer();
@@ -171,6 +174,8 @@ private:
     void buildGraphicMenu(QMenuBar* bar);
     void buildRecordMenu(QMenuBar* bar);
     void buildToolsMenu(QMenuBar* bar);
+    void buildTriggerItem(QMenu* tools);
+    void watchTrigger();
     void connectLinkHandlers();
     void connectChartHandlers();
     void connectRecordingHandlers();
@@ -251,6 +256,7 @@ private:
     QAction* New1 = nullptr;
     QAction* Save1 = nullptr;
     QAction* Statistics1 = nullptr;
+    QAction* RecordingTrigger1 = nullptr;
     QList<QAction*> recordLimitActions_;
 
     // Timers.

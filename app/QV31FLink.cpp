@@ -141,6 +141,7 @@ void TFCOMM::connectSequence() {
     STOP1->setEnabled(true);
     STOP1->setChecked(false);
     comm2_->OpenPort(); // a port that does not open is not reported; the link image tells
+    pipeline_->armTrigger();
     link_->BTCon()->hide();
     link_->BtDiscon()->show();
     link_->setPortPanelsEnabled(false);
@@ -301,6 +302,7 @@ void TFCOMM::createPipeline() {
     pipeline_->addSink(statistics_.get());
     chartRows_ = std::make_unique<ChartRows>();
     pipeline_->addSink(chartRows_.get());
+    watchTrigger();
 }
 
 LcdPanel& TFCOMM::Panel1() {

@@ -98,6 +98,7 @@ void TFCOMM::USBConClick() {
     case UsbConnectOutcome::NotGranted:
         break;
     case UsbConnectOutcome::Connected:
+        pipeline_->armTrigger();
         link_->USBCon()->setText(QStringLiteral("USB Disconnect"));
         link_->hidePortPanels();
         link_->COMCon()->hide();

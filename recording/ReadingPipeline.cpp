@@ -91,8 +91,8 @@ void ReadingPipeline::offerToTrigger(HeldOffer offer) {
             record(o.reading, o.repeat, o.recall, o.takenAt);
         }
     }
+    tellTrigger(); // the stop's state before the sinks hear that recording ended
     if (passed.stop) endByTrigger();
-    tellTrigger();
 }
 
 // As at the record limit; rows still held are recorded first.
@@ -122,8 +122,8 @@ void ReadingPipeline::armTrigger() {
 
 void ReadingPipeline::triggerTick() {
     if (!trigger_ || !trigger_->tick()) return;
-    endByTrigger();
     tellTrigger();
+    endByTrigger();
 }
 
 void ReadingPipeline::tellTrigger() {

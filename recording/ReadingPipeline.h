@@ -74,7 +74,9 @@ public:
     // Once a second: a stop by time while no reading comes.
     void triggerTick();
     // Told the trigger's state text whenever it changes (empty: no trigger set).
-    void onTriggerState(std::function<void(const QString&)> told) { toldTrigger_ = std::move(told); }
+    void onTriggerState(std::function<void(const QString&)> told) {
+        toldTrigger_ = std::move(told);
+    }
 
     // The table's other events, told to the sinks: "Close Data" (the recorder cleared), a file
     // loaded into the table, the table saved.

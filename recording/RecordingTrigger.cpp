@@ -33,11 +33,14 @@ void RecordingTrigger::cleared() {
 bool RecordingTrigger::fires(const Offer& offer) {
     using Start = TriggerSettings::Start;
     switch (settings_.start) {
-    case Start::Now: return true;
+    case Start::Now:
+        return true;
     case Start::AtTime:
-    case Start::AfterDelay: return offer.takenAt >= startDue_;
+    case Start::AfterDelay:
+        return offer.takenAt >= startDue_;
     case Start::RisesAbove:
-    case Start::FallsBelow: break;
+    case Start::FallsBelow:
+        break;
     }
     // Readings of another base unit, or without a number, leave the comparison as it was.
     const Measurement& m = offer.reading.measurement;
@@ -53,7 +56,8 @@ bool RecordingTrigger::fires(const Offer& offer) {
 
 bool RecordingTrigger::stopDue(const QDateTime& now) const {
     const auto stop = settings_.stop;
-    return (stop == TriggerSettings::Stop::AfterDuration || stop == TriggerSettings::Stop::AtTime) &&
+    return (stop == TriggerSettings::Stop::AfterDuration ||
+            stop == TriggerSettings::Stop::AtTime) &&
            now >= stopDue_;
 }
 
@@ -68,7 +72,8 @@ RecordingTrigger::Passed RecordingTrigger::offer(Offer offer) {
     if (state_ == State::Waiting) {
         if (!fires(offer)) {
             if (settings_.pretrigger > 0) {
-                if (ring_.size() >= static_cast<std::size_t>(settings_.pretrigger)) ring_.pop_front();
+                if (ring_.size() >= static_cast<std::size_t>(settings_.pretrigger))
+                    ring_.pop_front();
                 ring_.push_back(std::move(offer));
             }
             return passed;
@@ -93,7 +98,8 @@ RecordingTrigger::Passed RecordingTrigger::offer(Offer offer) {
     const QDateTime at = offer.takenAt;
     passed.offers.push_back(std::move(offer));
     ++passedCount_;
-    if (settings_.stop == TriggerSettings::Stop::AfterCount && passedCount_ >= settings_.stopCount) {
+    if (settings_.stop == TriggerSettings::Stop::AfterCount &&
+        passedCount_ >= settings_.stopCount) {
         stopNow(at);
         passed.stop = true;
     }
@@ -110,7 +116,8 @@ bool RecordingTrigger::tick() {
 
 QString RecordingTrigger::stateText() const {
     switch (state_) {
-    case State::Unarmed: return QStringLiteral("set, waits for a connect");
+    case State::Unarmed:
+        return QStringLiteral("set, waits for a connect");
     case State::Waiting: {
         if (settings_.start == TriggerSettings::Start::Now)
             return QStringLiteral("waiting for the first reading");
@@ -124,7 +131,8 @@ QString RecordingTrigger::stateText() const {
     case State::Recording:
         if (settings_.stop == TriggerSettings::Stop::Never) return QStringLiteral("recording");
         return QStringLiteral("recording, stops ") + settings_.stopDescription();
-    case State::Stopped: return QStringLiteral("stopped ") + settings_.stopDescription();
+    case State::Stopped:
+        return QStringLiteral("stopped ") + settings_.stopDescription();
     }
     return {};
 }

@@ -50,14 +50,16 @@ std::string readTimeOfDay(std::string_view text, QTime& out) {
     parts.push_back(text.substr(from));
     int h = 0, m = 0, s = 0;
     if (parts.size() < 2 || parts.size() > 3 || !readField(parts[0], 23, true, h) ||
-        !readField(parts[1], 59, false, m) || (parts.size() == 3 && !readField(parts[2], 59, false, s)))
+        !readField(parts[1], 59, false, m) ||
+        (parts.size() == 3 && !readField(parts[2], 59, false, s)))
         return std::string("expected ") + kTimeExpected + ", not " + quoted(text);
     out = QTime(h, m, s);
     return {};
 }
 
 std::string readDuration(std::string_view text, std::int64_t& seconds) {
-    const std::string error = std::string("expected ") + kDurationExpected + ", not " + quoted(text);
+    const std::string error =
+        std::string("expected ") + kDurationExpected + ", not " + quoted(text);
     if (text.size() < 2) return error;
     const char unit = text.back();
     const std::int64_t scale = unit == 's' ? 1 : unit == 'm' ? 60 : unit == 'h' ? 3600 : 0;
@@ -89,7 +91,8 @@ std::string readStartAfter(std::string_view text, TriggerSettings& out) {
 
 std::string readStartWhen(std::string_view text, TriggerSettings& out) {
     const std::vector<std::string_view> words = conditionWords(text);
-    const std::string error = std::string("expected ") + kCrossingExpected + ", not " + quoted(text);
+    const std::string error =
+        std::string("expected ") + kCrossingExpected + ", not " + quoted(text);
     if (words.size() < 3) return error;
     const bool rises = words[0] == "rises" && words[1] == "above";
     const bool falls = words[0] == "falls" && words[1] == "below";
@@ -147,22 +150,29 @@ std::string readStopAt(std::string_view text, TriggerSettings& out) {
 
 QString TriggerSettings::startDescription() const {
     switch (start) {
-    case Start::Now: return {};
-    case Start::AtTime: return startText;
-    case Start::AfterDelay: return startText + QStringLiteral(" to pass");
+    case Start::Now:
+        return {};
+    case Start::AtTime:
+        return startText;
+    case Start::AfterDelay:
+        return startText + QStringLiteral(" to pass");
     case Start::RisesAbove:
-    case Start::FallsBelow: return QStringLiteral("a reading that ") + startText;
+    case Start::FallsBelow:
+        return QStringLiteral("a reading that ") + startText;
     }
     return {};
 }
 
 QString TriggerSettings::stopDescription() const {
     switch (stop) {
-    case Stop::Never: return {};
+    case Stop::Never:
+        return {};
     case Stop::AfterCount:
         return QStringLiteral("after %1 reading%2").arg(stopCount).arg(stopCount == 1 ? "" : "s");
-    case Stop::AfterDuration: return QStringLiteral("after ") + stopText;
-    case Stop::AtTime: return QStringLiteral("at ") + stopText;
+    case Stop::AfterDuration:
+        return QStringLiteral("after ") + stopText;
+    case Stop::AtTime:
+        return QStringLiteral("at ") + stopText;
     }
     return {};
 }

@@ -24,14 +24,14 @@ struct TriggerSettings {
     static constexpr std::int64_t kMaxDurationSeconds = 8760LL * 3600; // a year
 
     Start start = Start::Now;
-    QTime startTime;              // AtTime
-    std::int64_t startDelay = 0;  // AfterDelay, in seconds
-    TypedQuantity threshold;      // RisesAbove, FallsBelow: threshold.low in the base unit
-    int pretrigger = 0;           // readings kept from before the trigger
+    QTime startTime;             // AtTime
+    std::int64_t startDelay = 0; // AfterDelay, in seconds
+    TypedQuantity threshold;     // RisesAbove, FallsBelow: threshold.low in the base unit
+    int pretrigger = 0;          // readings kept from before the trigger
     Stop stop = Stop::Never;
-    int stopCount = 0;            // AfterCount: readings from the trigger reading on
+    int stopCount = 0;             // AfterCount: readings from the trigger reading on
     std::int64_t stopDuration = 0; // AfterDuration, in seconds from the trigger reading
-    QTime stopTime;               // AtTime
+    QTime stopTime;                // AtTime
     // The texts as read, for the state ("22:00", "10m", "rises above 1 V").
     QString startText;
     QString stopText;

@@ -19,6 +19,7 @@
 #include "PreviewDocument.h"
 #include "QV31F.h"
 #include "RecordedRow.h"
+#include "RecordingTriggerDialog.h"
 #include "Report.h"
 #include "ScriptedDialogs.h"
 #include "Simulator.h"
@@ -268,6 +269,64 @@ TEST_F(Window, ToolsStatisticsShowsTheRecordingAndTheChartPageOnScreen) {
                                           QString::number(rows) + QLatin1Char('\t')));
     stats->close();
     EXPECT_EQ(w->cds1().size(), rows); // closing it changes nothing recorded
+}
+
+// "Recording start and stop...": the dialog refuses what it cannot read, a connect arms, the
+// LCD stays live while the table and chart wait, a reconnect while recording changes nothing,
+// and after the stop "Close Data" and a new connect wait again.
+TEST_F(Window, RecordingStartAndStopCapturesASwitchOn) {
+    useScript("switch-on"); // a creep below 0.15 V for 150 frames, then 1.5 V, 5 V, 12 V
+    qputenv("DMM_COM1", "/nonexistent/dmm-test-tty");
+    QString refused;
+    QTimer::singleShot(0, [&refused] {
+        auto* d = qobject_cast<RecordingTriggerDialog*>(QApplication::activeModalWidget());
+        if (!d) return;
+        d->startKind()->setCurrentIndex(3);
+        d->startValue()->setText(QStringLiteral("rises above 1"));
+        d->accept();
+        refused = d->message()->text();
+        d->startValue()->setText(QStringLiteral("rises above 1 V"));
+        d->pretrigger()->setText(QStringLiteral("5"));
+        d->stopKind()->setCurrentIndex(1);
+        d->stopValue()->setText(QStringLiteral("10"));
+        d->accept();
+    });
+    auto* item = child<QAction>("RecordingTrigger1");
+    item->trigger();
+    EXPECT_TRUE(refused.startsWith(QStringLiteral("Start: expected a unit")))
+        << refused.toStdString();
+    EXPECT_EQ(item->text(),
+              QStringLiteral("Recording start and stop\u2026 (set, waits for a connect)"));
+
+    const auto connect = [this] { ctl<QPushButton>(*w, "COMCon")->click(); };
+    connect();
+    EXPECT_TRUE(
+        item->text().contains(QStringLiteral("waiting for a reading that rises above 1 V")));
+    EXPECT_TRUE(child<QWidget>("CONok")->toolTip().contains(QStringLiteral("waiting for")));
+    feed(150);
+    EXPECT_EQ(w->cds1().size(), 0);
+    EXPECT_EQ(w->meter.reading.measurement.valueText(), "0.149"); // the mirror is live
+    feed(2);
+    connect(); // a reconnect while it records
+    connect();
+    feed(100);
+    ASSERT_EQ(w->cds1().size(), 15);
+    EXPECT_EQ(RecordedRow::fromTable(w->cds1(), 0).measurement.valueText(), "0.145");
+    EXPECT_EQ(RecordedRow::fromTable(w->cds1(), 5).measurement.valueText(), "1.5");
+    EXPECT_EQ(RecordedRow::fromTable(w->cds1(), 14).row.no, 15);
+    EXPECT_EQ(item->text(),
+              QStringLiteral("Recording start and stop\u2026 (stopped after 10 readings)"));
+
+    feed(100); // the next switch-on: stopped, nothing is recorded
+    EXPECT_EQ(w->cds1().size(), 15);
+    dialogs.answers = {MsgButton::Yes};
+    ctl<QToolButton>(*w, "RecordNew")->click();
+    connect();
+    connect();
+    feed(210);
+    ASSERT_EQ(w->cds1().size(), 15);
+    EXPECT_EQ(RecordedRow::fromTable(w->cds1(), 5).measurement.valueText(), "1.5");
+    qunsetenv("DMM_COM1");
 }
 
 TEST_F(Window, EveryNamedControlExistsAndTheHiddenOnesStayOutOfSight) {

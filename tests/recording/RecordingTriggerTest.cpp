@@ -158,13 +158,20 @@ TEST(RecordingTrigger, PassesExactlyTheOffersItShould) {
 
 TEST(RecordingTrigger, BadTextsSayWhatWasExpected) {
     const std::pair<Reader, const char*> cases[] = {
-        {readStartAt, "25:00"},          {readStartAt, "22"},
-        {readStartAt, "22:00:60"},       {readStartAfter, "10"},
-        {readStartAfter, "0s"},          {readStartAfter, "9000h"},
-        {readStartWhen, "above 1 V"},    {readStartWhen, "rises above 1"},
-        {readStartWhen, "rises below 1 V"}, {readStartWhen, "rises above 1 V now"},
-        {readPretrigger, "10001"},       {readPretrigger, "-1"},
-        {readStopAfter, "0"},            {readStopAfter, "2d"},
+        {readStartAt, "25:00"},
+        {readStartAt, "22"},
+        {readStartAt, "22:00:60"},
+        {readStartAfter, "10"},
+        {readStartAfter, "0s"},
+        {readStartAfter, "9000h"},
+        {readStartWhen, "above 1 V"},
+        {readStartWhen, "rises above 1"},
+        {readStartWhen, "rises below 1 V"},
+        {readStartWhen, "rises above 1 V now"},
+        {readPretrigger, "10001"},
+        {readPretrigger, "-1"},
+        {readStopAfter, "0"},
+        {readStopAfter, "2d"},
         {readStopAt, "6"},
     };
     for (const auto& [read, text] : cases) {

@@ -146,8 +146,8 @@ std::string readTrigger(const CommandLine& cl, TriggerSettings& t) {
         bool start;
     };
     const Option options[] = {
-        {"start-at", readStartAt, true},    {"start-after", readStartAfter, true},
-        {"start-when", readStartWhen, true}, {"pretrigger", readPretrigger, false},
+        {"start-at", readStartAt, true},      {"start-after", readStartAfter, true},
+        {"start-when", readStartWhen, true},  {"pretrigger", readPretrigger, false},
         {"stop-after", readStopAfter, false}, {"stop-at", readStopAt, false}};
     int starts = 0;
     int stops = 0;
@@ -404,13 +404,14 @@ int runLog(const std::vector<std::string>& args) {
     if (!port.LastError().isEmpty()) say(local(port.LastError())); // settings the device refused
     // The start of the run arms the trigger; its states are said as they come (the stop by the
     // writer, as the end of the recording).
+    pipeline.setTrigger(o.trigger);
     pipeline.onTriggerState([&pipeline, &writer](const QString& state) {
-        if (pipeline.trigger()->state() == RecordingTrigger::State::Stopped)
+        const RecordingTrigger* trigger = pipeline.trigger();
+        if (trigger && trigger->state() == RecordingTrigger::State::Stopped)
             writer.stoppedBy(local(state));
         else
             say(local(state));
     });
-    pipeline.setTrigger(o.trigger);
     pipeline.armTrigger();
 
     QTimer sampling;
