@@ -193,6 +193,8 @@ void ReadingPipeline::SetValueAxis(double minimum, double maximum) {
 }
 
 void ReadingPipeline::AddSeriesPoint(int index, double y) {
+    // The points a decoder plots itself wait for the trigger as the recorded rows do.
+    if (trigger_ && trigger_->state() != RecordingTrigger::State::Recording) return;
     if (display_) display_->AddSeriesPoint(index, y);
 }
 
