@@ -59,6 +59,9 @@ int readRequestLine(const QByteArray& line, HttpRequest& out) {
     if (!target.startsWith('/')) return 400;
     const qsizetype q = target.indexOf('?');
     const QByteArrayView rawPath = QByteArrayView(target).first(q < 0 ? target.size() : q);
+    // An escaped '/', '\' or NUL names no route: not found, as any other path outside them.
+    for (const char* escape : {"%2f", "%5c", "%00"})
+        if (rawPath.toByteArray().toLower().contains(escape)) return 404;
     if (!decode(rawPath, out.path, true)) return 400;
     if (q >= 0 && !readQuery(QByteArrayView(target).sliced(q + 1), out.query)) return 400;
     return 200;
