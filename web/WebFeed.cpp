@@ -56,12 +56,11 @@ void WebFeed::tableLoaded(const ReadingsTable& table, int first) {
     rowCount_ = 0;
     firstTime_.clear();
     lastTime_.clear();
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     // Sequences count every row of the table; only the last kKeptRows are turned into JSON.
     const int from = std::max(0, table.size() - kKeptRows);
     if (table.size() > 0) firstTime_ = CsvFile::columns(table, 0)[1];
     rowCount_ = from;
-    for (int i = from; i < table.size(); ++i) keep(RecordedRow::fromTable(table, i), now);
+    for (int i = from; i < table.size(); ++i) keep(RecordedRow::fromTable(table, i), 0);
     emit generationChanged();
 }
 

@@ -28,8 +28,8 @@ public:
     static constexpr int kKeptRows = 10'000;
     static constexpr qint64 kStaleMs = 5000;
 
-    // One kept row: its sequence, its JSON and when it was recorded (ms since the epoch; for a
-    // loaded row, when it was loaded).
+    // One kept row: its sequence, its JSON and when it was recorded (ms since the epoch; 0 for
+    // a loaded row).
     struct Row {
         std::int64_t sequence = 0;
         QByteArray json;

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +97,13 @@ TEST(WebWindow, TheBrowserShowsTheLcdAndDownloadsTheWindowsCsv) {
     saved.open(QIODevice::WriteOnly);
     ASSERT_EQ(CsvFile::save(w.cds1(), saved), QString());
     EXPECT_EQ(downloaded.readAll(), saved.data()) << "the download is not the CSV save";
+    // "Close Data": a new generation, and the page starts afresh.
+    dialogs.answers = {MsgButton::Yes};
+    w.findChild<QToolButton*>(QStringLiteral("RecordNew"))->click();
+    QTest::qWait(500);
+    const QJsonObject cleared = QJsonDocument::fromJson(ask(browser, "snap")).object();
+    EXPECT_EQ(cleared.value("count").toString(), QStringLiteral("0"));
+    EXPECT_EQ(cleared.value("points").toInt(), 0);
     browser.closeWriteChannel();
     browser.waitForFinished(30000);
     w.pipeline().removeSink(&page.feed());

@@ -52,20 +52,6 @@ TEST(HttpRequest, HeadsAndTheirAnswers) {
     }
 }
 
-TEST(HttpRequest, QueryCookiesAndKeepAlive) {
-    HttpRequest r;
-    qsizetype used = 0;
-    ASSERT_EQ(HttpRequest::parse(get("/?token=a%2Bb&x", "Cookie: a=1; dmm_token=t0k\r\n"
-                                                        "Connection: close\r\n"),
-                                 r, used),
-              200);
-    EXPECT_EQ(r.query.value("token"), "a+b");
-    EXPECT_TRUE(r.query.contains("x"));
-    EXPECT_EQ(r.cookie("dmm_token"), "t0k");
-    EXPECT_EQ(r.cookie("none"), "");
-    EXPECT_FALSE(r.keepAlive);
-}
-
 TEST(WebToken, MatchesOnlyTheWholeToken) {
     EXPECT_TRUE(WebToken::matches("abc123", "abc123"));
     for (const QByteArray given : {"", "abc12", "abc1234", "abc124", "ABC123"})

@@ -57,20 +57,9 @@ def main():
             return status == 200 and json.loads(body)
         status = wait_for(place_free, 240, "the client that does not read to be dropped")
         check(status["clients"] == 32, "the silent client was dropped; 31 readers and this one")
-        silent.setblocking(True)
-        silent.settimeout(10)
-        closed = False
-        try:
-            while silent.recv(1 << 20):
-                pass
-            closed = True
-        except ConnectionResetError:
-            closed = True
-        check(closed, "its connection was closed by the server")
         before = list(counts)
         wait_for(lambda: all(c > b for c, b in zip(counts, before)), 30,
                  "the readers to get rows after the drop")
-        check(True, "the 31 readers still get rows")
         bench.settle()
         rows = bench.rows()
         with open(bench.sent) as f:

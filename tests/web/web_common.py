@@ -25,6 +25,7 @@ def wait_for(predicate, seconds, what):
     while time.monotonic() < end:
         value = predicate()
         if value:
+            print("ok:", what)
             return value
         time.sleep(0.05)
     fail("timed out waiting for " + what)

@@ -10,12 +10,13 @@ import json
 import os
 import re
 import shutil
+import socket
 import sys
 import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from web_common import Bench, browser, check, fail, get, http, text, wait_for  # noqa: E402
+from web_common import Bench, browser, check, get, text, wait_for  # noqa: E402
 
 # Every (display, unit) the page shows, in order, as the page's own script sets them.
 WATCH = """
@@ -47,8 +48,6 @@ def tour(d, bench):
           "the page showed the display and unit of every one of %d readings" % len(inner))
     check(len({u for _, u in inner}) >= 8, "the tour went through %d units"
           % len({u for _, u in inner}))
-    check([text(d, "display"), text(d, "unit")] == rows[-1], "the page shows the last reading")
-    check(text(d, "count") == str(len(rows)), "the record count")
     grown = int(d.find_element("id", "chart").get_attribute("data-points"))
     check(grown > points or grown == 500, "the chart grew (%d to %d points)" % (points, grown))
     return rows
@@ -63,11 +62,22 @@ def download(d, bench, where):
         check(a.read() == b.read(), "the CSV downloaded is the CSV file dmm log wrote")
 
 
+def replay(port, rows):
+    """A page that reconnects after row N gets the rows after it; after another generation, a
+    fresh start. The meter is paused: nothing else comes."""
+    for last, first in [("1-%d" % (rows - 3), "id: 1-%d\nevent: row" % (rows - 2)),
+                        ("7-%d" % (rows - 3), "id: 1-%d\nevent: refresh" % rows)]:
+        with socket.create_connection(("127.0.0.1", port), timeout=10) as s:
+            s.sendall(b"GET /events HTTP/1.1\r\nLast-Event-ID: %s\r\n\r\n" % last.encode())
+            data = b""
+            while data.count(b"\n\n") < 3:
+                data += s.recv(65536)
+        events = data.decode().split("\r\n\r\n", 1)[1].split("\n\n")
+        check(events[1].startswith(first), "after %s the stream starts with %s" % (last, first))
+
+
 def bounds(port):
-    check(get(port, "/x" * 1500)[0] == 414, "a URL over 2 KiB gets 414")
     check(get(port, "/", "X-Big: %s\r\n" % ("y" * 9000))[0] == 431, "a head over 8 KiB gets 431")
-    status = http(port, b"POST /api/status HTTP/1.1\r\nHost: x\r\nContent-Length: 5\r\n\r\nhello")
-    check(status[0] == 413, "a body gets 413")
     for path in ["/nothing", "/../etc/passwd", "/api/../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd",
                  "/api%2Fstatus", "/api/reading/..%2f..%2fstatus", "/api/%5c..", "/events/x"]:
         check(get(port, path)[0] == 404, "%s gets 404" % path)
@@ -113,10 +123,8 @@ def token(dmm, work, d):
         d.refresh()
         wait_for(lambda: text(d, "link") == "live" and text(d, "count") != before, 15,
                  "the page working after a reload")
-        check(True, "after a reload the page is live again")
     finally:
         bench.stop()
-        sys.stdout.write(bench.stderr())
 
 
 def main():
@@ -128,15 +136,13 @@ def main():
     bench = Bench(dmm, work, 20)
     d = browser(downloads)
     try:
-        tour(d, bench)
+        replay(bench.port, len(tour(d, bench)))
         bounds(bench.port)
         download(d, bench, downloads)
         # Silent for longer than 5 s, the meter's reading is stale.
         wait_for(lambda: text(d, "link") == "stale", 15, "the page to call the reading stale")
-        check(True, "a silent meter is stale on the page")
         bench.resume()
         wait_for(lambda: text(d, "link") == "live", 15, "the page to be live again")
-        check(True, "live again when frames come")
         check(len(set(d.execute_script(LEFTS))) > 1, "more than one column on a desktop")
         if shots:
             os.makedirs(shots, exist_ok=True)
@@ -149,7 +155,6 @@ def main():
     finally:
         d.quit()
         bench.stop()
-    print(bench.stderr())
     shutil.rmtree(work, ignore_errors=True)
 
 
