@@ -14,6 +14,7 @@ from web_common import browser, text, wait_for  # noqa: E402
 
 def main():
     url, downloads = sys.argv[1], sys.argv[2]
+    answers, sys.stdout = sys.stdout, sys.stderr  # the helpers' notes stay out of the answers
     d = browser(downloads)
     try:
         d.get(url)
@@ -23,13 +24,13 @@ def main():
                 shown = {k: text(d, k) for k in ("display", "unit", "link", "count")}
                 shown["title"] = d.title
                 shown["points"] = int(d.find_element("id", "chart").get_attribute("data-points"))
-                print(json.dumps(shown), flush=True)
+                print(json.dumps(shown), file=answers, flush=True)
             elif line.strip() == "csv":
                 d.find_element("id", "csv").click()
                 path = os.path.join(downloads, "readings.csv")
                 wait_for(lambda: os.path.exists(path) and
                          not os.path.exists(path + ".crdownload"), 30, "the download")
-                print(path, flush=True)
+                print(path, file=answers, flush=True)
     finally:
         d.quit()
 
