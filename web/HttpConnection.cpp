@@ -43,6 +43,8 @@ HttpConnection::HttpConnection(QTcpSocket* socket, QObject* parent)
     : QObject(parent), socket_(socket) {
     socket_->setParent(this);
     socket_->setReadBufferSize(HttpRequest::kMaxHead * 8);
+    // A peer that vanished (a phone out of reach, a pulled cable) gives its place back.
+    socket_->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     connect(socket_, &QTcpSocket::readyRead, this, &HttpConnection::readHeads);
     connect(socket_, &QTcpSocket::bytesWritten, this, [this] {
         if (csv_)
