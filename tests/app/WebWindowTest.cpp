@@ -76,8 +76,9 @@ TEST(WebWindow, TheBrowserShowsTheLcdAndDownloadsTheWindowsCsv) {
         ::kill(static_cast<pid_t>(meter.processId()), SIGCONT);
         QTest::qWait(700);
         ::kill(static_cast<pid_t>(meter.processId()), SIGSTOP);
-        QTest::qWait(1500); // the last frames in, the link image dark, the page told
-        const QJsonObject shown = QJsonDocument::fromJson(ask(browser, "snap")).object();
+        QTest::qWait(600); // the last frames in
+        const QByteArray rows = QByteArray::number(w.cds1().size());
+        const QJsonObject shown = QJsonDocument::fromJson(ask(browser, "snap " + rows)).object();
         const CurrentReading& lcd = w.meter.reading;
         QString display = QString::fromStdString(lcd.ValueText);
         display.replace(w.LocaleDecimalSeparator, QStringLiteral("."));
@@ -100,8 +101,7 @@ TEST(WebWindow, TheBrowserShowsTheLcdAndDownloadsTheWindowsCsv) {
     // "Close Data": a new generation, and the page starts afresh.
     dialogs.answers = {MsgButton::Yes};
     w.findChild<QToolButton*>(QStringLiteral("RecordNew"))->click();
-    QTest::qWait(500);
-    const QJsonObject cleared = QJsonDocument::fromJson(ask(browser, "snap")).object();
+    const QJsonObject cleared = QJsonDocument::fromJson(ask(browser, "snap 0")).object();
     EXPECT_EQ(cleared.value("count").toString(), QStringLiteral("0"));
     EXPECT_EQ(cleared.value("points").toInt(), 0);
     browser.closeWriteChannel();

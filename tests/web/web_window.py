@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""The window's page in headless Chromium, driven by the window test: each line "snap" on
-standard input prints one JSON line of what the page shows; "csv" clicks "Download CSV" and
+"""The window's page in headless Chromium, driven by the window test: each line "snap ROWS" on
+standard input prints one JSON line of what the page shows once it holds ROWS rows and the link
+is no longer live; "csv" clicks "Download CSV" and
 prints the file's path once it is complete.
 
 Usage: web_window.py URL DOWNLOAD_DIR"""
@@ -20,7 +21,11 @@ def main():
         d.get(url)
         wait_for(lambda: text(d, "display") not in ("", "----"), 30, "a reading on the page")
         for line in sys.stdin:
-            if line.strip() == "snap":
+            if line.startswith("snap"):
+                # Once the page has the window's rows and sees the link gone.
+                rows = line.split()[1]
+                wait_for(lambda: text(d, "count") == rows and text(d, "link") != "live", 60,
+                         "the page to catch up")
                 shown = {k: text(d, k) for k in ("display", "unit", "link", "count")}
                 shown["title"] = d.title
                 shown["points"] = int(d.find_element("id", "chart").get_attribute("data-points"))
