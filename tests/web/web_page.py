@@ -48,6 +48,8 @@ def tour(d, bench):
           "the page showed the display and unit of every one of %d readings" % len(inner))
     check(len({u for _, u in inner}) >= 8, "the tour went through %d units"
           % len({u for _, u in inner}))
+    check(d.execute_script("return performance.getEntriesByType('resource')"
+                           ".every(e => e.name.startsWith(location.origin))"), "nothing fetched elsewhere")
     grown = int(d.find_element("id", "chart").get_attribute("data-points"))
     check(grown > points or grown == 500, "the chart grew (%d to %d points)" % (points, grown))
     return rows
