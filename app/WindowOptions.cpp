@@ -81,6 +81,26 @@ QString readScpiOption(const QCommandLineParser& parser, WindowOptions& options)
 }
 // ----------------------------------------------------------------------------------------------
 
+// --http ---------------------------------------------------------------------------------------
+const QCommandLineOption& httpOption() {
+    static const QCommandLineOption option(
+        QStringLiteral("http"),
+        QStringLiteral("Serve a live, read-only web page of the meter on a TCP port; ADDR is "
+                       "127.0.0.1 unless named, and beyond it a token is asked. No TLS."),
+        QStringLiteral("[ADDR:]PORT"));
+    return option;
+}
+
+QString readHttpOption(const QCommandLineParser& parser, WindowOptions& options) {
+    if (!parser.isSet(httpOption())) return {};
+    scpi::ScpiAddress where;
+    const QString error = scpi::ScpiAddress::parse(parser.value(httpOption()), where);
+    if (!error.isEmpty()) return QStringLiteral("--http ") + error;
+    options.http = where;
+    return {};
+}
+// ----------------------------------------------------------------------------------------------
+
 void describe(QCommandLineParser& parser) {
     parser.setApplicationDescription(
         QStringLiteral("The bench program of the handheld multimeter: the LCD mirror, the "
@@ -89,6 +109,7 @@ void describe(QCommandLineParser& parser) {
     parser.addOption(versionOption());
     addMqttOptions(parser);
     parser.addOption(scpiOption());
+    parser.addOption(httpOption()); // --http
 }
 
 ParsedWindowOptions exitWith(int code) {
@@ -133,6 +154,7 @@ ParsedWindowOptions parseWindowOptions(const QStringList& arguments) {
     else
         error = readMqttOptions(parser, parsed.options);
     if (error.isEmpty()) error = readScpiOption(parser, parsed.options); // --scpi
+    if (error.isEmpty()) error = readHttpOption(parser, parsed.options); // --http
     if (!error.isEmpty()) {
         print(stderr,
               QStringLiteral("dmm-interface: %1\n(dmm-interface --help for more)\n").arg(error));

@@ -21,6 +21,9 @@ struct WindowOptions {
 
     // --scpi [ADDR:]PORT: the SCPI server answering from the window's last decoded reading.
     std::optional<scpi::ScpiAddress> scpi;
+
+    // --http [ADDR:]PORT: the live web page of the window's readings (same address form).
+    std::optional<scpi::ScpiAddress> http;
 };
 
 // Parses `arguments` (the program's name first, as QCoreApplication::arguments() gives them,

@@ -1,11 +1,14 @@
 // The program: the application with an empty title, the main window, the message loop; with
 // --mqtt, the rows the window records also go to an MQTT broker; with --scpi, a SCPI server
-// answers from the last decoded reading.
+// answers from the last decoded reading; with --http, a live web page shows them.
+#include "Indicators.h"
 #include "MeterWatch.h"
 #include "Pictures.h"
 #include "QV31F.h"
 #include "RowPublisher.h"
 #include "ScpiServer.h"
+#include "TableCsvStream.h"
+#include "WebPage.h"
 #include "WindowOptions.h"
 
 #include <QApplication>
@@ -46,6 +49,27 @@ std::unique_ptr<dmm::scpi::ScpiServer> startScpi(const dmm::app::WindowOptions& 
     return server;
 }
 
+// --http: the page follows the window's pipeline and its link image. Null without the option;
+// a server that cannot listen leaves the window running and says why under the link tooltip.
+std::unique_ptr<dmm::web::WebPage> startWeb(const dmm::app::WindowOptions& options,
+                                            dmm::app::TFCOMM& window) {
+    if (!options.http) return nullptr;
+    auto page = std::make_unique<dmm::web::WebPage>(
+        [&window] { return window.meter.lcd.on(dmm::Ind::CONok); },
+        [&window] { return window.windowTitle(); }, nullptr);
+    dmm::web::WebFeed& feed = page->feed();
+    page->server().setCsvSource([&window, &feed] {
+        return std::make_unique<dmm::web::TableCsvStream>(window.cds1(),
+                                                          [&feed] { return feed.generation(); });
+    });
+    window.pipeline().addSink(&page->feed());
+    const QString error = page->start(options.http->address, options.http->port);
+    const QString note = error.isEmpty() ? page->note() : error;
+    std::fprintf(stderr, "dmm-interface: %s\n", note.toLocal8Bit().constData());
+    window.setLinkNote(QStringLiteral("http"), note);
+    return page;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -78,9 +102,11 @@ int main(int argc, char** argv) {
     const std::unique_ptr<dmm::scpi::ScpiServer> scpiServer =
         startScpi(parsed.options, window, scpiWatch, scpiNote);
     if (scpiServer) window.setLinkNote(QStringLiteral("scpi"), scpiNote);
+    const std::unique_ptr<dmm::web::WebPage> web = startWeb(parsed.options, window);
 
     window.show();
     const int rc = QApplication::exec();
+    if (web) window.pipeline().removeSink(&web->feed()); // the page goes before the window
     // At the end the broker gets 2 s after its last acknowledgement for the rows still queued,
     // then "offline".
     if (mqtt) mqtt->close(std::chrono::seconds(2));

@@ -180,14 +180,20 @@ TEST(ScpiWindow, TheScpiOptionAndItsUsageErrors) {
         {{"--scpi", "x"}, 2, ""},
         {{"--scpi", "70000"}, 2, ""},
         {{"--scpi", "host.example:5025"}, 2, ""},
+        // --http takes the same address form.
+        {{"--http", "0"}, std::nullopt, "127.0.0.1:0"},
+        {{"--http=0.0.0.0:8080"}, std::nullopt, "0.0.0.0:8080"},
+        {{"--http", "x"}, 2, ""},
     };
     for (const Case& c : cases) {
         const ParsedWindowOptions parsed =
             parseWindowOptions(QStringList{QStringLiteral("dmm-interface")} + c.args);
         const std::string what = c.args.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(parsed.exitCode, c.exitCode) << what;
-        EXPECT_EQ(parsed.options.scpi ? parsed.options.scpi->toString().toStdString() : "", c.where)
-            << what;
+        const auto& where = c.args.join(QLatin1Char(' ')).contains(QLatin1String("--http"))
+                                ? parsed.options.http
+                                : parsed.options.scpi;
+        EXPECT_EQ(where ? where->toString().toStdString() : "", c.where) << what;
     }
 }
 

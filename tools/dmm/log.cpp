@@ -27,6 +27,7 @@
 #include "FrameAssembly.h"
 #include "LogFile.h"
 #include "LogScpi.h"
+#include "LogWeb.h"
 #include "LogWriter.h"
 #include "Meter.h"
 #include "MeterFamily.h"
@@ -66,7 +67,7 @@ namespace {
 constexpr const char* kUsage =
     "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family {families}] [--out FILE]\n"
     "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]\n"
-    "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT]\n"
+    "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT] [--http [ADDR:]PORT]\n"
     "           [--start-at HH:MM[:SS] | --start-after DURATION | --start-when CROSSING]\n"
     "           [--pretrigger K] [--stop-after N|DURATION | --stop-at HH:MM[:SS]]";
 
@@ -81,6 +82,7 @@ struct LogOptions {
     QString low = QString::fromLatin1(kDefaultLowLimit);
     std::optional<scpi::ScpiAddress> scpi;
     TriggerSettings trigger;
+    std::optional<scpi::ScpiAddress> http;
 };
 
 std::optional<int> positiveInt(const std::string& text) {
@@ -126,6 +128,7 @@ void addOptions(CommandLine& cl) {
     value("low", "Y", "The low limit of the judge (default -6000).");
     MqttOutput::addOptions(cl);
     addScpiOption(cl);
+    addHttpOption(cl);
     value("start-at", "HH:MM[:SS]", "Start recording at this time of day.");
     value("start-after", "DURATION", "Start recording after this long (90s, 10m, 2h).");
     value("start-when", "CROSSING",
@@ -202,6 +205,7 @@ std::string readOptions(const CommandLine& cl, LogOptions& o) {
     o.repeat = !cl.isSet(QStringLiteral("no-repeat"));
     if (std::string err = readScpiOption(cl, o.scpi); !err.empty()) return err;
     if (std::string err = readTrigger(cl, o.trigger); !err.empty()) return err;
+    if (std::string err = readHttpOption(cl, o.http); !err.empty()) return err;
     return readNumbers(cl, o);
 }
 
@@ -390,6 +394,11 @@ int runLog(const std::vector<std::string>& args) {
     const auto serial = o.family->serial;
     port.OnReceiveData = [&meter, serial](TCommPortDriver*, const std::uint8_t* data,
                                           std::int32_t size) { serial(meter, data, size); };
+    LogWeb web; // --http: the page follows the pipeline and the port
+    if (o.http && !(web = startWebPage(*o.http, port, out, isCsv(o))).page) return 1;
+    for (ReadingSink* sink : {static_cast<ReadingSink*>(web.spill.get()),
+                              static_cast<ReadingSink*>(web.page ? &web.page->feed() : nullptr)})
+        if (sink) pipeline.addSink(sink);
     // A remote port's URL is its own name.
     const std::string portName =
         link::RemoteSerialPort::isRemoteAddress(o.port)
@@ -438,6 +447,8 @@ int runLog(const std::vector<std::string>& args) {
     if (!stopNotifier) return 1;
 
     const int rc = app.exec(); // before `failed` is read: the run sets it
+    if (web.page) pipeline.removeSink(&web.page->feed());
+    if (web.spill) pipeline.removeSink(web.spill.get());
     const int fileRc = endOfRun(rc, writer.failed(), port, out);
     sayStatistics(statistics.statistics(), out);
     return mqtt.finish() ? fileRc : std::max(fileRc, 1);
