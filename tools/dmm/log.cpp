@@ -17,6 +17,10 @@
 //
 // With --scpi a SCPI server (LogScpi.h) answers from the last decoded frame on the same event
 // loop; it only reads, and never delays the port's reading.
+//
+// With --alarm, alarms hear every decoded reading (AlarmOutput.h); their actions run in the event
+// loop beside the recording and never hold it.
+#include "AlarmOutput.h"
 #include "Command.h"
 #include "CommandLine.h"
 
@@ -66,7 +70,9 @@ namespace {
 constexpr const char* kUsage =
     "log --port COM1..COM4|PATH|rfc2217://HOST:PORT [--family {families}] [--out FILE]\n"
     "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]\n"
-    "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT]";
+    "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT]\n"
+    "           [--alarm COND ... [--alarm-beep] [--alarm-sound FILE] [--alarm-notify]\n"
+    "           [--alarm-command CMD]]";
 
 struct LogOptions {
     QString port;
@@ -123,6 +129,7 @@ void addOptions(CommandLine& cl) {
     value("low", "Y", "The low limit of the judge (default -6000).");
     MqttOutput::addOptions(cl);
     addScpiOption(cl);
+    AlarmOutput::addOptions(cl);
 }
 
 // Returns an error text, empty when the options are sound.
@@ -292,6 +299,8 @@ int runLog(const std::vector<std::string>& args) {
     LogOptions o;
     if (const std::string err = readOptions(cl, o); !err.empty()) return cl.usageError(err);
     if (const std::string err = MqttOutput::check(cl); !err.empty()) return cl.usageError(err);
+    AlarmOutput alarms;
+    if (const std::string err = alarms.read(cl); !err.empty()) return cl.usageError(err);
     // Past a file size limit a write fails with EFBIG, like one on a full disk, instead of the
     // signal ending the program with a torn line.
     ::signal(SIGXFSZ, SIG_IGN);
@@ -338,6 +347,7 @@ int runLog(const std::vector<std::string>& args) {
     if (o.scpi) pipeline.addSink(&scpiWatch);
     StatisticsSink statistics; // said at the end
     pipeline.addSink(&statistics);
+    alarms.start(pipeline, nullptr);
 
     const QByteArray csvHead = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
     if (!out.start(isCsv(o) ? QByteArrayView(csvHead) : QByteArrayView(kReadingsTextHeader))) {
@@ -389,6 +399,7 @@ int runLog(const std::vector<std::string>& args) {
     const int rc = app.exec(); // before `failed` is read: the run sets it
     const int fileRc = endOfRun(rc, writer.failed(), port, out);
     sayStatistics(statistics.statistics(), out);
+    alarms.finish();
     return mqtt.finish() ? fileRc : std::max(fileRc, 1);
 }
 
