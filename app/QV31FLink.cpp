@@ -301,6 +301,7 @@ void TFCOMM::createPipeline() {
     pipeline_->addSink(statistics_.get());
     chartRows_ = std::make_unique<ChartRows>();
     pipeline_->addSink(chartRows_.get());
+    createAlarms();
 }
 
 LcdPanel& TFCOMM::Panel1() {

@@ -6,6 +6,7 @@
 #include "QV31F.h"
 #include "RowPublisher.h"
 #include "ScpiServer.h"
+#include "WindowAlarms.h"
 #include "WindowOptions.h"
 
 #include <QApplication>
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     // Each output's line under the link tooltip: the MQTT publisher's state, the SCPI server's.
     if (mqtt) {
         window.pipeline().addSink(mqtt.get());
+        window.alarms().addSharedAction(mqtt.get()); // PREFIX/alarm
         QObject::connect(
             mqtt.get(), &dmm::RowPublisher::noteChanged, &window,
             [&](const QString& note) { window.setLinkNote(QStringLiteral("mqtt"), note); });

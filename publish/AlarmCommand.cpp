@@ -12,7 +12,7 @@ AlarmCommand::AlarmCommand(const QString& commandLine, Report report,
         if (!process_) return;
         report_(QStringLiteral("alarm command %1 still running after %2 s: killed")
                     .arg(words_.value(0))
-                    .arg(std::chrono::duration_cast<std::chrono::seconds>(timeout_).count()));
+                    .arg(static_cast<double>(timeout_.count()) / 1000));
         process_->kill();
     });
 }

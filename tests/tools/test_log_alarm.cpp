@@ -33,13 +33,11 @@ QByteArray fileBytes(const QString& path) {
 
 // A shell script in `dir` (the name may hold spaces).
 QString script(const QTemporaryDir& dir, const QString& name, const QByteArray& body) {
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly)) return {};
+    QFile f(dir.filePath(name));
+    f.open(QIODevice::WriteOnly);
     f.write("#!/bin/sh\n" + body);
-    f.close();
     f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    return path;
+    return f.fileName();
 }
 
 class DmmLogAlarm : public ::testing::Test {
@@ -96,18 +94,11 @@ protected:
 };
 
 TEST_F(DmmLogAlarm, ABadConditionIsAUsageErrorThatSaysWhatWasExpected) {
-    const std::pair<QStringList, const char*> cases[] = {
-        {{"--alarm", "above 5"}, "--alarm 'above 5': expected a unit: V, A, ohm"},
-        {{"--alarm", "above 5 V", "--alarm", "sideways 1 V"}, "unknown \"sideways\""},
-        {{"--alarm-notify"}, "the --alarm-... actions need an --alarm"},
-        {{"--alarm", "fail", "--alarm-command", "  "}, "--alarm-command: no command given"},
-    };
-    for (const auto& [args, expected] : cases) {
-        start(args);
-        ASSERT_TRUE(log.waitForFinished(10000));
-        EXPECT_EQ(log.exitCode(), 2);
-        EXPECT_TRUE(fileBytes(dir.filePath("stderr")).contains(expected)) << expected;
-    }
+    start({"--alarm", "above 5 V", "--alarm", "above 5"});
+    ASSERT_TRUE(log.waitForFinished(10000));
+    EXPECT_EQ(log.exitCode(), 2);
+    EXPECT_TRUE(fileBytes(dir.filePath("stderr"))
+                    .contains("dmm log: --alarm 'above 5': expected a unit: V, A, ohm"));
 }
 
 TEST_F(DmmLogAlarm, TheNotificationServiceHearsTheAlarmFire) {

@@ -84,6 +84,10 @@ void AlarmOutput::alarmChanged(const AlarmEvent& event) {
 
 void AlarmOutput::finish() {
     if (conditions_.empty()) return;
+    // The actions go while the application object is still there: a command still running is
+    // killed.
+    for (const auto& a : actions_) sink_.removeAction(a.get());
+    actions_.clear();
     say(QStringLiteral("alarms: %1 fired, %2 cleared, %3 active at the end")
             .arg(sink_.fired())
             .arg(sink_.cleared())

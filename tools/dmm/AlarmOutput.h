@@ -28,7 +28,8 @@ public:
     // With alarms, makes the actions (needs the application object) and attaches them to
     // `pipeline`; `more` (may be null) also hears every event.
     void start(ReadingPipeline& pipeline, AlarmAction* more);
-    // At the end: "N fired, M cleared, K active" on standard error, when there were alarms.
+    // At the end of the event loop: the actions stopped, and "N fired, M cleared, K active" on
+    // standard error, when there were alarms.
     void finish();
 
     void alarmChanged(const AlarmEvent& event) override;

@@ -347,7 +347,7 @@ int runLog(const std::vector<std::string>& args) {
     if (o.scpi) pipeline.addSink(&scpiWatch);
     StatisticsSink statistics; // said at the end
     pipeline.addSink(&statistics);
-    alarms.start(pipeline, nullptr);
+    alarms.start(pipeline, mqtt.alarms());
 
     const QByteArray csvHead = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
     if (!out.start(isCsv(o) ? QByteArrayView(csvHead) : QByteArrayView(kReadingsTextHeader))) {
