@@ -1,6 +1,5 @@
 // The user's alarm command as real processes: one that hangs is killed after its time-out, only
-// the latest of the events that came meanwhile runs next, and a command that does not exist is
-// reported once however often the alarm comes.
+// the latest event that came meanwhile runs next; one that does not exist is reported once.
 #include "AlarmCommand.h"
 
 #include <QCoreApplication>
@@ -24,24 +23,19 @@ AlarmEvent event(bool fired, int no) {
     return e;
 }
 
-template <class F> bool turnUntil(F done) {
-    QDeadlineTimer deadline(30s);
-    while (!done() && !deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    return done();
-}
-
-class AlarmCommandTest : public ::testing::Test {
-protected:
+TEST(AlarmCommand, AHangingCommandIsKilledTheLatestWaitingEventRunsNextAMissingOneIsReportedOnce) {
     int argc = 1;
-    char name[8] = "test";
-    char* argv[2] = {name, nullptr};
-    QCoreApplication app{argc, argv};
+    char name[] = "test";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
     QStringList reports;
-    AlarmCommand::Report report = [this](const QString& r) { reports << r; };
-};
-
-TEST_F(AlarmCommandTest, AHangingCommandIsKilledAndOnlyTheLatestWaitingEventRunsNext) {
+    const auto report = [&](const QString& r) { reports << r; };
+    const auto turnUntil = [](auto done) {
+        QDeadlineTimer deadline(30s);
+        while (!done() && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        return done();
+    };
     QTemporaryDir dir;
     const QString ran = dir.filePath("ran");
     AlarmCommand command(
@@ -54,14 +48,12 @@ TEST_F(AlarmCommandTest, AHangingCommandIsKilledAndOnlyTheLatestWaitingEventRuns
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), "fired 1\ncleared 4\n");
     EXPECT_TRUE(reports.at(0).startsWith("alarm command sh still running after 0.3 s: killed"));
-}
 
-TEST_F(AlarmCommandTest, AMissingCommandIsReportedOnce) {
-    AlarmCommand command(QStringLiteral("/nonexistent/notify-me --now"), report);
-    for (int no = 1; no <= 3; ++no) command.alarmChanged(event(true, no));
-    ASSERT_TRUE(turnUntil([&] { return !command.running(); }));
-    ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports.front().startsWith("alarm command /nonexistent/notify-me:"));
+    AlarmCommand missing(QStringLiteral("/nonexistent/notify-me --now"), report);
+    for (int no = 1; no <= 3; ++no) missing.alarmChanged(event(true, no));
+    ASSERT_TRUE(turnUntil([&] { return !missing.running(); }));
+    ASSERT_EQ(reports.size(), 3); // reported once
+    EXPECT_TRUE(reports.back().startsWith("alarm command /nonexistent/notify-me:"));
 }
 
 } // namespace
