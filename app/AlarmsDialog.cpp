@@ -126,7 +126,8 @@ void AlarmsDialog::checkRow(int row) {
     const bool ok = AlarmCondition::parse(edit->text().trimmed().toStdString(), error).has_value();
     edit->setStyleSheet(ok ? QString() : QStringLiteral("QLineEdit { color: #c00000; }"));
     edit->setToolTip(QString::fromStdString(error));
-    if (!ok) message_->setText(QStringLiteral("Alarm %1: %2").arg(row + 1).arg(error.c_str()));
+    message_->setText(ok ? QStringLiteral("Alarm %1 reads well.").arg(row + 1)
+                         : QStringLiteral("Alarm %1: %2").arg(row + 1).arg(error.c_str()));
 }
 
 QString AlarmsDialog::applyRows() {

@@ -80,7 +80,7 @@ TEST_F(DmmLogAlarm, ABadConditionIsAUsageErrorThatSaysWhatWasExpected) {
                     .contains("dmm log: --alarm 'above 5': expected a unit: V, A, ohm"));
 }
 
-TEST_F(DmmLogAlarm, TheNotificationServiceAndThePlayerOnPathHearTheAlarmFire) {
+TEST_F(DmmLogAlarm, TheNotificationServiceThePlayerOnPathAndTheBellHearTheAlarmFire) {
     dmm::testalarm::NotificationService service;
     ASSERT_TRUE(service.start()) << service.error().toStdString();
     env.insert("DBUS_SESSION_BUS_ADDRESS", service.address());
@@ -88,8 +88,8 @@ TEST_F(DmmLogAlarm, TheNotificationServiceAndThePlayerOnPathHearTheAlarmFire) {
     QDir().mkpath(dir.filePath("bin"));
     script(dir, "bin/aplay", "printf '%s\\n' \"$@\" >> \"" + played.toUtf8() + "\"\n");
     env.insert("PATH", dir.filePath("bin") + ":" + env.value("PATH"));
-    start({"--alarm", "above 1 V for 3", "--alarm", "below 1 V", "--alarm-notify", "--alarm-sound",
-           "/sounds/ripple alarm.wav"});
+    start({"--alarm", "above 1 V for 3", "--alarm", "below 1 V", "--alarm-notify", "--alarm-beep",
+           "--alarm-sound", "/sounds/ripple alarm.wav"});
     ASSERT_TRUE(waitUntil([&] { return !service.received().empty(); }, 20s));
     ASSERT_TRUE(waitUntil([&] { return !fileBytes(played).isEmpty(); }, 20s));
     EXPECT_EQ(stop(), 0);
@@ -105,6 +105,7 @@ TEST_F(DmmLogAlarm, TheNotificationServiceAndThePlayerOnPathHearTheAlarmFire) {
     EXPECT_EQ(service.received().size(), 1u); // "below 1 V" never held
     EXPECT_TRUE(stderrText.contains("alarm fired: above 1 V for 3 (1")) << stderrText.toStdString();
     EXPECT_TRUE(stderrText.contains("alarms: 1 fired, 0 cleared, 1 active at the end"));
+    EXPECT_TRUE(stderrText.contains('\a')); // the terminal's bell
 }
 
 TEST_F(DmmLogAlarm, TheCommandGetsTheEventInItsEnvironmentAndItsQuotedWords) {
