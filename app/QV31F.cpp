@@ -5,6 +5,7 @@
 #include "QV31F.h"
 #include "UsbView.h"
 
+#include "AlarmsDialog.h"
 #include "ChartArea.h"
 #include "ChartPanel.h"
 #include "ChartRows.h"
@@ -22,6 +23,7 @@
 #include "RecordingRow.h"
 #include "StatisticsWindow.h"
 #include "WidgetDialogs.h"
+#include "WindowAlarms.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -185,6 +187,7 @@ void TFCOMM::buildToolsMenu(QMenuBar* bar) {
     QMenu* tools = named(bar->addMenu(QStringLiteral("Tools")), "Tools1");
     Statistics1 = menuItem(this, tools, "Statistics1", "Statistics\u2026");
     buildTriggerItem(tools);
+    Alarms1 = menuItem(this, tools, "Alarms1", "Alarms\u2026");
 }
 
 void TFCOMM::buildGraphicMenu(QMenuBar* bar) {
@@ -324,6 +327,7 @@ void TFCOMM::connectRecordingHandlers() {
     connect(row_->OpenDataFiles(), &QToolButton::clicked, this, &TFCOMM::SpeedButton2Click);
     connect(row_->BtPrint(), &QToolButton::clicked, this, &TFCOMM::BtPrintClick);
     connect(Statistics1, &QAction::triggered, this, &TFCOMM::StatisticsClick);
+    connect(Alarms1, &QAction::triggered, this, &TFCOMM::AlarmsClick);
 
     // Limit judge.
     const auto limitKeys = [this](QChar key, const QString& text) {

@@ -39,6 +39,8 @@ namespace dmm::app {
 class ChartArea;
 class ChartRows;
 class StatisticsWindow;
+class AlarmsDialog;
+class WindowAlarms;
 class ChartPanel;
 class GridModel;
 class LcdMirror;
@@ -109,6 +111,8 @@ public:
     void RecordingTriggerClick();
     // What "Recording start and stop..." sets (also for tests, without the dialog).
     void setTrigger(const TriggerSettings& settings);
+    // "Tools" -> "Alarms...": the alarms' window beside this one.
+    void AlarmsClick();
 
     // --- limit judge and recall panel ---
     void Timer3Timer();
@@ -141,6 +145,8 @@ public:
     // The road from decoded frames to recorded rows; outputs attach to it as sinks.
     ReadingPipeline& pipeline() { return *pipeline_; }
     ReadingsTable& cds1() { return pipeline_->table(); }
+    // The alarms of "Tools" -> "Alarms..."; made by FormCreate.
+    WindowAlarms& alarms() { return *alarms_; }
     // Hands the grid the rows it has not been shown yet (it takes new rows in batches).
     void flushGrid();
     Recorder& recorder() { return pipeline_->recorder(); }
@@ -187,6 +193,8 @@ private:
 
     void selectPort(int n);
     void createPipeline();
+    void createAlarms();
+    void showAlarms();
     void ShowSeries(int index);
     void showPage(int page);
     void connectSequence();    // steps 1 to 4 of a COM connect
@@ -222,6 +230,9 @@ private:
     std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it
     // "Tools" -> "Statistics...", made when first asked for; after what it reads.
     std::unique_ptr<StatisticsWindow> statisticsWindow_;
+    // The alarms, attached to the pipeline (before it goes), and their window.
+    std::unique_ptr<WindowAlarms> alarms_;
+    std::unique_ptr<AlarmsDialog> alarmsDialog_;
     TCommPortDriver* comm2_ = nullptr;
     const MeterFamily* serialFamily_ = nullptr; // the family the variant binds to COMM2
     class UsbView;
@@ -257,6 +268,7 @@ private:
     QAction* Save1 = nullptr;
     QAction* Statistics1 = nullptr;
     QAction* RecordingTrigger1 = nullptr;
+    QAction* Alarms1 = nullptr;
     QList<QAction*> recordLimitActions_;
 
     // Timers.

@@ -303,6 +303,7 @@ void TFCOMM::createPipeline() {
     chartRows_ = std::make_unique<ChartRows>();
     pipeline_->addSink(chartRows_.get());
     watchTrigger();
+    createAlarms();
 }
 
 LcdPanel& TFCOMM::Panel1() {

@@ -2,11 +2,13 @@
 // with the adapter picked, the history list, the line-setup report, binding the report
 // handlers, the watchdog's drop) is UsbAdapter's; here its outcomes become the window's captions,
 // panels, lists and message boxes.
+#include "AlarmsDialog.h"
 #include "ChartRows.h"
 #include "GridModel.h"
 #include "QV31F.h"
 #include "StatisticsWindow.h"
 #include "UsbView.h"
+#include "WindowAlarms.h"
 
 #include "ChartPanel.h"
 #include "ClickPanel.h"

@@ -9,6 +9,7 @@
 #include "ScpiServer.h"
 #include "TableCsvStream.h"
 #include "WebPage.h"
+#include "WindowAlarms.h"
 #include "WindowOptions.h"
 
 #include <QApplication>
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
     // Each output's line under the link tooltip: the MQTT publisher's state, the SCPI server's.
     if (mqtt) {
         window.pipeline().addSink(mqtt.get());
+        window.alarms().addSharedAction(mqtt.get()); // PREFIX/alarm
         QObject::connect(
             mqtt.get(), &dmm::RowPublisher::noteChanged, &window,
             [&](const QString& note) { window.setLinkNote(QStringLiteral("mqtt"), note); });

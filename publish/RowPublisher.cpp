@@ -1,5 +1,6 @@
 #include "RowPublisher.h"
 
+#include "JsonText.h"
 #include "ReadingJson.h"
 
 #include <QByteArray>
@@ -40,6 +41,30 @@ RowPublisher::RowPublisher(const mqtt::MqttSettings& settings) : publisher_(sett
 
 void RowPublisher::rowRecorded(const RecordedRow& row) {
     publisher_.publish(ReadingJson::fromRecord(row));
+}
+
+void RowPublisher::alarmChanged(const AlarmEvent& event) {
+    if (event.fired)
+        activeAlarms_.insert(event.alarm);
+    else
+        activeAlarms_.remove(event.alarm);
+    std::string json = "{\"alarm\":";
+    appendJsonString(json, event.alarm.toStdString());
+    json += ",\"state\":";
+    appendJsonString(json, event.state().toStdString());
+    json += ",\"no\":" + (event.no ? std::to_string(*event.no) : std::string("null"));
+    json += ",\"value\":" +
+            (event.value().isEmpty() ? std::string("null") : event.value().toStdString());
+    json += ",\"unit\":";
+    appendJsonString(json, event.unit().toStdString());
+    json += ",\"time\":";
+    appendJsonString(json, event.time.toOffsetFromUtc(event.time.offsetFromUtc())
+                               .toString(Qt::ISODateWithMs)
+                               .toStdString());
+    json += "}";
+    const bool anyActive = !activeAlarms_.isEmpty();
+    publisher_.publishAlarm(std::move(json), anyActive);
+    if (!anyActive) publisher_.publishAlarm(std::string(), true);
 }
 
 QString RowPublisher::note() const {

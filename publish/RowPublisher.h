@@ -4,10 +4,12 @@
 // connection and of the rows dropped from the full queue.
 #pragma once
 
+#include "AlarmAction.h"
 #include "MqttPublisher.h"
 #include "ReadingSink.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QTimer>
 
@@ -17,7 +19,7 @@
 
 namespace dmm {
 
-class RowPublisher : public QObject, public ReadingSink {
+class RowPublisher : public QObject, public ReadingSink, public AlarmAction {
     Q_OBJECT
 
 public:
@@ -32,6 +34,10 @@ public:
 
     // ReadingSink: each recorded row as its JSON payload.
     void rowRecorded(const RecordedRow& row) override;
+    // AlarmAction: each alarm that fires or clears to PREFIX/alarm, as a JSON object with
+    // `alarm`, `state`, `no`, `value`, `unit`, `time`; retained while any alarm is active, and
+    // the retained one removed (an empty payload) once none is.
+    void alarmChanged(const AlarmEvent& event) override;
     mqtt::MqttPublisher::Counts counts() const { return publisher_.counts(); }
     // "MQTT HOST/PREFIX: connected, 0 rows queued, 0 dropped" (or "not connected (why)").
     QString note() const;
@@ -54,6 +60,7 @@ private:
     QTimer timer_;
     QString lastNote_;
     std::uint64_t lastDropped_ = 0;
+    QSet<QString> activeAlarms_;
 };
 
 } // namespace dmm

@@ -100,6 +100,16 @@ void MqttPublisher::publish(std::string payload) {
     if (wasEmpty) wake();
 }
 
+void MqttPublisher::publishAlarm(std::string payload, bool retain) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (closing_) return;
+        alarms_.emplace_back(std::move(payload), retain);
+        if (alarms_.size() > kMaxAlarms) alarms_.pop_front();
+    }
+    wake();
+}
+
 MqttPublisher::Counts MqttPublisher::counts() const {
     const std::lock_guard lock(mutex_);
     Counts c;
@@ -235,6 +245,14 @@ void MqttPublisher::feed() {
         mosquitto_disconnect(client_);
         return;
     }
+    std::deque<std::pair<std::string, bool>> alarms;
+    {
+        const std::lock_guard lock(mutex_);
+        if (connected_) alarms.swap(alarms_);
+    }
+    for (const auto& [payload, retain] : alarms)
+        mosquitto_publish(client_, nullptr, settings_.url.alarmTopic().c_str(),
+                          static_cast<int>(payload.size()), payload.data(), kQos, retain);
     std::string row;
     bool sayOffline = false;
     {

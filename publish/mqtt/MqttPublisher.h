@@ -65,6 +65,11 @@ public:
 
     // Queues one row's payload. Never waits on the network: one short lock and a wake-up.
     void publish(std::string payload);
+    // Queues an alarm's payload for PREFIX/alarm (QoS 1, `retain` as given; an empty retained
+    // payload removes the retained one). Alarms go out beside the rows, as soon as connected;
+    // at most kMaxAlarms wait, the oldest giving way.
+    void publishAlarm(std::string payload, bool retain);
+    static constexpr std::size_t kMaxAlarms = 1000;
 
     Counts counts() const;
 
@@ -103,6 +108,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::string> queue_;
+    std::deque<std::pair<std::string, bool>> alarms_; // payload, retain
     bool rowInFlight_ = false;
     std::uint64_t delivered_ = 0;
     std::uint64_t dropped_ = 0;

@@ -25,6 +25,7 @@ struct MqttUrl {
     // Every topic the program uses is the prefix and one of these.
     static constexpr const char* kReadingSuffix = "/reading";
     static constexpr const char* kStatusSuffix = "/status";
+    static constexpr const char* kAlarmSuffix = "/alarm"; // shorter than the reading's
     // MQTT's limit for a topic, and so the longest prefix that leaves room for every suffix.
     static constexpr std::size_t kMaxTopicBytes = 65535;
     static constexpr std::size_t kMaxPrefixBytes =
@@ -33,6 +34,7 @@ struct MqttUrl {
 
     std::string readingTopic() const { return prefix + kReadingSuffix; }
     std::string statusTopic() const { return prefix + kStatusSuffix; }
+    std::string alarmTopic() const { return prefix + kAlarmSuffix; }
 
     // Parses `text`; returns an error text, empty on success (then `url` is filled).
     static std::string parse(const std::string& text, MqttUrl& url);

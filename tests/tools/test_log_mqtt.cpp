@@ -174,4 +174,26 @@ TEST_F(DmmLogMqtt, AKilledLoggerLeavesOfflineAsItsStatus) {
     EXPECT_TRUE(status.waitForLast("offline", 10s)) << broker.log();
 }
 
+TEST_F(DmmLogMqtt, AnActiveAlarmIsRetainedOnTheAlarmTopic) {
+    TestSubscriber early(broker, "lab/b1/alarm", "early");
+    ASSERT_TRUE(early.start());
+    Meter meter("25");
+    QProcess log;
+    log.start(dmmPath(), {"log", "--port", meter.pty, "--mqtt", urlOf(broker, "lab/b1"), "--alarm",
+                          "above 12 V for 2"});
+    ASSERT_TRUE(early.waitForLines(1, 20s)) << broker.log();
+    // A subscriber that comes later still gets it: it stays retained while the alarm is active.
+    TestSubscriber late(broker, "lab/b1/alarm", "late");
+    ASSERT_TRUE(late.start());
+    ASSERT_TRUE(late.waitForLines(1, 10s));
+    log.kill();
+    log.waitForFinished(10000);
+    EXPECT_EQ(late.lines().front(), early.lines().front());
+    const QJsonObject o =
+        QJsonDocument::fromJson(QByteArray::fromStdString(early.lines().front())).object();
+    EXPECT_EQ(o.keys(), QStringList({"alarm", "no", "state", "time", "unit", "value"}));
+    EXPECT_EQ(o.value("alarm").toString() + o.value("state").toString(), "above 12 V for 2fired");
+    EXPECT_GT(o.value("value").toDouble(), 12);
+}
+
 } // namespace

@@ -22,6 +22,8 @@ public:
     std::string start(const CommandLine& cl);
     // The publisher as an output of the recording pipeline; null without --mqtt.
     ReadingSink* sink() { return publisher_.get(); }
+    // The publisher as an alarm action (PREFIX/alarm); null without --mqtt.
+    AlarmAction* alarms() { return publisher_.get(); }
     // Delivers what is still queued while the broker takes it, then tells the totals. Returns
     // false when rows were left undelivered.
     bool finish();

@@ -17,6 +17,10 @@
 //
 // With --scpi a SCPI server (LogScpi.h) answers from the last decoded frame on the same event
 // loop; it only reads, and never delays the port's reading.
+//
+// With --alarm, alarms hear every decoded reading (AlarmOutput.h); their actions run in the event
+// loop beside the recording and never hold it.
+#include "AlarmOutput.h"
 #include "Command.h"
 #include "CommandLine.h"
 
@@ -69,7 +73,9 @@ constexpr const char* kUsage =
     "           [--interval S] [--no-repeat] [--limit N] [--high X] [--low Y]\n"
     "           [--mqtt URL [--mqtt-cafile FILE]] [--scpi [ADDR:]PORT] [--http [ADDR:]PORT]\n"
     "           [--start-at HH:MM[:SS] | --start-after DURATION | --start-when CROSSING]\n"
-    "           [--pretrigger K] [--stop-after N|DURATION | --stop-at HH:MM[:SS]]";
+    "           [--pretrigger K] [--stop-after N|DURATION | --stop-at HH:MM[:SS]]\n"
+    "           [--alarm COND ... [--alarm-beep] [--alarm-sound FILE] [--alarm-notify]\n"
+    "           [--alarm-command CMD]]";
 
 struct LogOptions {
     QString port;
@@ -129,6 +135,7 @@ void addOptions(CommandLine& cl) {
     MqttOutput::addOptions(cl);
     addScpiOption(cl);
     addHttpOption(cl);
+    AlarmOutput::addOptions(cl);
     value("start-at", "HH:MM[:SS]", "Start recording at this time of day.");
     value("start-after", "DURATION", "Start recording after this long (90s, 10m, 2h).");
     value("start-when", "CROSSING",
@@ -335,6 +342,8 @@ int runLog(const std::vector<std::string>& args) {
     LogOptions o;
     if (const std::string err = readOptions(cl, o); !err.empty()) return cl.usageError(err);
     if (const std::string err = MqttOutput::check(cl); !err.empty()) return cl.usageError(err);
+    AlarmOutput alarms;
+    if (const std::string err = alarms.read(cl); !err.empty()) return cl.usageError(err);
     // Past a file size limit a write fails with EFBIG, like one on a full disk, instead of the
     // signal ending the program with a torn line.
     ::signal(SIGXFSZ, SIG_IGN);
@@ -381,6 +390,7 @@ int runLog(const std::vector<std::string>& args) {
     if (o.scpi) pipeline.addSink(&scpiWatch);
     StatisticsSink statistics; // said at the end
     pipeline.addSink(&statistics);
+    alarms.start(pipeline, mqtt.alarms());
 
     const QByteArray csvHead = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
     if (!out.start(isCsv(o) ? QByteArrayView(csvHead) : QByteArrayView(kReadingsTextHeader))) {
@@ -451,6 +461,7 @@ int runLog(const std::vector<std::string>& args) {
     if (web.spill) pipeline.removeSink(web.spill.get());
     const int fileRc = endOfRun(rc, writer.failed(), port, out);
     sayStatistics(statistics.statistics(), out);
+    alarms.finish();
     return mqtt.finish() ? fileRc : std::max(fileRc, 1);
 }
 
