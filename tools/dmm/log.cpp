@@ -335,28 +335,50 @@ int openOutput(const LogOptions& o, LogFile& out) {
     return 1;
 }
 
-int runLog(const std::vector<std::string>& args) {
-    CommandLine cl("log", kUsage, kDescription);
-    addOptions(cl);
-    if (const auto done = cl.parse(args)) return *done;
-    LogOptions o;
-    if (const std::string err = readOptions(cl, o); !err.empty()) return cl.usageError(err);
-    if (const std::string err = MqttOutput::check(cl); !err.empty()) return cl.usageError(err);
-    AlarmOutput alarms;
-    if (const std::string err = alarms.read(cl); !err.empty()) return cl.usageError(err);
-    // Past a file size limit a write fails with EFBIG, like one on a full disk, instead of the
-    // signal ending the program with a torn line.
-    ::signal(SIGXFSZ, SIG_IGN);
+// The port's name in messages; a remote port's URL is its own name.
+std::string portNameOf(const QString& port, const QString& device) {
+    if (link::RemoteSerialPort::isRemoteAddress(port)) return local(port);
+    return local(port) + " (" + (device.isEmpty() ? "no device" : local(device)) + ")";
+}
 
-    LogFile out;
-    if (int rc = openOutput(o, out)) return rc;
-    out.setNoticeHandler(say);
-    if (out.lastRecordNo() && *out.lastRecordNo() == std::numeric_limits<std::int32_t>::max()) {
-        say(out.path() + " ends at record number 2147483647, the largest; numbering cannot go " +
-            "on, so nothing is recorded");
-        return 0;
-    }
+// The start of the run arms the trigger; its states are said as they come (the stop by the
+// writer, as the end of the recording).
+void followTrigger(ReadingPipeline& pipeline, LogWriter& writer, const TriggerSettings& t) {
+    pipeline.setTrigger(t);
+    pipeline.onTriggerState([&pipeline, &writer](const QString& state) {
+        const RecordingTrigger* trigger = pipeline.trigger();
+        if (trigger && trigger->state() == RecordingTrigger::State::Stopped)
+            writer.stoppedBy(local(state));
+        else
+            say(local(state));
+    });
+    pipeline.armTrigger();
+}
 
+void connectPort(TCommPortDriver& port, Meter& meter, const MeterFamily& family, int com) {
+    port.SetComPort(static_cast<TCommPortDriver::TComPortNumber>(com - 1));
+    port.SetLine(family.line);
+    const auto serial = family.serial;
+    port.OnReceiveData = [&meter, serial](TCommPortDriver*, const std::uint8_t* data,
+                                          std::int32_t size) { serial(meter, data, size); };
+}
+
+std::vector<ReadingSink*> webSinks(LogWeb& web) {
+    std::vector<ReadingSink*> sinks;
+    if (web.spill) sinks.push_back(web.spill.get());
+    if (web.page) sinks.push_back(&web.page->feed());
+    return sinks;
+}
+
+// A device path is reached as COM1, which the port mapping lets the environment name.
+int comOf(const QString& port) {
+    if (auto n = comNumber(port)) return *n;
+    qputenv("DMM_COM1", port.toLocal8Bit());
+    return 1;
+}
+
+// From the open output file to the end of the run.
+int logFromPort(const LogOptions& o, const CommandLine& cl, AlarmOutput& alarms, LogFile& out) {
     int argc = 1;
     char arg0[] = "dmm";
     char* argv[] = {arg0, nullptr};
@@ -366,13 +388,7 @@ int runLog(const std::vector<std::string>& args) {
         say(err);
         return 1;
     }
-
-    // A device path is reached as COM1, which the port mapping lets the environment name.
-    int com = 1;
-    if (auto n = comNumber(o.port))
-        com = *n;
-    else
-        qputenv("DMM_COM1", o.port.toLocal8Bit());
+    const int com = comOf(o.port);
     const QString device = link::comPortDevice(com);
 
     Meter meter;
@@ -399,21 +415,11 @@ int runLog(const std::vector<std::string>& args) {
     }
 
     TCommPortDriver port;
-    port.SetComPort(static_cast<TCommPortDriver::TComPortNumber>(com - 1));
-    port.SetLine(o.family->line);
-    const auto serial = o.family->serial;
-    port.OnReceiveData = [&meter, serial](TCommPortDriver*, const std::uint8_t* data,
-                                          std::int32_t size) { serial(meter, data, size); };
+    connectPort(port, meter, *o.family, com);
     LogWeb web; // --http: the page follows the pipeline and the port
     if (o.http && !(web = startWebPage(*o.http, port, out, isCsv(o))).page) return 1;
-    for (ReadingSink* sink : {static_cast<ReadingSink*>(web.spill.get()),
-                              static_cast<ReadingSink*>(web.page ? &web.page->feed() : nullptr)})
-        if (sink) pipeline.addSink(sink);
-    // A remote port's URL is its own name.
-    const std::string portName =
-        link::RemoteSerialPort::isRemoteAddress(o.port)
-            ? local(o.port)
-            : local(o.port) + " (" + (device.isEmpty() ? "no device" : local(device)) + ")";
+    for (ReadingSink* sink : webSinks(web)) pipeline.addSink(sink);
+    const std::string portName = portNameOf(o.port, device);
     if (!port.OpenPort() || !PortWatch::settled(port)) {
         say("cannot open " + portName + ": " + local(port.LastError()));
         return 1;
@@ -421,17 +427,7 @@ int runLog(const std::vector<std::string>& args) {
     out.keep(); // until here, a file this run created is removed again on the way out
     say("logging " + portName + (out.isFile() ? " to " + out.path() : std::string()));
     if (!port.LastError().isEmpty()) say(local(port.LastError())); // settings the device refused
-    // The start of the run arms the trigger; its states are said as they come (the stop by the
-    // writer, as the end of the recording).
-    pipeline.setTrigger(o.trigger);
-    pipeline.onTriggerState([&pipeline, &writer](const QString& state) {
-        const RecordingTrigger* trigger = pipeline.trigger();
-        if (trigger && trigger->state() == RecordingTrigger::State::Stopped)
-            writer.stoppedBy(local(state));
-        else
-            say(local(state));
-    });
-    pipeline.armTrigger();
+    followTrigger(pipeline, writer, o.trigger);
 
     QTimer sampling;
     if (o.intervalSeconds > 0) {
@@ -457,12 +453,35 @@ int runLog(const std::vector<std::string>& args) {
     if (!stopNotifier) return 1;
 
     const int rc = app.exec(); // before `failed` is read: the run sets it
-    if (web.page) pipeline.removeSink(&web.page->feed());
-    if (web.spill) pipeline.removeSink(web.spill.get());
+    for (ReadingSink* sink : webSinks(web)) pipeline.removeSink(sink);
     const int fileRc = endOfRun(rc, writer.failed(), port, out);
     sayStatistics(statistics.statistics(), out);
     alarms.finish();
     return mqtt.finish() ? fileRc : std::max(fileRc, 1);
+}
+
+int runLog(const std::vector<std::string>& args) {
+    CommandLine cl("log", kUsage, kDescription);
+    addOptions(cl);
+    if (const auto done = cl.parse(args)) return *done;
+    LogOptions o;
+    if (const std::string err = readOptions(cl, o); !err.empty()) return cl.usageError(err);
+    if (const std::string err = MqttOutput::check(cl); !err.empty()) return cl.usageError(err);
+    AlarmOutput alarms;
+    if (const std::string err = alarms.read(cl); !err.empty()) return cl.usageError(err);
+    // Past a file size limit a write fails with EFBIG, like one on a full disk, instead of the
+    // signal ending the program with a torn line.
+    ::signal(SIGXFSZ, SIG_IGN);
+
+    LogFile out;
+    if (int rc = openOutput(o, out)) return rc;
+    out.setNoticeHandler(say);
+    if (out.lastRecordNo() && *out.lastRecordNo() == std::numeric_limits<std::int32_t>::max()) {
+        say(out.path() + " ends at record number 2147483647, the largest; numbering cannot go " +
+            "on, so nothing is recorded");
+        return 0;
+    }
+    return logFromPort(o, cl, alarms, out);
 }
 
 const CommandRegistrar registrar("log", kUsage, runLog);
