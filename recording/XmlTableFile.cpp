@@ -14,7 +14,9 @@
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <vector>
 
 namespace dmm {
@@ -62,7 +64,7 @@ bool xmlChar(char32_t c) {
 }
 
 // XML 1.0 cannot carry these characters in any form, escaped or not.
-bool xmlCarries(const QString& text) {
+bool xmlCarries(QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c)) {
@@ -75,36 +77,54 @@ bool xmlCarries(const QString& text) {
     return true;
 }
 
-void appendEscaped(QByteArray& out, const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    for (char c : utf8) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        // Literal whitespace in an attribute value reads back as a space.
-        case '\t':
-            out += "&#9;";
-            break;
-        case '\n':
-            out += "&#10;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        default:
-            out += c;
-        }
+// The escape of a character in an attribute value, or nothing for a character that stands as
+// it is. Literal whitespace in an attribute value would read back as a space.
+const char* escapeOf(char c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    case '\t':
+        return "&#9;";
+    case '\n':
+        return "&#10;";
+    case '\r':
+        return "&#13;";
+    default:
+        return nullptr;
     }
+}
+
+// Writes `text` escaped at `d`, which has room for six bytes a UTF-16 unit, and returns the end.
+// A text of printable ASCII without markup characters, what a meter writes, is copied unit by
+// unit; anything else is converted to UTF-8 and escaped.
+char* putEscaped(char* d, QStringView text) {
+    char* out = d;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x20 || u >= 0x80 || escapeOf(static_cast<char>(u))) {
+            out = d;
+            for (char c : text.toUtf8()) {
+                const char* e = escapeOf(c);
+                if (!e) *out++ = c;
+                while (e && *e) *out++ = *e++;
+            }
+            return out;
+        }
+        *out++ = static_cast<char>(u);
+    }
+    return out;
+}
+
+void appendEscaped(QByteArray& out, QStringView text) {
+    const qsizetype start = out.size();
+    out.resize(start + 6 * text.size());
+    out.resize(putEscaped(out.data() + start, text) - out.constData());
 }
 
 // An integer attribute longer than this is no 32-bit number the packet's writers would write.
@@ -122,23 +142,37 @@ int matchField(QStringView attributeName) {
     return -1;
 }
 
-// One <ROW/> line: the fields that are not empty, as attributes.
+// One <ROW/> line: the fields that are not empty, as attributes. The line is written through
+// a pointer into room made for it at once: an escaped character takes at most six bytes.
 auto appendXmlRow(const ReadingsTable& table) {
     return [&table, &names = xmlNames()](QByteArray& buf, int r) {
-        buf += "<ROW";
+        std::array<QStringView, kFieldCount> texts;
+        qsizetype bound = 8;
+        for (int i = 0; i < kFieldCount; ++i) {
+            const auto f = static_cast<Field>(i);
+            if (!isIntegerField(f)) texts[i] = table.textView(r, f);
+            bound += names[i].size() + 4 + 12 + 6 * texts[i].size();
+        }
+        const qsizetype start = buf.size();
+        buf.resize(start + bound);
+        char* d = buf.data() + start;
+        auto put = [&d](QByteArrayView bytes) { d = std::copy(bytes.begin(), bytes.end(), d); };
+        put("<ROW");
         for (int i = 0; i < kFieldCount; ++i) {
             const auto f = static_cast<Field>(i);
             if (table.isEmpty(r, f)) continue;
-            buf += ' ';
-            buf += names[i];
-            buf += "=\"";
-            if (isIntegerField(f))
-                buf += QByteArray::number(*table.integer(r, f));
-            else
-                appendEscaped(buf, table.text(r, f));
-            buf += '"';
+            *d++ = ' ';
+            put(names[i]);
+            put("=\"");
+            if (isIntegerField(f)) {
+                d = std::to_chars(d, d + 12, *table.integer(r, f)).ptr;
+            } else {
+                d = putEscaped(d, texts[i]);
+            }
+            *d++ = '"';
         }
-        buf += "/>\n";
+        put("/>\n");
+        buf.resize(d - buf.constData());
     };
 }
 
@@ -150,7 +184,7 @@ QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const Progre
     const int rows = table.size();
     for (int r = 0; r < rows; ++r)
         for (Field f : kTextFields)
-            if (!xmlCarries(table.text(r, f)))
+            if (!xmlCarries(table.textView(r, f)))
                 return QStringLiteral("Row %1: field %2 holds a character that XML cannot carry")
                     .arg(r + 1)
                     .arg(QLatin1String(fieldName(f)));
