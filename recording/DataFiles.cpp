@@ -26,11 +26,6 @@ namespace {
 
 constexpr Field kTextFields[] = {Field::Time, Field::DcAc, Field::Value, Field::Unit, Field::Auto};
 constexpr int kBatchRows = 4096;
-// What a load reads at a time: it starts small, so that the first progress reports come soon,
-// and doubles up to a size at which a read costs little beside the parse of its bytes, still
-// small enough to sit in the cache and to keep progress and cancel prompt.
-constexpr qsizetype kFirstReadBytes = qsizetype(1) << 16;
-constexpr qsizetype kReadBytes = qsizetype(1) << 20;
 
 // ---------------------------------------------------------------------------------------------
 // Text file
@@ -398,8 +393,7 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
     LineTokenizer tokenizer;
     const std::int64_t total = in.isSequential() ? 0 : in.size();
     std::int64_t done = 0;
-    QByteArray chunk(kReadBytes, Qt::Uninitialized);
-    qsizetype readSize = kFirstReadBytes;
+    QByteArray chunk(loadReadSize(std::numeric_limits<std::int64_t>::max()), Qt::Uninitialized);
     bool stopped = false;
     for (;;) {
         // Before every read, the first one included: a slow or huge file shows its progress
@@ -408,8 +402,7 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
             flush();
             if (!progress(done, total)) return QStringLiteral("cancelled");
         }
-        const qint64 n = in.read(chunk.data(), readSize);
-        readSize = std::min(readSize * 2, kReadBytes);
+        const qint64 n = in.read(chunk.data(), loadReadSize(done));
         if (n < 0) {
             flush();
             return QStringLiteral("read error: ") + in.errorString();

@@ -11,6 +11,7 @@
 #include "RowsWriter.h"
 
 #include "WatchedReadDevice.h"
+#include "XmlPacketReader.h"
 
 #include <QXmlStreamReader>
 
@@ -29,33 +30,8 @@ constexpr int kBatchRows = 4096;
 // it, so this bounds what one token (an endless attribute, comment or DTD) can cost.
 constexpr qint64 kMaxTokenBytes = qint64(1) << 20;
 
-// A field name as an XML attribute name: characters other than letters, digits, '.' and '-'
-// (and a leading digit, '.' or '-') become _xHHHH_: "dc/ac" is "dc_x002F_ac".
-QByteArray xmlName(const char* fieldName) {
-    QByteArray out;
-    for (int i = 0; fieldName[i]; ++i) {
-        const char c = fieldName[i];
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        const bool other = (c >= '0' && c <= '9') || c == '.' || c == '-';
-        if (letter || (other && i > 0))
-            out += c;
-        else
-            out += "_x" +
-                   QByteArray::number(static_cast<unsigned char>(c), 16)
-                       .toUpper()
-                       .rightJustified(4, '0') +
-                   "_";
-    }
-    return out;
-}
-
 const std::array<QByteArray, kFieldCount>& xmlNames() {
-    static const std::array<QByteArray, kFieldCount> names = [] {
-        std::array<QByteArray, kFieldCount> n;
-        for (int i = 0; i < kFieldCount; ++i) n[i] = xmlName(fieldName(static_cast<Field>(i)));
-        return n;
-    }();
-    return names;
+    return XmlPacketReader::rowNames();
 }
 
 bool xmlChar(char32_t c) {
@@ -121,12 +97,6 @@ char* putEscaped(char* d, QStringView text) {
     return out;
 }
 
-void appendEscaped(QByteArray& out, QStringView text) {
-    const qsizetype start = out.size();
-    out.resize(start + 6 * text.size());
-    out.resize(putEscaped(out.data() + start, text) - out.constData());
-}
-
 // An integer attribute longer than this is no 32-bit number the packet's writers would write.
 constexpr std::size_t kMaxIntegerChars = 16;
 
@@ -189,18 +159,8 @@ QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const Progre
                     .arg(r + 1)
                     .arg(QLatin1String(fieldName(f)));
 
-    QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                      "<DATAPACKET Version=\"2.0\">\n<METADATA>\n<FIELDS>\n";
-    for (int i = 0; i < kFieldCount; ++i) {
-        const auto f = static_cast<Field>(i);
-        head += "<FIELD attrname=\"";
-        appendEscaped(head, QString::fromLatin1(fieldName(f)));
-        head += isIntegerField(f) ? "\" fieldtype=\"i4\"/>\n"
-                                  : "\" fieldtype=\"string\" WIDTH=\"20\"/>\n";
-    }
-    head += "</FIELDS>\n<PARAMS/>\n</METADATA>\n<ROWDATA>\n";
-    const QString error = writeRows(table, out, progress, head, 128, appendXmlRow(table),
-                                    QByteArray("</ROWDATA>\n</DATAPACKET>\n"));
+    const QString error = writeRows(table, out, progress, XmlPacketReader::head(), 128,
+                                    appendXmlRow(table), QByteArray(XmlPacketReader::kTail));
     return error.isEmpty() ? error : QStringLiteral("Could not write the XML table file: ") + error;
 }
 
@@ -369,6 +329,28 @@ bool readRows(QXmlStreamReader& x, WatchedReadDevice& dev, ReadingsTable& staged
 } // namespace
 
 QString LoadReadingsXml(QIODevice& in, ReadingsTable& table, const LoadProgressFn& progress) {
+    if (!in.isOpen() || !in.isReadable()) return QStringLiteral("the file is not open for reading");
+    // The fast reader first, where the file can be read again from the start should it decline.
+    const qint64 start = in.pos();
+    if (!in.isSequential()) {
+        ReadingsTable staged;
+        switch (XmlPacketReader::read(in, staged, progress)) {
+        case XmlPacketReader::Outcome::Loaded:
+            table.takeRows(staged);
+            if (progress) progress(in.pos(), in.size());
+            return {};
+        case XmlPacketReader::Outcome::Cancelled:
+            return QStringLiteral("cancelled");
+        case XmlPacketReader::Outcome::Declined:
+            break;
+        }
+        if (!in.seek(start)) return QStringLiteral("read error: ") + in.errorString();
+    }
+    return loadReadingsXmlStreamed(in, table, progress);
+}
+
+QString loadReadingsXmlStreamed(QIODevice& in, ReadingsTable& table,
+                                const LoadProgressFn& progress) {
     if (!in.isOpen() || !in.isReadable()) return QStringLiteral("the file is not open for reading");
     WatchedReadDevice dev(in, progress, kMaxTokenBytes);
     QXmlStreamReader x(&dev);
