@@ -178,8 +178,7 @@ struct LineParts {
 };
 
 // One line from its parts, into `out`; `scratch` is a buffer reused from line to line.
-void appendRow(QByteArray& out, const LineParts& row, OffsetCache& offsets,
-               std::string& scratch) {
+void appendRow(QByteArray& out, const LineParts& row, OffsetCache& offsets, std::string& scratch) {
     const Measurement& m = row.measurement;
     char head[16];
     char* d = head;
@@ -230,10 +229,10 @@ public:
 
     void append(QByteArray& out, int r) {
         const QString range = table_.rangeMode(r);
-        const Measurement m = readMeasurement(utf8Of(table_.textView(r, Field::Value), value_),
-                                              utf8Of(table_.textView(r, Field::Unit), unit_),
-                                              utf8Of(table_.textView(r, Field::DcAc), dcAc_),
-                                              range.toStdString());
+        const Measurement m =
+            readMeasurement(utf8Of(table_.textView(r, Field::Value), value_),
+                            utf8Of(table_.textView(r, Field::Unit), unit_),
+                            utf8Of(table_.textView(r, Field::DcAc), dcAc_), range.toStdString());
         appendRow(out,
                   LineParts{table_.integer(r, Field::No), table_.recordedAtMSecs(r),
                             table_.textView(r, Field::Time), m, range,

@@ -337,7 +337,8 @@ bool isAscii(QByteArrayView bytes) {
 // go to the pool as bytes; only a UTF-8 token beyond ASCII becomes a QString on the way.
 std::uint32_t tokenText(const LineTokenizer::Token& t, bool utf8, ReadingsTable& table) {
     if (!utf8 || isAscii(t.view()))
-        return table.internText(QLatin1StringView(t.bytes, std::min<qsizetype>(t.size, kMaxFieldText)));
+        return table.internText(
+            QLatin1StringView(t.bytes, std::min<qsizetype>(t.size, kMaxFieldText)));
     return table.internText(QStringView(QString::fromUtf8(t.view())));
 }
 

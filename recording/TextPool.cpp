@@ -25,8 +25,8 @@ Units<char> unitsOf(QLatin1StringView t) {
     return {t.data(), static_cast<std::size_t>(t.size())};
 }
 
-// FNV-1a over the code units, with a final mix: texts are short (at most 20 characters), so a plain loop beats
-// anything that needs the units in memory as one kind.
+// FNV-1a over the code units, with a final mix: texts are short (at most 20 characters), so a plain
+// loop beats anything that needs the units in memory as one kind.
 template <typename U> std::size_t hashOf(const U& u) {
     std::uint64_t h = 0xcbf29ce484222325ULL;
     for (std::size_t i = 0; i < u.n; ++i) h = (h ^ u[i]) * 0x100000001b3ULL;

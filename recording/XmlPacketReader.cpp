@@ -40,7 +40,7 @@ struct Escape {
     std::string_view text;
     char stands;
 };
-constexpr Escape kEscapes[] = {{"&amp;", '&'},  {"&lt;", '<'},   {"&gt;", '>'}, {"&quot;", '"'},
+constexpr Escape kEscapes[] = {{"&amp;", '&'}, {"&lt;", '<'},   {"&gt;", '>'},  {"&quot;", '"'},
                                {"&#9;", '\t'}, {"&#10;", '\n'}, {"&#13;", '\r'}};
 
 // True when `s` is well-formed UTF-8 of characters XML carries (no U+FFFE, U+FFFF).
