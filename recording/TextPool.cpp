@@ -93,6 +93,7 @@ template <typename U> std::uint32_t TextPool::store(U u) {
         // 2^18 blocks of 2^14 units hold over 4 billion units: more than eight billion bytes
         // of text, far beyond what the table's row bound lets in.
         assert(blocks_.size() < (std::size_t(1) << (32 - kOffsetBits)));
+        if (used_ < kBlockUnits) blocks_.back()[used_] = 0; // the block ends here (see grow())
         blocks_.push_back(std::make_unique_for_overwrite<char16_t[]>(kBlockUnits));
         used_ = 0;
     }
@@ -104,15 +105,21 @@ template <typename U> std::uint32_t TextPool::store(U u) {
     return id;
 }
 
+// The texts are walked in the order they are stored, not in the order of the old slots: a
+// pool of millions of texts would otherwise read them in random order, a cache miss each. A
+// block ends at a text of length 0 or at its end; the empty text, id 0, is not in the set.
 void TextPool::grow() {
-    std::vector<std::uint32_t> old(slots_.size() * 2, 0);
-    old.swap(slots_);
+    slots_.assign(slots_.size() * 2, 0);
     const std::size_t mask = slots_.size() - 1;
-    for (std::uint32_t id : old) {
-        if (id == 0) continue;
-        std::size_t i = hashOf(unitsOf(view(id))) & mask;
-        while (slots_[i] != 0) i = (i + 1) & mask;
-        slots_[i] = id;
+    for (std::size_t b = 0; b < blocks_.size(); ++b) {
+        const char16_t* block = blocks_[b].get();
+        const std::size_t end = b + 1 == blocks_.size() ? used_ : kBlockUnits;
+        for (std::size_t o = b == 0 ? 1 : 0; o < end && block[o] != 0; o += block[o] + 1u) {
+            const auto id = static_cast<std::uint32_t>((b << kOffsetBits) | o);
+            std::size_t i = hashOf(unitsOf(view(id))) & mask;
+            while (slots_[i] != 0) i = (i + 1) & mask;
+            slots_[i] = id;
+        }
     }
 }
 
