@@ -1,12 +1,13 @@
 // The XML table file: a data packet of METADATA (the seven fields and their types) and ROWDATA
 // (one ROW per row, one attribute per non-empty field).
 //
-// The file is read as a stream with QXmlStreamReader, so memory follows the rows, not the
-// file's size. Beyond what the reader checks itself (well-formedness, the encoding by byte
-// order mark or declaration: UTF-8 with or without a mark, UTF-16, ...), the loader refuses a
-// document type declaration (and with it every entity of its own), text or CDATA where the
-// packet has none; namespaces are not interpreted (an xmlns attribute on a ROW is an unknown
-// field). Comments and processing instructions are skipped wherever they stand.
+// A file in the shape the writer writes is read by XmlPacketReader; any other is read as a
+// stream with QXmlStreamReader. Either way memory follows the rows, not the file's size. Beyond
+// what QXmlStreamReader checks itself (well-formedness, the encoding by byte order mark or
+// declaration: UTF-8 with or without a mark, UTF-16, ...), the loader refuses a document type
+// declaration (and with it every entity of its own), text or CDATA where the packet has none;
+// namespaces are not interpreted (an xmlns attribute on a ROW is an unknown field). Comments and
+// processing instructions are skipped wherever they stand.
 #include "DataFiles.h"
 #include "RowsWriter.h"
 
