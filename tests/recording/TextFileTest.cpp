@@ -430,10 +430,10 @@ TEST(SaveReadingsText, ARowsLineIsTheTablesLine) {
     }
     EXPECT_EQ(save(t).mid(qsizetype(std::strlen(kReadingsTextHeader))).toStdString(),
               std::string("1\t12:00:00\tDC\t-1.2345\tV\tNULL\r\n"
-              "NULL\t\"a b\"\t\"\"\"q\"\"\"\t\"line end\"\t\xc2\xb5"
-              "A\t\xc3\xa9\r\n"
-              "-7\tNULL\tNULL\tNULL\tNULL\tNULL\r\n"
-              "2\t12345678901234567890\t\xf0\x9f\x94\x8a\t\"x\x01y\"\tk*\tFail\r\n"));
+                          "NULL\t\"a b\"\t\"\"\"q\"\"\"\t\"line end\"\t\xc2\xb5"
+                          "A\t\xc3\xa9\r\n"
+                          "-7\tNULL\tNULL\tNULL\tNULL\tNULL\r\n"
+                          "2\t12345678901234567890\t\xf0\x9f\x94\x8a\t\"x\x01y\"\tk*\tFail\r\n"));
 }
 
 } // namespace
