@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
+#include <algorithm>
 #include <array>
 #include <limits>
 #include <vector>
@@ -32,12 +34,8 @@ constexpr int kBatchRows = 4096;
 // so that the loader's token rule reads it back as one token holding the same text: a line end
 // inside (possible in a table loaded from an XML file) becomes a space, and a text holding a
 // separator (codes 1..32) or a double quote is wrapped in double quotes, its quotes doubled.
-QByteArray textCell(const QString& text) {
-    qsizetype b = 0, e = text.size();
-    while (b < e && text[b].unicode() <= 32) ++b;
-    while (e > b && text[e - 1].unicode() <= 32) --e;
-    if (b == e) return QByteArrayLiteral("NULL");
-    QByteArray cell = QStringView(text).mid(b, e - b).toUtf8();
+QByteArray quotedCell(QStringView text) {
+    QByteArray cell = text.toUtf8();
     bool quote = false;
     for (char& c : cell) {
         if (c == '\r' || c == '\n') c = ' ';
@@ -47,6 +45,49 @@ QByteArray textCell(const QString& text) {
     if (!quote) return cell;
     cell.replace('"', QByteArrayLiteral("\"\""));
     return '"' + cell + '"';
+}
+
+// Writes the cell of `text` at `d`, which has room for 3 * size + 4 bytes (UTF-8 takes at
+// most three bytes a UTF-16 unit, plus two quotes), and returns the end. A text of ASCII
+// without separators or quotes, all a meter writes, is copied byte by byte; anything else goes
+// the long way through quotedCell.
+char* putTextCell(char* d, QStringView text) {
+    qsizetype b = 0, e = text.size();
+    while (b < e && text[b].unicode() <= 32) ++b;
+    while (e > b && text[e - 1].unicode() <= 32) --e;
+    if (b == e) return std::copy_n("NULL", 4, d);
+    text = text.mid(b, e - b);
+    char* out = d;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u <= 32 || u >= 0x80 || u == '"') {
+            const QByteArray cell = quotedCell(text);
+            return std::copy_n(cell.constData(), cell.size(), d);
+        }
+        *out++ = static_cast<char>(u);
+    }
+    return out;
+}
+
+// One line of the text file: the record number ("NULL" when empty) and the five texts.
+void appendTextLine(QByteArray& buf, std::optional<std::int32_t> no,
+                    const std::array<QStringView, 5>& cells) {
+    qsizetype bound = 16;
+    for (QStringView c : cells) bound += 3 * c.size() + 5;
+    const qsizetype start = buf.size();
+    buf.resize(start + bound);
+    char* d = buf.data() + start;
+    if (no)
+        d = std::to_chars(d, d + 12, *no).ptr;
+    else
+        d = std::copy_n("NULL", 4, d);
+    for (QStringView c : cells) {
+        *d++ = '\t';
+        d = putTextCell(d, c);
+    }
+    *d++ = '\r';
+    *d++ = '\n';
+    buf.resize(d - buf.constData());
 }
 
 // True when `bytes` is well-formed UTF-8; with `cut`, an incomplete sequence at the very end
@@ -99,21 +140,39 @@ public:
     };
 
     // Feeds bytes; onLine(tokens, tooMany) is called at every line end and must return false to
-    // stop. Returns false if a call stopped it.
+    // stop. Returns false if a call stopped it. Runs of token bytes, separators and the header
+    // are scanned in tight loops; only quoted tokens go byte by byte through the state machine.
     template <typename OnLine> bool feed(const char* data, qsizetype n, OnLine&& onLine) {
-        for (qsizetype i = 0; i < n; ++i) {
-            const auto c = static_cast<unsigned char>(data[i]);
+        const auto* p = reinterpret_cast<const unsigned char*>(data);
+        const auto* end = p + n;
+        while (p < end) {
+            const unsigned char c = *p;
             if (skipLf_) {
                 skipLf_ = false;
-                if (c == '\n') continue;
+                if (c == '\n') {
+                    ++p;
+                    continue;
+                }
             }
             if (c == '\r' || c == '\n') {
                 skipLf_ = c == '\r';
+                ++p;
                 if (!endLine(onLine)) return false;
                 continue;
             }
             lineOpen_ = true;
-            step(c);
+            if (header()) { // the first line is dropped whatever it holds
+                while (p < end && *p != '\r' && *p != '\n') ++p;
+                continue;
+            }
+            if (state_ == State::Plain) {
+                p = plainRun(p, end);
+            } else if (state_ == State::Between && isSeparator(c)) {
+                while (p < end && isSeparator(*p) && *p != '\r' && *p != '\n') ++p;
+            } else {
+                step(c);
+                ++p;
+            }
         }
         return true;
     }
@@ -130,6 +189,25 @@ public:
 
 private:
     enum class State { Between, Plain, Quoted, QuoteInQuoted };
+
+    static bool isSeparator(unsigned char c) { return c >= 1 && c <= 32; }
+
+    // The bytes of a plain token up to the next separator (which stays for the caller: a line
+    // end must end the line).
+    const unsigned char* plainRun(const unsigned char* p, const unsigned char* end) {
+        const unsigned char* q = p;
+        while (q < end && !isSeparator(*q)) ++q;
+        if (!tooMany_) {
+            Token& t = tokens_[count_ - 1];
+            const qsizetype room = kTokenBytes - t.size;
+            const qsizetype run = q - p;
+            std::memcpy(t.bytes + t.size, p, static_cast<std::size_t>(std::min(run, room)));
+            t.size += std::min(run, room);
+            t.overlong = t.overlong || run > room;
+        }
+        if (q < end) endToken();
+        return q;
+    }
 
     void step(unsigned char c) {
         if (header()) return; // the first line is dropped whatever it holds
@@ -220,22 +298,16 @@ private:
 void appendReadingsTextLine(QByteArray& buf, const ReadingsTable& table, int r) {
     // An empty record number is written as NULL like every empty field: left out, the line's
     // later fields would shift one column to the left when it is read back.
-    const auto no = table.integer(r, Field::No);
-    buf.append(no ? QByteArray::number(*no) : QByteArrayLiteral("NULL"));
-    for (Field f : kTextFields) {
-        buf.append('\t');
-        buf.append(textCell(table.text(r, f)));
-    }
-    buf.append("\r\n");
+    std::array<QStringView, 5> cells;
+    for (std::size_t i = 0; i < cells.size(); ++i) cells[i] = table.textView(r, kTextFields[i]);
+    appendTextLine(buf, table.integer(r, Field::No), cells);
 }
 
 void appendReadingsTextLine(QByteArray& buf, const RowData& row) {
-    buf.append(row.no ? QByteArray::number(*row.no) : QByteArrayLiteral("NULL"));
-    for (Field f : kTextFields) {
-        buf.append('\t');
-        buf.append(textCell(row.text(f).left(kMaxFieldText))); // as the table would store it
-    }
-    buf.append("\r\n");
+    std::array<QStringView, 5> cells;
+    for (std::size_t i = 0; i < cells.size(); ++i) // as the table would store it
+        cells[i] = QStringView(row.text(kTextFields[i])).left(kMaxFieldText);
+    appendTextLine(buf, row.no, cells);
 }
 
 QString SaveReadingsText(const ReadingsTable& table, QIODevice& out, const ProgressFn& progress) {
@@ -255,27 +327,35 @@ bool lineIsUtf8(std::span<const LineTokenizer::Token> tokens) {
     return true;
 }
 
-QString tokenText(const LineTokenizer::Token& t, bool utf8) {
-    QString text = utf8 ? QString::fromUtf8(t.view()) : QString::fromLatin1(t.view());
-    if (text.size() > kMaxFieldText) text.truncate(kMaxFieldText);
-    return text;
+bool isAscii(QByteArrayView bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
 }
 
-// The row a line's tokens make; the reason it makes none, or an empty text.
-QString rowOfTokens(std::span<const LineTokenizer::Token> tokens, RowData& row) {
-    const bool utf8 = lineIsUtf8(tokens);
-    for (std::size_t k = 0; k < tokens.size(); ++k) {
-        const auto f = static_cast<Field>(k);
-        if (!isIntegerField(f)) {
-            row.text(f) = tokenText(tokens[k], utf8);
-            continue;
-        }
+// A text token's id in the table's pool, cut to kMaxFieldText characters. Latin-1 and ASCII
+// go to the pool as bytes; only a UTF-8 token beyond ASCII becomes a QString on the way.
+std::uint32_t tokenText(const LineTokenizer::Token& t, bool utf8, ReadingsTable& table) {
+    if (!utf8 || isAscii(t.view()))
+        return table.internText(
+            QLatin1StringView(t.bytes, std::min<qsizetype>(t.size, kMaxFieldText)));
+    return table.internText(QStringView(QString::fromUtf8(t.view())));
+}
+
+// The row a line's tokens make; the reason it makes none, or an empty text. The integers are
+// checked first, so that a line that fails adds no text to the pool.
+QString rowOfTokens(std::span<const LineTokenizer::Token> tokens, ReadingsTable& table,
+                    ReadingsTable::PackedRow& row) {
+    for (std::size_t k : {std::size_t(0), std::size_t(6)}) {
         // NULL is how an empty record number is written; it reads back as empty.
-        if (tokens[k].view() == QByteArrayView("NULL")) continue;
+        if (k >= tokens.size() || tokens[k].view() == QByteArrayView("NULL")) continue;
         auto v = tokens[k].overlong ? std::nullopt : parseFieldInteger(tokens[k].view());
         if (!v) return QStringLiteral("token %1 is not a whole number").arg(k + 1);
-        (f == Field::No ? row.no : row.nval) = *v;
+        (k == 0 ? row.no : row.nval) = *v;
     }
+    const bool utf8 = lineIsUtf8(tokens);
+    for (std::size_t k = 1; k < tokens.size() && k < 6; ++k)
+        row.text[k - 1] = tokenText(tokens[k], utf8, table);
     return {};
 }
 
@@ -286,7 +366,7 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
     if (emptyFirst) table.clear();
     if (!in.isOpen() || !in.isReadable()) return QStringLiteral("the file is not open for reading");
 
-    std::vector<RowData> batch;
+    std::vector<ReadingsTable::PackedRow> batch;
     batch.reserve(kBatchRows);
     QString failure;
     auto flush = [&] {
@@ -303,10 +383,10 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
             failure = QStringLiteral("the table is full");
             return false;
         }
-        RowData row;
-        failure = rowOfTokens(tokens, row);
+        ReadingsTable::PackedRow row;
+        failure = rowOfTokens(tokens, table, row);
         if (!failure.isEmpty()) return false;
-        batch.push_back(std::move(row));
+        batch.push_back(row);
         if (batch.size() == kBatchRows) flush();
         return true;
     };
@@ -314,7 +394,7 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
     LineTokenizer tokenizer;
     const std::int64_t total = in.isSequential() ? 0 : in.size();
     std::int64_t done = 0;
-    QByteArray chunk(1 << 16, Qt::Uninitialized);
+    QByteArray chunk(loadReadSize(std::numeric_limits<std::int64_t>::max()), Qt::Uninitialized);
     bool stopped = false;
     for (;;) {
         // Before every read, the first one included: a slow or huge file shows its progress
@@ -323,7 +403,7 @@ QString LoadReadingsFile(QIODevice& in, ReadingsTable& table, bool emptyFirst,
             flush();
             if (!progress(done, total)) return QStringLiteral("cancelled");
         }
-        const qint64 n = in.read(chunk.data(), chunk.size());
+        const qint64 n = in.read(chunk.data(), loadReadSize(done));
         if (n < 0) {
             flush();
             return QStringLiteral("read error: ") + in.errorString();

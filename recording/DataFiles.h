@@ -51,6 +51,7 @@
 #include <QIODevice>
 #include <QString>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -64,6 +65,13 @@ using ProgressFn = std::function<void(std::int64_t done, std::int64_t total)>;
 // The same for a load, called before every read from the file (the first one included); it
 // returns false to cancel the load.
 using LoadProgressFn = std::function<bool(std::int64_t done, std::int64_t total)>;
+
+// How many bytes a loader reads next, `done` bytes into the file: at first a little, so that
+// progress and cancel come soon, then half as much again as has been read, up to 1 MiB, at which
+// a read costs little beside the parse of its bytes and still sits in the cache.
+inline qint64 loadReadSize(std::int64_t done) {
+    return std::clamp<qint64>(done / 2, qint64(1) << 14, qint64(1) << 20);
+}
 
 // The text file. Both return an error text: empty on success.
 QString SaveReadingsText(const ReadingsTable& table, QIODevice& out,

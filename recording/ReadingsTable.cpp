@@ -122,6 +122,35 @@ bool ReadingsTable::append(std::span<const RowData> rows) {
     return true;
 }
 
+std::uint32_t ReadingsTable::internText(QStringView text) {
+    return pool_.intern(text.left(kMaxFieldText));
+}
+
+std::uint32_t ReadingsTable::internText(QLatin1StringView text) {
+    return pool_.intern(text.left(kMaxFieldText));
+}
+
+bool ReadingsTable::append(std::span<const PackedRow> rows) {
+    if (rows.empty()) return true;
+    if (rows.size() > static_cast<std::size_t>(kMaxTableRows) - rows_) return false;
+    const int first = size();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
+    for (const PackedRow& r : rows) {
+        const std::size_t block = rows_ / kBlockRows;
+        if (block == blocks_.size())
+            blocks_.push_back(std::make_unique_for_overwrite<StoredRow[]>(kBlockRows));
+        StoredRow& s = blocks_[block][rows_ % kBlockRows];
+        s.recordedAtMs = 0;
+        s.no = r.no.value_or(0);
+        s.nval = r.nval.value_or(0);
+        s.text = r.text;
+        s.flags = (r.no ? 0 : kNoEmpty) | (r.nval ? 0 : kNvalEmpty) | kNoRecordedAt;
+        ++rows_;
+    }
+    endInsertRows();
+    return true;
+}
+
 void ReadingsTable::clear() {
     beginResetModel();
     blocks_.clear();
@@ -170,6 +199,11 @@ QString ReadingsTable::text(int row, Field f) const {
         return v ? QString::number(*v) : QString();
     }
     return pool_.text(stored(row).text[textSlot(f)]);
+}
+
+QStringView ReadingsTable::textView(int row, Field f) const {
+    if (isIntegerField(f)) return {};
+    return pool_.view(stored(row).text[textSlot(f)]);
 }
 
 bool ReadingsTable::isEmpty(int row, Field f) const {

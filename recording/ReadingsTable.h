@@ -110,6 +110,19 @@ public:
     bool append(const RowData& row);
     // Appends rows as one insertion; false, appending nothing, if they would pass kMaxTableRows.
     bool append(std::span<const RowData> rows);
+    // A row as a loader builds it: its texts already interned with internText() of this table.
+    struct PackedRow {
+        std::optional<std::int32_t> no;
+        std::optional<std::int32_t> nval;
+        std::array<std::uint32_t, 5> text{}; // time, dc/ac, value, unit, auto
+    };
+    // The id of a text in this table's pool, cut to kMaxFieldText characters (0: empty). An id
+    // stays valid until clear() or takeRows(); taking texts as Latin-1 bytes spares a loader
+    // the QString of every cell.
+    std::uint32_t internText(QStringView text);
+    std::uint32_t internText(QLatin1StringView text);
+    // Appends packed rows as one insertion, as append(std::span<const RowData>) does.
+    bool append(std::span<const PackedRow> rows);
     // Empties the table (a model reset).
     void clear();
     // Replaces the whole content by `other`'s rows (a model reset here and there), leaving
@@ -123,6 +136,9 @@ public:
     QString text(int row, Field f) const;
     std::optional<std::int32_t> integer(int row, Field f) const; // no/nval only
     bool isEmpty(int row, Field f) const;
+    // The same text as a view into the table's pool, valid until the table changes: a writer
+    // reads every cell without a copy.
+    QStringView textView(int row, Field f) const;
     // The date and time the row was recorded at, in local time; invalid when it has none.
     QDateTime recordedAt(int row) const;
     // The same as milliseconds since 1970-01-01T00:00:00Z, without a local-time conversion.

@@ -29,6 +29,9 @@ public:
 
     // The id of `text` (0 for the empty text), adding it if it is new.
     std::uint32_t intern(QStringView text);
+    // The same for a text of Latin-1 bytes (ASCII included), one character a byte, which a
+    // loader can take straight from the file without building a QString first.
+    std::uint32_t intern(QLatin1StringView text);
     QStringView view(std::uint32_t id) const;
     QString text(std::uint32_t id) const { return view(id).toString(); }
     // Distinct texts, the empty one included.
@@ -40,9 +43,9 @@ private:
     static constexpr std::size_t kBlockUnits = std::size_t(1) << kOffsetBits;
     using Block = std::unique_ptr<char16_t[]>;
 
-    std::uint32_t store(QStringView text);
+    template <typename Units> std::uint32_t internUnits(Units text);
+    template <typename Units> std::uint32_t store(Units text);
     void grow();
-    std::size_t slotOf(QStringView text) const;
 
     std::vector<Block> blocks_;
     std::size_t used_ = 0;             // code units used in the last block

@@ -1,20 +1,24 @@
 // The XML table file: a data packet of METADATA (the seven fields and their types) and ROWDATA
 // (one ROW per row, one attribute per non-empty field).
 //
-// The file is read as a stream with QXmlStreamReader, so memory follows the rows, not the
-// file's size. Beyond what the reader checks itself (well-formedness, the encoding by byte
-// order mark or declaration: UTF-8 with or without a mark, UTF-16, ...), the loader refuses a
-// document type declaration (and with it every entity of its own), text or CDATA where the
-// packet has none; namespaces are not interpreted (an xmlns attribute on a ROW is an unknown
-// field). Comments and processing instructions are skipped wherever they stand.
+// A file in the shape the writer writes is read by XmlPacketReader; any other is read as a
+// stream with QXmlStreamReader. Either way memory follows the rows, not the file's size. Beyond
+// what QXmlStreamReader checks itself (well-formedness, the encoding by byte order mark or
+// declaration: UTF-8 with or without a mark, UTF-16, ...), the loader refuses a document type
+// declaration (and with it every entity of its own), text or CDATA where the packet has none;
+// namespaces are not interpreted (an xmlns attribute on a ROW is an unknown field). Comments and
+// processing instructions are skipped wherever they stand.
 #include "DataFiles.h"
 #include "RowsWriter.h"
 
 #include "WatchedReadDevice.h"
+#include "XmlPacketReader.h"
 
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <vector>
 
 namespace dmm {
@@ -27,33 +31,8 @@ constexpr int kBatchRows = 4096;
 // it, so this bounds what one token (an endless attribute, comment or DTD) can cost.
 constexpr qint64 kMaxTokenBytes = qint64(1) << 20;
 
-// A field name as an XML attribute name: characters other than letters, digits, '.' and '-'
-// (and a leading digit, '.' or '-') become _xHHHH_: "dc/ac" is "dc_x002F_ac".
-QByteArray xmlName(const char* fieldName) {
-    QByteArray out;
-    for (int i = 0; fieldName[i]; ++i) {
-        const char c = fieldName[i];
-        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-        const bool other = (c >= '0' && c <= '9') || c == '.' || c == '-';
-        if (letter || (other && i > 0))
-            out += c;
-        else
-            out += "_x" +
-                   QByteArray::number(static_cast<unsigned char>(c), 16)
-                       .toUpper()
-                       .rightJustified(4, '0') +
-                   "_";
-    }
-    return out;
-}
-
 const std::array<QByteArray, kFieldCount>& xmlNames() {
-    static const std::array<QByteArray, kFieldCount> names = [] {
-        std::array<QByteArray, kFieldCount> n;
-        for (int i = 0; i < kFieldCount; ++i) n[i] = xmlName(fieldName(static_cast<Field>(i)));
-        return n;
-    }();
-    return names;
+    return XmlPacketReader::rowNames();
 }
 
 bool xmlChar(char32_t c) {
@@ -62,7 +41,7 @@ bool xmlChar(char32_t c) {
 }
 
 // XML 1.0 cannot carry these characters in any form, escaped or not.
-bool xmlCarries(const QString& text) {
+bool xmlCarries(QStringView text) {
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c)) {
@@ -75,36 +54,48 @@ bool xmlCarries(const QString& text) {
     return true;
 }
 
-void appendEscaped(QByteArray& out, const QString& text) {
-    const QByteArray utf8 = text.toUtf8();
-    for (char c : utf8) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        // Literal whitespace in an attribute value reads back as a space.
-        case '\t':
-            out += "&#9;";
-            break;
-        case '\n':
-            out += "&#10;";
-            break;
-        case '\r':
-            out += "&#13;";
-            break;
-        default:
-            out += c;
-        }
+// The escape of a character in an attribute value, or nothing for a character that stands as
+// it is. Literal whitespace in an attribute value would read back as a space.
+const char* escapeOf(char c) {
+    switch (c) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    case '\t':
+        return "&#9;";
+    case '\n':
+        return "&#10;";
+    case '\r':
+        return "&#13;";
+    default:
+        return nullptr;
     }
+}
+
+// Writes `text` escaped at `d`, which has room for six bytes a UTF-16 unit, and returns the end.
+// A text of printable ASCII without markup characters, what a meter writes, is copied unit by
+// unit; anything else is converted to UTF-8 and escaped.
+char* putEscaped(char* d, QStringView text) {
+    char* out = d;
+    for (const QChar ch : text) {
+        const char16_t u = ch.unicode();
+        if (u < 0x20 || u >= 0x80 || escapeOf(static_cast<char>(u))) {
+            out = d;
+            for (char c : text.toUtf8()) {
+                const char* e = escapeOf(c);
+                if (!e) *out++ = c;
+                while (e && *e) *out++ = *e++;
+            }
+            return out;
+        }
+        *out++ = static_cast<char>(u);
+    }
+    return out;
 }
 
 // An integer attribute longer than this is no 32-bit number the packet's writers would write.
@@ -122,23 +113,37 @@ int matchField(QStringView attributeName) {
     return -1;
 }
 
-// One <ROW/> line: the fields that are not empty, as attributes.
+// One <ROW/> line: the fields that are not empty, as attributes. The line is written through
+// a pointer into room made for it at once: an escaped character takes at most six bytes.
 auto appendXmlRow(const ReadingsTable& table) {
     return [&table, &names = xmlNames()](QByteArray& buf, int r) {
-        buf += "<ROW";
+        std::array<QStringView, kFieldCount> texts;
+        qsizetype bound = 8;
+        for (int i = 0; i < kFieldCount; ++i) {
+            const auto f = static_cast<Field>(i);
+            if (!isIntegerField(f)) texts[i] = table.textView(r, f);
+            bound += names[i].size() + 4 + 12 + 6 * texts[i].size();
+        }
+        const qsizetype start = buf.size();
+        buf.resize(start + bound);
+        char* d = buf.data() + start;
+        auto put = [&d](QByteArrayView bytes) { d = std::copy(bytes.begin(), bytes.end(), d); };
+        put("<ROW");
         for (int i = 0; i < kFieldCount; ++i) {
             const auto f = static_cast<Field>(i);
             if (table.isEmpty(r, f)) continue;
-            buf += ' ';
-            buf += names[i];
-            buf += "=\"";
-            if (isIntegerField(f))
-                buf += QByteArray::number(*table.integer(r, f));
-            else
-                appendEscaped(buf, table.text(r, f));
-            buf += '"';
+            *d++ = ' ';
+            put(names[i]);
+            put("=\"");
+            if (isIntegerField(f)) {
+                d = std::to_chars(d, d + 12, *table.integer(r, f)).ptr;
+            } else {
+                d = putEscaped(d, texts[i]);
+            }
+            *d++ = '"';
         }
-        buf += "/>\n";
+        put("/>\n");
+        buf.resize(d - buf.constData());
     };
 }
 
@@ -150,23 +155,13 @@ QString SaveReadingsXml(const ReadingsTable& table, QIODevice& out, const Progre
     const int rows = table.size();
     for (int r = 0; r < rows; ++r)
         for (Field f : kTextFields)
-            if (!xmlCarries(table.text(r, f)))
+            if (!xmlCarries(table.textView(r, f)))
                 return QStringLiteral("Row %1: field %2 holds a character that XML cannot carry")
                     .arg(r + 1)
                     .arg(QLatin1String(fieldName(f)));
 
-    QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
-                      "<DATAPACKET Version=\"2.0\">\n<METADATA>\n<FIELDS>\n";
-    for (int i = 0; i < kFieldCount; ++i) {
-        const auto f = static_cast<Field>(i);
-        head += "<FIELD attrname=\"";
-        appendEscaped(head, QString::fromLatin1(fieldName(f)));
-        head += isIntegerField(f) ? "\" fieldtype=\"i4\"/>\n"
-                                  : "\" fieldtype=\"string\" WIDTH=\"20\"/>\n";
-    }
-    head += "</FIELDS>\n<PARAMS/>\n</METADATA>\n<ROWDATA>\n";
-    const QString error = writeRows(table, out, progress, head, 128, appendXmlRow(table),
-                                    QByteArray("</ROWDATA>\n</DATAPACKET>\n"));
+    const QString error = writeRows(table, out, progress, XmlPacketReader::head(), 128,
+                                    appendXmlRow(table), QByteArray(XmlPacketReader::kTail));
     return error.isEmpty() ? error : QStringLiteral("Could not write the XML table file: ") + error;
 }
 
@@ -335,6 +330,28 @@ bool readRows(QXmlStreamReader& x, WatchedReadDevice& dev, ReadingsTable& staged
 } // namespace
 
 QString LoadReadingsXml(QIODevice& in, ReadingsTable& table, const LoadProgressFn& progress) {
+    if (!in.isOpen() || !in.isReadable()) return QStringLiteral("the file is not open for reading");
+    // The fast reader first, where the file can be read again from the start should it decline.
+    const qint64 start = in.pos();
+    if (!in.isSequential()) {
+        ReadingsTable staged;
+        switch (XmlPacketReader::read(in, staged, progress)) {
+        case XmlPacketReader::Outcome::Loaded:
+            table.takeRows(staged);
+            if (progress) progress(in.pos(), in.size());
+            return {};
+        case XmlPacketReader::Outcome::Cancelled:
+            return QStringLiteral("cancelled");
+        case XmlPacketReader::Outcome::Declined:
+            break;
+        }
+        if (!in.seek(start)) return QStringLiteral("read error: ") + in.errorString();
+    }
+    return loadReadingsXmlStreamed(in, table, progress);
+}
+
+QString loadReadingsXmlStreamed(QIODevice& in, ReadingsTable& table,
+                                const LoadProgressFn& progress) {
     if (!in.isOpen() || !in.isReadable()) return QStringLiteral("the file is not open for reading");
     WatchedReadDevice dev(in, progress, kMaxTokenBytes);
     QXmlStreamReader x(&dev);

@@ -211,3 +211,27 @@ TEST(CsvFile, LargeTablesStreamWithProgressAndAWriteFailureIsReported) {
 
 } // namespace
 } // namespace dmm
+
+namespace dmm {
+namespace {
+
+// A table saved whole gives the lines its rows give one by one as the headless logger writes
+// them: texts that look like formulas, need quotes or are no ASCII, dates and range modes.
+TEST(CsvFile, ATablesLinesAreThoseOfItsRowsOneByOne) {
+    ReadingsTable t;
+    const QDateTime at(QDate(2026, 12, 9), QTime(16, 12, 5), Qt::UTC);
+    t.append(recorded(1, at, "DC", "-1.2345", "V", "AUTO", "pass"));
+    t.append(recorded(2, at.addSecs(86399), "AC", "OL", "k*", "MANU", "Fail"));
+    t.append(test::makeRow(3, "=1+2", "AC+DC", "+1,5", "\u00b5A", "NULL", 5));
+    t.append(test::makeRow(std::nullopt, "@a,b", "x", "-x\"y", "=u", "", std::nullopt));
+    t.append(test::makeRow(-4, "\t12", "", "1.2.3", "\u00b0C", "pass", std::nullopt));
+    QByteArray lines = QByteArray(CsvFile::kByteOrderMark) + CsvFile::kHeader;
+    for (int r = 0; r < t.size(); ++r) CsvFile::appendLine(lines, RecordedRow::fromTable(t, r));
+    EXPECT_EQ(saveCsv(t), lines);
+    EXPECT_TRUE(lines.contains(",'=1+2,") && lines.contains("\"'-x\"\"y\"") &&
+                lines.contains("\"'@a,b\"") && lines.contains(",'\t12,"))
+        << lines.toStdString();
+}
+
+} // namespace
+} // namespace dmm

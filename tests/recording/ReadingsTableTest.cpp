@@ -190,3 +190,29 @@ TEST(ReadingsTable, DistinctTextsStayWithinTheStatedWorstCase) {
 
 } // namespace
 } // namespace dmm
+
+namespace dmm {
+namespace {
+
+// A loader's texts, taken as bytes, and a recorder's QStrings are one text in the pool.
+TEST(ReadingsTable, TextsTakenAsBytesAreTheSameTextsAsQStrings) {
+    ReadingsTable t;
+    t.append(test::makeRow(1, "12:00:00", "DC", "\u00b5V", "V", "pass", 1));
+    const int texts = t.internedTexts();
+    EXPECT_EQ(t.internText(QLatin1StringView("12:00:00")), t.internText(u"12:00:00"));
+    EXPECT_EQ(t.internText(QLatin1StringView("\xb5V")), t.internText(u"\u00b5V"));
+    EXPECT_EQ(t.internText(QLatin1StringView("")), 0u);
+    EXPECT_EQ(t.internedTexts(), texts);
+    EXPECT_EQ(t.internText(QLatin1StringView("123456789012345678901234")),
+              t.internText(u"12345678901234567890"));
+    ReadingsTable::PackedRow p;
+    p.no = 2;
+    p.text = {t.internText(QLatin1StringView("x")), 0, t.internText(u"\u00b5V"), 0, 0};
+    ASSERT_TRUE(t.append(std::span<const ReadingsTable::PackedRow>(&p, 1)));
+    EXPECT_EQ(t.row(1), test::makeRow(2, "x", "", "\u00b5V", "", "", std::nullopt));
+    EXPECT_EQ(t.textView(1, Field::Value), u"\u00b5V");
+    EXPECT_FALSE(t.recordedAt(1).isValid());
+}
+
+} // namespace
+} // namespace dmm

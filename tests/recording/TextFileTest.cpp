@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace dmm {
@@ -373,6 +374,66 @@ TEST(LoadReadingsFile, CancelKeepsTheRowsReadSoFar) {
     EXPECT_GT(t.size(), 0);
     EXPECT_LT(t.size(), 100000);
     EXPECT_EQ(t.integer(t.size() - 1, Field::No), t.size() - 1);
+}
+
+} // namespace
+} // namespace dmm
+
+namespace dmm {
+namespace {
+
+// The lines after a case's header, ending in a line end.
+QByteArray bodyOf(const QByteArray& file) {
+    const qsizetype end = file.indexOf('\r') >= 0 && (file.indexOf('\n') < 0 ||
+                                                      file.indexOf('\r') < file.indexOf('\n'))
+                              ? file.indexOf('\r')
+                              : file.indexOf('\n');
+    if (end < 0) return {};
+    QByteArray body = file.mid(end + (file.mid(end, 2) == "\r\n" ? 2 : 1));
+    if (!body.isEmpty() && !body.endsWith('\r') && !body.endsWith('\n')) body += "\r\n";
+    return body;
+}
+
+// Every token form of the cases above, over and over in one file, so that lines, tokens and
+// quotes straddle the loader's reads of growing size: the rows are those of the cases.
+TEST(LoadReadingsFile, LinesAcrossTheReadsLoadAsLineByLine) {
+    QByteArray file = "h\r\n";
+    std::vector<RowData> want;
+    for (int k = 0; k < 300; ++k)
+        for (const LoadCase& c : loadCases()) {
+            if (!c.ok || c.file.contains('\0')) continue;
+            file += bodyOf(c.file);
+            want.insert(want.end(), c.rows.begin(), c.rows.end());
+        }
+    ASSERT_GT(file.size(), 100'000);
+    ReadingsTable t;
+    EXPECT_EQ(load(file, t), QString());
+    ASSERT_EQ(t.size(), static_cast<int>(want.size()));
+    for (int i = 0; i < t.size(); ++i) ASSERT_EQ(t.row(i), want[std::size_t(i)]) << i;
+}
+
+// A row recorded but not kept in a table gives the line the table's row gives.
+TEST(SaveReadingsText, ARowsLineIsTheTablesLine) {
+    ReadingsTable t;
+    const std::vector<RowData> rows = {
+        makeRow(1, " 12:00:00 ", "DC", "-1.2345", "V", "", 5),
+        makeRow(std::nullopt, "a b", "\"q\"", "line\nend", "\u00b5A", "\u00e9\t", std::nullopt),
+        makeRow(-7, "", "", "", "", "", std::nullopt),
+        makeRow(2, "123456789012345678901234", "\U0001F50A", "x\x01y", "k*", "Fail", 0),
+    };
+    for (const RowData& r : rows) {
+        t.append(r);
+        QByteArray fromTable, fromRow;
+        appendReadingsTextLine(fromTable, t, t.size() - 1);
+        appendReadingsTextLine(fromRow, r);
+        EXPECT_EQ(fromRow, fromTable);
+    }
+    EXPECT_EQ(save(t).mid(qsizetype(std::strlen(kReadingsTextHeader))).toStdString(),
+              std::string("1\t12:00:00\tDC\t-1.2345\tV\tNULL\r\n"
+                          "NULL\t\"a b\"\t\"\"\"q\"\"\"\t\"line end\"\t\xc2\xb5"
+                          "A\t\xc3\xa9\r\n"
+                          "-7\tNULL\tNULL\tNULL\tNULL\tNULL\r\n"
+                          "2\t12345678901234567890\t\xf0\x9f\x94\x8a\t\"x\x01y\"\tk*\tFail\r\n"));
 }
 
 } // namespace

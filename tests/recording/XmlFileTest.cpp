@@ -1,6 +1,7 @@
 #include "DataFiles.h"
 #include "GeneratedDevice.h"
 #include "TestSupport.h"
+#include "XmlPacketReader.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -370,6 +371,66 @@ TEST(XmlTableFile, ProgressFromTheFirstByteAndCancelKeepsTheTable) {
             EXPECT_GT(calls.size(), 10u);
             EXPECT_EQ(calls.back(), xml.size());
             EXPECT_EQ(t.size(), rows.size());
+        }
+    }
+}
+
+} // namespace
+} // namespace dmm
+
+namespace dmm {
+namespace {
+
+XmlPacketReader::Outcome readFast(QByteArray bytes, ReadingsTable& t) {
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::ReadOnly);
+    return XmlPacketReader::read(buf, t, {});
+}
+
+QString readGeneral(QByteArray bytes, ReadingsTable& t) {
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::ReadOnly);
+    return loadReadingsXmlStreamed(buf, t);
+}
+
+// The fast reader takes the writer's own files and declines every other shape, which the load
+// then reads again with the general reader: the rows, or the error text, are the general one's.
+TEST(XmlTableFile, FastReaderTakesTheWritersShapeAndLeavesTheRestToTheGeneralReader) {
+    ReadingsTable rows;
+    for (const RowData& r : awkwardRows()) rows.append(r);
+    for (int i = 0; i < 1000; ++i) rows.append(makeRow(i, "12:00:00", "DC", "1", "V", "", i));
+    const QByteArray saved = saveXml(rows);
+    auto swap = [](QByteArray b, const char* from, const char* to) { return b.replace(from, to); };
+    const struct {
+        const char* what;
+        QByteArray bytes;
+        bool fast;
+    } cases[] = {
+        {"as written", saved, true},
+        {"CR LF line ends", swap(saved, "\n", "\r\n"), false},
+        {"byte order mark", "\xEF\xBB\xBF" + saved, false},
+        {"attributes in another order",
+         swap(saved, "no=\"1\" time=\"12:00:00\"", "time=\"12:00:00\" no=\"1\""), false},
+        {"a character reference", swap(saved, "value=\"1.2345\"", "value=\"&#49;.2345\""), false},
+        {"a literal >", swap(saved, "&gt;", ">"), false},
+        {"single quotes", swap(saved, "unit=\"V\"", "unit='V'"), false},
+        {"a comment at the end", saved + "<!-- end -->\n", false},
+        {"an unknown field", swap(saved, "<ROW no=\"4\"", "<ROW x=\"1\" no=\"4\""), false},
+        {"a number that does not convert", swap(saved, "nval=\"12345\"", "nval=\"12x\""), false},
+        {"cut short", saved.left(saved.size() - 3), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReadingsTable fast, general, loaded;
+        EXPECT_EQ(readFast(c.bytes, fast) == XmlPacketReader::Outcome::Loaded, c.fast);
+        const QString generalError = readGeneral(c.bytes, general);
+        EXPECT_EQ(loadXml(c.bytes, loaded), generalError);
+        ASSERT_EQ(loaded.size(), general.size());
+        for (int i = 0; i < general.size(); ++i) ASSERT_EQ(loaded.row(i), general.row(i)) << i;
+        if (c.fast) {
+            EXPECT_EQ(generalError, QString());
+            ASSERT_EQ(fast.size(), rows.size());
+            for (int i = 0; i < rows.size(); ++i) ASSERT_EQ(fast.row(i), rows.row(i)) << i;
         }
     }
 }
