@@ -12,10 +12,10 @@
 #include "uCharControl.h"
 
 #include "DataFiles.h"
+#include "JournalFormat.h"
 #include "Meter.h"
 #include "MeterFamily.h"
 #include "ReadingPipeline.h"
-#include "JournalFormat.h"
 #include "RecordingJournal.h"
 #include "StatisticsSink.h"
 #include "UsbAdapter.h"
@@ -222,9 +222,10 @@ private:
     std::unique_ptr<ReadingSink> rowSignal_;
     std::unique_ptr<StatisticsSink> statistics_;
     std::unique_ptr<ChartRows> chartRows_;
-    std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it
+    std::unique_ptr<GridModel> gridModel_;      // after the table: destroyed before it
     std::unique_ptr<RecordingJournal> journal_; // after the recorder it reads
     bool journalWarned_ = false;
+    bool statisticsStale_ = false; // a restored table's statistics are still to be worked out
     // "Tools" -> "Statistics...", made when first asked for; after what it reads.
     std::unique_ptr<StatisticsWindow> statisticsWindow_;
     TCommPortDriver* comm2_ = nullptr;

@@ -86,17 +86,18 @@ void TFCOMM::restoreRecording(ReadingsTable& rows, const RecorderState& state) {
     recorder().restore(state);
     for (QAction* a : recordLimitActions_) a->setChecked(a->data().toInt() == state.recordLimit);
     // Unlike a loaded file's, the rows are plotted, as they were when they were recorded.
-    int page = pager().CurrentPage();
     const int n = cds1().size();
+    std::vector<double> values(static_cast<std::size_t>(n));
+    RecordedRow plotted;
     for (int i = 0; i < n; ++i) {
         const std::optional<std::int32_t> count = cds1().integer(i, Field::Nval);
-        page = pager().AddValue(count ? double(*count) : std::nan(""));
-        RecordedRow plotted;
+        values[static_cast<std::size_t>(i)] = count ? double(*count) : std::nan("");
         plotted.index = i;
         chartRows_->rowRecorded(plotted);
     }
-    showPage(page);
-    statistics_->tableLoaded(cds1(), 0);
+    showPage(pager().AddValues(values));
+    // Worked out when the statistics are first shown: over a million rows that takes seconds.
+    statisticsStale_ = true;
     flushGrid();
 }
 

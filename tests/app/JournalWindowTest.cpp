@@ -108,9 +108,7 @@ TEST_F(JournalWindow, NoSetsTheRecordingAsideAndAnotherWindowsJournalIsLeftAlone
     EXPECT_TRUE(d2.questions.isEmpty());
     EXPECT_GT(a->cds1().size(), 0);
     a.reset();
-    std::cerr << files().join(" ").toStdString() << std::endl;
     running.reset();
-    std::cerr << files().join(" ").toStdString() << std::endl;
     d3.answers = {MsgButton::No};
     auto c = start(d3);
     ASSERT_EQ(d3.questions.size(), 1);
