@@ -4,6 +4,7 @@
 
 #include <array>
 #include <limits>
+#include <utility>
 #include <vector>
 
 namespace dmm {
@@ -132,10 +133,20 @@ private:
     bool row(const Fields& f, bool recorded);
     bool flush();
     void noteTimes(const RowData& row);
+    // A recording repeats its texts: one equal to the row before's is shared, not decoded again.
+    const QString& text(int slot, QByteArrayView field) {
+        auto& [bytes, decoded] = last_[std::size_t(slot)];
+        if (field != bytes) {
+            bytes = field.toByteArray();
+            decoded = QString::fromUtf8(unescaped(field));
+        }
+        return decoded;
+    }
 
     ReadingsTable& table_;
     JournalSummary& s_;
     std::vector<RowData> batch_;
+    std::array<std::pair<QByteArray, QString>, 5> last_;
     bool haveFirst_ = false;
 };
 
@@ -194,11 +205,11 @@ bool Reader::row(const Fields& f, bool recorded) {
     bool ok = true;
     RowData r;
     r.no = int32(f[1], ok);
-    r.time = QString::fromUtf8(unescaped(f[2]));
-    r.dcAc = QString::fromUtf8(unescaped(f[3]));
-    r.value = QString::fromUtf8(unescaped(f[4]));
-    r.unit = QString::fromUtf8(unescaped(f[5]));
-    r.judge = QString::fromUtf8(unescaped(f[6]));
+    r.time = text(0, f[2]);
+    r.dcAc = text(1, f[3]);
+    r.value = text(2, f[4]);
+    r.unit = text(3, f[5]);
+    r.judge = text(4, f[6]);
     r.nval = int32(f[7], ok);
     // In UTC: the table keeps milliseconds, and a local-time conversion per row is costly.
     if (const std::optional<std::int64_t> at = number(f[8], ok))

@@ -62,7 +62,7 @@ FileResult loadAny(const QString& name, ReadingsTable& table) {
     FileResult r;
     QFile f(name);
     JournalSummary summary;
-    const QString error = !QFileInfo(name).isFile()   ? QStringLiteral("is not a regular file")
+    const QString error = !QFileInfo(name).isFile()      ? QStringLiteral("is not a regular file")
                           : !f.open(QIODevice::ReadOnly) ? f.errorString()
                                                          : readJournal(f, table, summary);
     r.ok = error.isEmpty();
@@ -101,7 +101,8 @@ void printRows(const ReadingsTable& table) {
 }
 
 const char* kDescription =
-    "convert: loads IN (text, XML or a recording journal) and saves it as OUT, the format from OUT's extension.\n"
+    "convert: loads IN (text, XML or a recording journal) and saves it as OUT, the format from "
+    "OUT's extension.\n"
     "show: prints FILE's rows as JSON lines.\n"
     "report: prints FILE's rows as the report, to the PDF file OUT.pdf.\n"
     "stats: each FILE's statistics per quantity, coupling and base unit, as a table or with\n"
