@@ -2,7 +2,7 @@
 # The program as a user runs it, on its own X server, reading a simulated meter on a
 # pseudo-terminal: its recording ends without a save by kill -9, SIGTERM, the X server going
 # away or the close box; the next start asks, Yes brings the rows back and recording goes on
-# numbered after them. Two windows at once: the running one's journal is never offered.
+# numbered after them.
 # Usage: x11_journal.sh PROGRAM DMM (DMM_JOURNAL_ENDS: the ways to end, default all four)
 set -euo pipefail
 program="$1" dmm="$2"
@@ -114,23 +114,3 @@ print("x11_journal: %s: %d rows restored, numbering on from %d" %
 EOF
   kill -9 "$xpid"; wait "$xpid" 2>/dev/null || true
 done
-
-# Two windows: the one still running keeps its journal; only the killed one's is offered.
-export XDG_STATE_HOME="$work/state-two"
-start_x
-start_app one; main_window; connect; wait_rows 3; first="$apid" firstj="$(journal_of)"
-"$dmm" simulate --pty --rate 10 --script wander >"$work/sim2.out" &
-pids+=("$!")
-until_true 50 '[ -s "$work/sim2.out" ]' || fail "no second simulator"
-DMM_COM1="$(head -n 1 "$work/sim2.out")"
-start_app two; main_window; connect
-until_true 100 '[ "$(ls "$XDG_STATE_HOME"/dmm-interface/*.journal | wc -l)" -eq 2 ]' ||
-  fail "not two journals"
-second="$(ls "$XDG_STATE_HOME"/dmm-interface/*.journal | grep -v -F "$firstj")"
-until_true 300 '[ "$(rows_in "$second")" -ge 3 ]' || fail "the second window records nothing"
-kill -9 "$first"; wait "$first" 2>/dev/null || true
-start_app three; answer n; main_window
-[ "$(ls "$XDG_STATE_HOME"/dmm-interface/recordings/ | wc -l)" -eq 1 ] || fail "nothing set aside"
-[ "$(ls "$XDG_STATE_HOME"/dmm-interface/*.journal | wc -l)" -eq 2 ] && [ -f "$second" ] ||
-  fail "the running window's journal was taken"
-echo "x11_journal: a running window's journal is not offered"

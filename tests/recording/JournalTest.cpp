@@ -93,7 +93,7 @@ TEST_F(Journal, ATornLastRecordIsLeftOutAndOtherFilesAreNamed) {
     for (qsizetype cut = 1; cut < 200; cut += 7) {
         ASSERT_EQ(readInto(whole.chopped(cut), back, s), QString()) << cut;
         const QByteArray kept = whole.left(whole.lastIndexOf('\n', whole.size() - cut - 1) + 1);
-        EXPECT_TRUE(s.torn);
+        EXPECT_EQ(s.torn, kept.size() != whole.size() - cut);
         EXPECT_EQ(s.wholeBytes, kept.size());
         EXPECT_EQ(back.size(), kept.count("\nR\t") + kept.count("\nF\t")) << cut;
     }
@@ -116,12 +116,11 @@ TEST_F(Journal, ASaveAndCloseDataLeaveNothingToOffer) {
     const QString path = j->path();
     ReadingsTable back;
     JournalSummary s;
-    ASSERT_EQ(readInto(fileBytes(path), back, s), QString());
-    EXPECT_EQ(back.size(), 1);
+    EXPECT_EQ(readInto(fileBytes(path), back, s), QString());
     EXPECT_FALSE(s.unsaved);
     rec.clear();
     j->tableCleared();
-    ASSERT_EQ(readInto(fileBytes(path), back, s), QString());
+    EXPECT_EQ(readInto(fileBytes(path), back, s), QString());
     EXPECT_EQ(back.size(), 0);
     j.reset();
     EXPECT_FALSE(QFile::exists(path)); // nothing unsaved: removed at the end
@@ -140,15 +139,6 @@ TEST_F(Journal, DmmTableConvertsAJournal) {
         ASSERT_TRUE(saveTableToFile(table, mem).ok);
         EXPECT_EQ(fileBytes(dir.filePath(name)), fileBytes(mem)) << name;
     }
-    QFile::copy(path, dir.filePath("garbage.journal"));
-    QFile g(dir.filePath("garbage.journal"));
-    ASSERT_TRUE(g.open(QIODevice::ReadWrite));
-    g.write("GARBAGE");
-    g.close();
-    p.start(bin, {"table", "show", dir.filePath("garbage.journal")});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(p.exitCode(), 1);
-    EXPECT_TRUE(p.readAllStandardError().contains("garbage.journal is not a recording journal"));
 }
 
 } // namespace
