@@ -12,9 +12,11 @@
 #include "uCharControl.h"
 
 #include "DataFiles.h"
+#include "JournalFormat.h"
 #include "Meter.h"
 #include "MeterFamily.h"
 #include "ReadingPipeline.h"
+#include "RecordingJournal.h"
 #include "StatisticsSink.h"
 #include "UsbAdapter.h"
 
@@ -62,6 +64,9 @@ public:
 
     // --- start-up, variants, connection control ---
     void FormCreate();
+    // Offers back a recording an earlier run did not save, then journals this one's (the
+    // program does this before it shows the window; a window made without it keeps no journal).
+    void startJournal();
     void FormResize();
     void COM11Click();
     void COM21Click();
@@ -195,6 +200,9 @@ private:
     void createPipeline();
     void createAlarms();
     void showAlarms();
+    bool askToRestore(int rows, const JournalSummary& summary);
+    void restoreRecording(ReadingsTable& rows, const RecorderState& state);
+    void journalNotProtected(const QString& why);
     void ShowSeries(int index);
     void showPage(int page);
     void connectSequence();    // steps 1 to 4 of a COM connect
@@ -227,7 +235,10 @@ private:
     std::unique_ptr<ReadingSink> rowSignal_;
     std::unique_ptr<StatisticsSink> statistics_;
     std::unique_ptr<ChartRows> chartRows_;
-    std::unique_ptr<GridModel> gridModel_; // after the table: destroyed before it
+    std::unique_ptr<GridModel> gridModel_;      // after the table: destroyed before it
+    std::unique_ptr<RecordingJournal> journal_; // after the recorder it reads
+    bool journalWarned_ = false;
+    bool statisticsStale_ = false; // a restored table's statistics are still to be worked out
     // "Tools" -> "Statistics...", made when first asked for; after what it reads.
     std::unique_ptr<StatisticsWindow> statisticsWindow_;
     // The alarms, attached to the pipeline (before it goes), and their window.

@@ -91,6 +91,8 @@ int main(int argc, char** argv) {
     if (refused) return 2;
     dmm::scpi::MeterWatch scpiWatch; // before the window: it outlives the window's pipeline
     dmm::app::TFCOMM window;
+    // Before anything else: a recording an earlier run left unsaved is offered back.
+    window.startJournal();
     // Each output's line under the link tooltip: the MQTT publisher's state, the SCPI server's.
     if (mqtt) {
         window.pipeline().addSink(mqtt.get());

@@ -1,5 +1,7 @@
 #include "uCharControl.h"
 
+#include <utility>
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -94,6 +96,15 @@ int TChartControl::AddValue(double value) {
         for (const auto& [series, x] : added)
             if (inWindow(x)) chart_->appended(*this, series, static_cast<int>(x), value);
     }
+    return currentPage_;
+}
+
+int TChartControl::AddValues(const std::vector<double>& values) {
+    const double beforeMin = bottomMin_, beforeMax = bottomMax_;
+    ChartSurface* chart = std::exchange(chart_, nullptr);
+    for (double v : values) AddValue(v);
+    chart_ = chart;
+    publish(beforeMin, beforeMax, !values.empty());
     return currentPage_;
 }
 

@@ -41,6 +41,9 @@ public:
     virtual ~TChartControl() = default;
 
     int AddValue(double value);
+    // The same as AddValue for each value in turn, with the chart told once at the end (a
+    // restored recording of a million rows).
+    int AddValues(const std::vector<double>& values);
     void SetPageSize(int size);
     int FirstPage();
     int PreviousPage();

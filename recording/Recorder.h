@@ -51,6 +51,17 @@ struct RecordResult {
     RowData row = {};     // the row appended (Appended only)
 };
 
+// What the recorder carries from one offer to the next, beside the table: enough to go on
+// recording after a restart as if there had been none.
+struct RecorderState {
+    int nextRecordNo = 1;
+    int recordedCount = 0;
+    bool numbersUsedUp = false;
+    int recordLimit = kDefaultRecordLimit;
+    std::string lastRecordedKey;
+    bool operator==(const RecorderState&) const = default;
+};
+
 class Recorder {
 public:
     explicit Recorder(ReadingsTable& table, ChartFeed* chart = nullptr);
@@ -92,6 +103,18 @@ public:
     // True once the largest record number (2147483647, what the 32-bit `no` field holds) has
     // been given: numbering never wraps, so recording stops as at the record limit until clear().
     bool numbersUsedUp() const { return numbersUsedUp_; }
+
+    RecorderState state() const {
+        return {nextRecordNo_, recordedCount_, numbersUsedUp_, recordLimit_, lastRecordedKey_};
+    }
+    // Takes up a state saved before (the table's rows are restored beside it).
+    void restore(const RecorderState& s) {
+        nextRecordNo_ = s.nextRecordNo;
+        recordedCount_ = s.recordedCount;
+        numbersUsedUp_ = s.numbersUsedUp;
+        recordLimit_ = s.recordLimit;
+        lastRecordedKey_ = s.lastRecordedKey;
+    }
 
     int NextRecordNo() const { return nextRecordNo_; }
     int RecordedCount() const { return recordedCount_; }

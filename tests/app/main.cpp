@@ -7,6 +7,9 @@
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A state folder of this run's own: no test meets a journal another run left.
+    QTemporaryDir stateHome;
+    qputenv("XDG_STATE_HOME", stateHome.path().toLocal8Bit());
     QApplication app(argc, argv);
     // What the window remembers (its alarms) goes to a folder of the run's own.
     const QTemporaryDir settings;

@@ -18,6 +18,7 @@ Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work
 xpid=$!
 for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$work/display")" XDG_RUNTIME_DIR="$work" QT_QPA_PLATFORM=xcb
+export XDG_STATE_HOME="$work" # its journal goes with the test
 unset WAYLAND_DISPLAY
 
 "$program" 2>"$work/program.log" &

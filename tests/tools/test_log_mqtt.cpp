@@ -196,4 +196,21 @@ TEST_F(DmmLogMqtt, AnActiveAlarmIsRetainedOnTheAlarmTopic) {
     EXPECT_GT(o.value("value").toDouble(), 12);
 }
 
+TEST_F(DmmLogMqtt, AfterKillNineTheFileHoldsEveryRowItPublished) {
+    QTemporaryDir dir;
+    TestSubscriber readings(broker, "lab/b1/reading", "readings");
+    ASSERT_TRUE(readings.start());
+    Meter meter("25");
+    QProcess log;
+    log.start(dmmPath(), {"log", "--port", meter.pty, "--out", dir.filePath("k.xls"), "--mqtt",
+                          urlOf(broker, "lab/b1")});
+    ASSERT_TRUE(readings.waitForLines(20, 10s));
+    ::kill(static_cast<pid_t>(log.processId()), SIGKILL);
+    log.waitForFinished(5000);
+    const std::vector<int> published = withoutRepeats(numbers(readings.lines()));
+    const std::vector<int> kept = fileNumbers(dir.filePath("k.xls"));
+    ASSERT_GE(kept.size(), published.size());
+    EXPECT_EQ(std::vector<int>(kept.begin(), kept.begin() + long(published.size())), published);
+}
+
 } // namespace

@@ -5,6 +5,7 @@
 #include "CommandLine.h"
 
 #include "DataFiles.h"
+#include "JournalFormat.h"
 #include "JsonText.h"
 #include "ReadingsTable.h"
 #include "RecordingStatistics.h"
@@ -12,6 +13,8 @@
 #include "StatisticsText.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include <cstdio>
@@ -52,6 +55,25 @@ std::unique_ptr<QCoreApplication> makeApp(bool gui) {
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 
+// A data file, or a recording journal (named *.journal): a recording the window did not save can
+// be rescued without it.
+FileResult loadAny(const QString& name, ReadingsTable& table) {
+    if (!name.endsWith(QLatin1String(kJournalSuffix))) return loadTableFromFile(name, table, true);
+    FileResult r;
+    QFile f(name);
+    JournalSummary summary;
+    const QString error = !QFileInfo(name).isFile()      ? QStringLiteral("is not a regular file")
+                          : !f.open(QIODevice::ReadOnly) ? f.errorString()
+                                                         : readJournal(f, table, summary);
+    r.ok = error.isEmpty();
+    if (!r.ok)
+        r.message = FileMessage{QLatin1String(kLoadFailedCaption), name + QLatin1Char(' ') + error,
+                                FileMessage::Icon::Error};
+    else if (summary.torn)
+        say(name + QStringLiteral(": its last record was torn and is left out"));
+    return r;
+}
+
 void printRows(const ReadingsTable& table) {
     QByteArray line;
     for (int r = 0; r < table.size(); ++r) {
@@ -79,7 +101,8 @@ void printRows(const ReadingsTable& table) {
 }
 
 const char* kDescription =
-    "convert: loads IN (text or XML) and saves it as OUT, the format from OUT's extension.\n"
+    "convert: loads IN (text, XML or a recording journal) and saves it as OUT, the format from "
+    "OUT's extension.\n"
     "show: prints FILE's rows as JSON lines.\n"
     "report: prints FILE's rows as the report, to the PDF file OUT.pdf.\n"
     "stats: each FILE's statistics per quantity, coupling and base unit, as a table or with\n"
@@ -98,7 +121,7 @@ int printStatistics(const std::vector<std::string>& files, bool json) {
     for (const std::string& name : files) {
         ReadingsTable table;
         const QString file = arg(name);
-        FileResult load = loadTableFromFile(file, table, true);
+        FileResult load = loadAny(file, table);
         if (!load.ok) {
             sayMessage(load);
             say(file + QStringLiteral(": left out of the statistics"));
@@ -136,7 +159,7 @@ int tableCommand(const std::vector<std::string>& options) {
         if (args.size() != 3) return badArgs();
         auto app = makeApp(false);
         ReadingsTable table;
-        FileResult load = loadTableFromFile(arg(args[1]), table, true);
+        FileResult load = loadAny(arg(args[1]), table);
         if (!load.ok) {
             sayMessage(load);
             return 1;
@@ -154,7 +177,7 @@ int tableCommand(const std::vector<std::string>& options) {
         if (args.size() != 2) return badArgs();
         auto app = makeApp(false);
         ReadingsTable table;
-        FileResult load = loadTableFromFile(arg(args[1]), table, true);
+        FileResult load = loadAny(arg(args[1]), table);
         printRows(table);
         sayMessage(load);
         return load.ok ? 0 : 1;
@@ -163,7 +186,7 @@ int tableCommand(const std::vector<std::string>& options) {
         if (args.size() != 3) return badArgs();
         auto app = makeApp(true);
         ReadingsTable table;
-        FileResult load = loadTableFromFile(arg(args[1]), table, true);
+        FileResult load = loadAny(arg(args[1]), table);
         if (!load.ok) {
             sayMessage(load);
             return 1;
