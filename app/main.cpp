@@ -15,6 +15,7 @@
 #include <QApplication>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -77,6 +78,9 @@ int main(int argc, char** argv) {
     QStringList raw;
     for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
     if (const std::optional<int> answered = dmm::app::answerHelpOrVersion(raw)) return *answered;
+    // Past a file size limit a write fails with EFBIG, like one on a full disk, which the journal
+    // and the file writers report, instead of the signal ending the program mid-recording.
+    ::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     // The task bar title is empty; the window's own title is set by its start-up.
     QApplication::setApplicationDisplayName(QString());

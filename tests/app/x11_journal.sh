@@ -114,3 +114,13 @@ print("x11_journal: %s: %d rows restored, numbering on from %d" %
 EOF
   kill -9 "$xpid"; wait "$xpid" 2>/dev/null || true
 done
+
+# A file size limit the journal runs into: the window records on, unprotected, and says so.
+export XDG_STATE_HOME="$work/state-fsize"
+start_x
+program_unlimited="$program"
+start_app() { bash -c 'ulimit -f 2; exec "$0"' "$program_unlimited" 2>>"$work/app$1.log" & apid=$!; pids+=("$apid"); }
+start_app fsize; main_window; connect; sleep 8
+kill -0 "$apid" 2>/dev/null || fail "fsize: the program ended at the file size limit"
+grep -q "not protected" "$work/appfsize.log" || fail "fsize: no warning"
+echo "x11_journal: fsize: recording went on past the limit"
