@@ -238,7 +238,6 @@ private:
     std::unique_ptr<GridModel> gridModel_;      // after the table: destroyed before it
     std::unique_ptr<RecordingJournal> journal_; // after the recorder it reads
     bool journalWarned_ = false;
-    bool statisticsStale_ = false; // a restored table's statistics are still to be worked out
     // "Tools" -> "Statistics...", made when first asked for; after what it reads.
     std::unique_ptr<StatisticsWindow> statisticsWindow_;
     // The alarms, attached to the pipeline (before it goes), and their window.

@@ -96,8 +96,7 @@ void TFCOMM::restoreRecording(ReadingsTable& rows, const RecorderState& state) {
         chartRows_->rowRecorded(plotted);
     }
     showPage(pager().AddValues(values));
-    // Worked out when the statistics are first shown: over a million rows that takes seconds.
-    statisticsStale_ = true;
+    statistics_->tableLoaded(cds1(), 0); // worked out when first asked for
     flushGrid();
 }
 

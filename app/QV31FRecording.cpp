@@ -198,7 +198,6 @@ void TFCOMM::BtPrintClick() {
 }
 
 void TFCOMM::StatisticsClick() {
-    if (std::exchange(statisticsStale_, false)) statistics_->tableLoaded(cds1(), 0);
     if (!statisticsWindow_) {
         statisticsWindow_ =
             std::make_unique<StatisticsWindow>(*statistics_, *chartRows_, cds1(), pager(), this);

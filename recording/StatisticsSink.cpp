@@ -2,20 +2,29 @@
 
 #include "ReadingsTable.h"
 
+#include <utility>
+
 namespace dmm {
 
+const RecordingStatistics& StatisticsSink::statistics() const {
+    if (const ReadingsTable* table = std::exchange(loaded_, nullptr))
+        stats_ = RecordingStatistics::ofRows(*table, 0, table->size());
+    return stats_;
+}
+
 void StatisticsSink::rowRecorded(const RecordedRow& row) {
-    stats_.add(row);
+    if (!loaded_) stats_.add(row); // otherwise the row is in the table still to be added
     ++generation_;
 }
 
 void StatisticsSink::tableLoaded(const ReadingsTable& table, int first) {
     (void)first; // rows before an appended file are the table's too
-    stats_ = RecordingStatistics::ofRows(table, 0, table.size());
+    loaded_ = &table;
     ++generation_;
 }
 
 void StatisticsSink::tableCleared() {
+    loaded_ = nullptr;
     stats_.clear();
     ++generation_;
 }

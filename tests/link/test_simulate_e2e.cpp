@@ -17,7 +17,9 @@ TEST(SimulateEndToEnd, EveryFrameSentAfterTheOpenDecodesInOrder) {
     // Everything after what the open emptied from the queue arrives and decodes.
     EXPECT_EQ(r.damaged, 0);
     EXPECT_GE(r.required, 2000 - r.lost / 11 - 2);
-    EXPECT_GT(r.required, 500);
+    // How much the open empties depends on how long the machine took to get there (on a loaded
+    // one, most of the 2000); what matters is that enough frames are left to compare.
+    EXPECT_GT(r.required, 100);
     std::printf("[   INFO   ] %d frames decoded after the open; %lld bytes emptied at the open\n",
                 r.required, static_cast<long long>(r.lost));
 }

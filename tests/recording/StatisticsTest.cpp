@@ -158,12 +158,16 @@ TEST(Statistics, SinkRecomputesOnLoadAndEmptiesOnClear) {
     StatisticsSink sink;
     sink.rowRecorded(row(9, "100", "V"));
     sink.tableLoaded(table, 0);
+    // A row recorded after the load and before anyone asks is counted once.
+    table.append(test::makeRow(3, "10:00:02", "DC", "5.0", "V", "", std::nullopt));
+    sink.rowRecorded(row(3, "5.0", "V"));
     ASSERT_EQ(sink.statistics().groups().size(), 1u);
-    EXPECT_DOUBLE_EQ(sink.statistics().groups()[0].mean(), 2.0);
-    EXPECT_EQ(sink.statistics().groups()[0].lastRow().text(), "10:00:01");
+    EXPECT_EQ(sink.statistics().groups()[0].count(), 3);
+    EXPECT_DOUBLE_EQ(sink.statistics().groups()[0].mean(), 3.0);
+    EXPECT_EQ(sink.statistics().groups()[0].lastRow().text(), "10:00:02");
     sink.tableCleared();
     EXPECT_TRUE(sink.statistics().groups().empty());
-    EXPECT_EQ(RecordingStatistics::ofRows(table, 1, 5).groups()[0].count(), 1);
+    EXPECT_EQ(RecordingStatistics::ofRows(table, 2, 5).groups()[0].count(), 1);
 }
 
 } // namespace
