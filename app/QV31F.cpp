@@ -149,7 +149,7 @@ namespace {
 
 // A menu item owned by the window, so that it is found by its object name.
 QAction* menuItem(QObject* window, QMenu* menu, const char* name, const char* caption) {
-    QAction* a = menu->addAction(QLatin1String(caption));
+    QAction* a = menu->addAction(QString::fromUtf8(caption));
     a->setObjectName(QLatin1String(name));
     a->setParent(window);
     return a;

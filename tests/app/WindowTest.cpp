@@ -213,6 +213,11 @@ TEST_F(Window, OnlyTheRecordMenuShowsWithItsSixLimits) {
         if (a->isVisible()) shown << a->text();
     // "Tools" is the one menu beyond the original window's.
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Record"), QStringLiteral("Tools")}));
+    QStringList tools;
+    for (QAction* a : ctl<QMenu>(*w, "Tools1")->actions()) tools << a->text();
+    EXPECT_EQ(tools, (QStringList{QStringLiteral("Statistics\u2026"),
+                                  QStringLiteral("Recording start and stop\u2026"),
+                                  QStringLiteral("Alarms\u2026")}));
     QStringList items;
     QString checked;
     for (QAction* a : ctl<QMenu>(*w, "Record1")->actions()) {
